@@ -1,0 +1,34 @@
+// The Windows CE registry over the desktop's: key paths may start with a
+// backslash, and every key is open for reading and writing whatever access
+// the caller asks for (Windows CE ignores the access mask).
+#include "registry.h"
+
+namespace coredll {
+
+const wchar_t* CePath(const wchar_t* path)
+{
+    return (path && path[0] == L'\\') ? path + 1 : path;
+}
+
+} // namespace coredll
+
+extern "C" {
+
+LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM, PHKEY result)
+{
+    return RegOpenKeyExW(root, coredll::CePath(path), options, coredll::kCeAccess, result);
+}
+
+LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
+    REGSAM, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+{
+    return RegCreateKeyExW(root, coredll::CePath(path), reserved, keyClass, options, coredll::kCeAccess,
+        security, result, disposition);
+}
+
+LONG WINAPI CeRegDeleteKeyW(HKEY root, LPCWSTR path)
+{
+    return RegDeleteKeyW(root, coredll::CePath(path));
+}
+
+} // extern "C"
