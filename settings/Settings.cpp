@@ -1,0 +1,119 @@
+#include "Settings.h"
+
+#include "SysRegistry.h"
+
+namespace Settings {
+
+COLORREF Color1 = 0x007878FF;
+COLORREF Color2 = 0x007878FF;
+COLORREF Color3 = 0x0078FF78;
+COLORREF Color4 = 0x00FF6464;
+DWORD Weekend = 1;
+DWORD Weeks = 1;
+DWORD DayNames = 1;
+DWORD Clock = 1;
+DWORD Gesture = 0x01020408;
+DWORD DPad = 0x00000201;
+int FontSize = 8;
+int ClockFontSize = 18;
+DWORD ClockFontBold = 1;
+DWORD Alarm = 60000;
+wchar_t Font[kFaceNameLength] = L"Tahoma";
+wchar_t ClockFont[kFaceNameLength] = L"Tahoma";
+
+DWORD FontBold = 0;
+
+} // namespace Settings
+
+const wchar_t g_szSettingsKey[] = L"\\Software\\Orvik\\Mesolune";
+
+namespace {
+
+void LoadDWord(CSysRegistry& registry, const wchar_t* pszName, DWORD& dwField)
+{
+    if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, pszName))
+        dwField = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, pszName);
+}
+
+void LoadInt(CSysRegistry& registry, const wchar_t* pszName, int& nField)
+{
+    DWORD dwValue = static_cast<DWORD>(nField);
+    LoadDWord(registry, pszName, dwValue);
+    nField = static_cast<int>(dwValue);
+}
+
+// A face name replaces the field only when it is a string that fits with its
+// terminator; anything else (too long, another type, a failed read) keeps the
+// previous name. A stored string without terminator is taken up to its size.
+void LoadFaceName(CSysRegistry& registry, const wchar_t* pszName, wchar_t (&szField)[Settings::kFaceNameLength])
+{
+    if (!registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, pszName))
+        return;
+    wchar_t szRead[Settings::kFaceNameLength] = {};
+    RegValue value = {REG_SZ, reinterpret_cast<BYTE*>(szRead), sizeof szRead};
+    if (!registry.GetValue(HKEY_CURRENT_USER, g_szSettingsKey, pszName, value) || value.dwType != REG_SZ)
+        return;
+    const DWORD cchStored = value.cbData / sizeof(wchar_t);
+    DWORD cchName = 0;
+    while (cchName < cchStored && szRead[cchName] != L'\0')
+        ++cchName;
+    if (cchName >= Settings::kFaceNameLength)
+        return;
+    for (DWORD i = 0; i < cchName; ++i)
+        szField[i] = szRead[i];
+    szField[cchName] = L'\0';
+}
+
+void SaveDWord(CSysRegistry& registry, const wchar_t* pszName, DWORD dwValue)
+{
+    registry.SetDWord(HKEY_CURRENT_USER, g_szSettingsKey, pszName, dwValue);
+}
+
+} // namespace
+
+void LoadSettings()
+{
+    using namespace Settings;
+    CSysRegistry& registry = CSysRegistry::Instance();
+    if (!registry.KeyExists(HKEY_CURRENT_USER, g_szSettingsKey))
+        registry.CreateKey(HKEY_CURRENT_USER, g_szSettingsKey);
+
+    LoadDWord(registry, L"Color1", Color1);
+    LoadDWord(registry, L"Color2", Color2);
+    LoadDWord(registry, L"Color3", Color3);
+    LoadDWord(registry, L"Color4", Color4);
+    LoadDWord(registry, L"Weekend", Weekend);
+    LoadDWord(registry, L"Weeks", Weeks);
+    LoadDWord(registry, L"Clock", Clock);
+    LoadDWord(registry, L"DayNames", DayNames);
+    LoadDWord(registry, L"DPad", DPad);
+    LoadDWord(registry, L"Gesture", Gesture);
+    if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, L"Alarm"))
+        Alarm = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, L"Alarm") * 1000u;
+    LoadInt(registry, L"FontSize", FontSize);
+    LoadDWord(registry, L"FontBold", FontBold);
+    LoadFaceName(registry, L"Font", Font);
+    LoadInt(registry, L"ClockFontSize", ClockFontSize);
+    LoadDWord(registry, L"ClockFontBold", ClockFontBold);
+    LoadFaceName(registry, L"ClockFont", ClockFont);
+}
+
+void SaveSettings()
+{
+    using namespace Settings;
+    CSysRegistry& registry = CSysRegistry::Instance();
+    if (!registry.KeyExists(HKEY_CURRENT_USER, g_szSettingsKey))
+        registry.CreateKey(HKEY_CURRENT_USER, g_szSettingsKey);
+
+    SaveDWord(registry, L"Color1", Color1);
+    SaveDWord(registry, L"Color2", Color2);
+    SaveDWord(registry, L"Color3", Color3);
+    SaveDWord(registry, L"Color4", Color4);
+    SaveDWord(registry, L"Weekend", Weekend);
+    SaveDWord(registry, L"Weeks", Weeks);
+    SaveDWord(registry, L"Clock", Clock);
+    SaveDWord(registry, L"DayNames", DayNames);
+    SaveDWord(registry, L"DPad", DPad);
+    SaveDWord(registry, L"Gesture", Gesture);
+    SaveDWord(registry, L"Alarm", Alarm / 1000u);
+}
