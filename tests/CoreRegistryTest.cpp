@@ -1,0 +1,104 @@
+// coredll's registry gives Windows CE results over the desktop registry.
+#include "RegistryFixture.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testreg;
+
+using OpenKeyFn = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+
+// The desktop's own entry, bypassing the device library.
+OpenKeyFn DesktopOpenKey()
+{
+    return reinterpret_cast<OpenKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegOpenKeyExW")));
+}
+
+class CoreRegistry : public CleanSettings
+{
+protected:
+    void SetUp() override
+    {
+        CleanSettings::SetUp();
+        PutDWord(L"Weeks", 7);
+    }
+};
+
+TEST_F(CoreRegistry, ImportsComeFromTheDeviceLibrary)
+{
+    HMODULE coredll = GetModuleHandleW(L"coredll.dll");
+    ASSERT_NE(nullptr, coredll);
+    EXPECT_NE(nullptr, GetProcAddress(coredll, "RegOpenKeyExW"));
+    EXPECT_NE(reinterpret_cast<void*>(DesktopOpenKey()),
+        reinterpret_cast<void*>(GetProcAddress(coredll, "RegOpenKeyExW")));
+}
+
+TEST_F(CoreRegistry, ALeadingBackslashIsAccepted)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_BAD_PATHNAME, DesktopOpenKey()(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvik\\Mesolune", 0, KEY_READ, &key));
+    RegCloseKey(key);
+}
+
+TEST_F(CoreRegistry, AWriteOnlyOpenCanStillRead)
+{
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune", 0, KEY_WRITE, &key));
+    DWORD value = 0, size = sizeof value, type = 0;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"Weeks", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(7u, value);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    RegCloseKey(key);
+
+    // The desktop refuses the same query.
+    ASSERT_EQ(ERROR_SUCCESS, DesktopOpenKey()(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key));
+    size = sizeof value;
+    EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExW(key, L"Weeks", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
+    RegCloseKey(key);
+}
+
+TEST_F(CoreRegistry, AKeyCreatedWithNoAccessCanReadAndWrite)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune\\Child", 0, nullptr, 0, 0,
+                                 nullptr, &key, &disposition));
+    EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
+    const DWORD one = 1;
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"V", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4));
+    DWORD value = 0, size = sizeof value;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"V", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(1u, value);
+    RegCloseKey(key);
+
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune\\Child", 0, nullptr, 0, 0,
+                                 nullptr, &key, &disposition));
+    EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
+    RegCloseKey(key);
+}
+
+TEST_F(CoreRegistry, OtherResultsAreTheDesktopOnes)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Missing", 0, 0, &key));
+    EXPECT_EQ(nullptr, key);
+
+    PutString(L"Font", L"Tahoma");
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\Mesolune", 0, 0, &key));
+    wchar_t small[3];
+    DWORD size = sizeof small, type = 0;
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(key, L"Font", nullptr, &type, reinterpret_cast<BYTE*>(small), &size));
+    EXPECT_EQ(14u, size);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, L"Nothing", nullptr, nullptr, nullptr, nullptr));
+    RegCloseKey(key);
+}
+
+} // namespace
