@@ -1,0 +1,101 @@
+// Window classes registered through the device library see the messages a
+// Windows CE window sees. The desktop sends non-client and sizing messages
+// that Windows CE never sends, starting with WM_NCCREATE before WM_CREATE; a
+// Windows CE window procedure hands those to DefWindowProcW with whatever
+// handle it holds (null while its window is being created), and the creation
+// would fail. Those messages are answered here by the window's own default
+// procedure and never reach the class's procedure.
+#include <windows.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+struct RegisteredClass
+{
+    ATOM atom;
+    WNDPROC procedure;
+};
+
+std::mutex g_classesMutex;
+std::vector<RegisteredClass> g_classes;
+
+WNDPROC ProcedureOf(ATOM atom)
+{
+    std::lock_guard<std::mutex> lock(g_classesMutex);
+    for (const RegisteredClass& c : g_classes)
+        if (c.atom == atom)
+            return c.procedure;
+    return nullptr;
+}
+
+void Forget(ATOM atom)
+{
+    std::lock_guard<std::mutex> lock(g_classesMutex);
+    std::erase_if(g_classes, [atom](const RegisteredClass& c) { return c.atom == atom; });
+}
+
+bool NeverSentOnWindowsCe(UINT message)
+{
+    switch (message) {
+    case WM_SETCURSOR:
+    case WM_MOUSEACTIVATE:
+    case WM_GETMINMAXINFO:
+    case WM_GETICON:
+    case WM_NCCREATE:
+    case WM_NCDESTROY:
+    case WM_NCCALCSIZE:
+    case WM_NCHITTEST:
+    case WM_NCPAINT:
+    case WM_NCACTIVATE:
+    case WM_SYNCPAINT:
+    case WM_NCMOUSEHOVER:
+    case WM_NCMOUSELEAVE:
+        return true;
+    default:
+        // WM_NCMOUSEMOVE ... WM_NCXBUTTONDBLCLK and the desktop's private
+        // non-client messages after them.
+        return message >= WM_NCMOUSEMOVE && message <= 0x00AF;
+    }
+}
+
+LRESULT CALLBACK CeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const WNDPROC procedure = ProcedureOf(static_cast<ATOM>(GetClassWord(window, GCW_ATOM)));
+    if (!procedure || NeverSentOnWindowsCe(message))
+        return DefWindowProcW(window, message, wParam, lParam);
+    return CallWindowProcW(procedure, window, message, wParam, lParam);
+}
+
+} // namespace
+
+extern "C" {
+
+ATOM WINAPI CeRegisterClassW(const WNDCLASSW* windowClass)
+{
+    if (!windowClass)
+        return RegisterClassW(windowClass);
+    WNDCLASSW ceClass = *windowClass;
+    ceClass.lpfnWndProc = CeWindowProc;
+    const ATOM atom = RegisterClassW(&ceClass);
+    if (atom) {
+        std::lock_guard<std::mutex> lock(g_classesMutex);
+        g_classes.push_back({atom, windowClass->lpfnWndProc});
+    }
+    return atom;
+}
+
+BOOL WINAPI CeUnregisterClassW(LPCWSTR className, HINSTANCE instance)
+{
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof info;
+    const ATOM atom = static_cast<ATOM>(GetClassInfoExW(instance, className, &info));
+    const BOOL unregistered = UnregisterClassW(className, instance);
+    if (unregistered && atom)
+        Forget(atom);
+    return unregistered;
+}
+
+} // extern "C"
