@@ -1,0 +1,54 @@
+// Base class of a Today screen item window: registers the item's window class,
+// creates the item window under the Today screen, turns window messages and
+// the Today screen's messages into virtual handlers, and hands the item's
+// height to the Today screen.
+#pragma once
+
+#include <windows.h>
+
+#include <todaycmn.h>
+
+class CTodayWindow
+{
+public:
+    CTodayWindow(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName);
+
+    // Virtual operations, in this slot order.
+    virtual ~CTodayWindow();
+    virtual LRESULT WndProc(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    virtual void DrawIcon(HDC hdc);
+    virtual void OnInit();
+    virtual int OnCreate(LPCREATESTRUCTW pcs);
+    virtual void OnDestroy();
+    virtual void OnPaint(HDC hdc);
+    virtual void OnEraseBkgnd(HDC hdc);
+    virtual void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh);
+    virtual LRESULT OnClearCache(TODAYLISTITEM* ptli);
+    virtual void OnLButtonUp(UINT uKeys, int x, int y);
+    virtual void OnLButtonDown(UINT uKeys, int x, int y);
+    virtual void OnSettingChange(WPARAM wParam, LPARAM lParam);
+    virtual LRESULT OnNotify(WPARAM wParam, LPARAM lParam);
+    virtual LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+    ATOM RegisterWindowClass(WNDPROC pfnWndProc);
+    void UnregisterWindowClass();
+    BOOL Create(HWND hwndParent, DWORD dwStyle);
+    void SetHeight(int nHeight);
+    void Show(BOOL bShow);
+
+    HWND m_hWnd = nullptr;
+    BOOL m_bReportHeight = FALSE;
+    int m_nHeight = 10;
+    POINT m_ptIcon = {0, 0};
+    HWND m_hwndParent = nullptr;
+    HICON m_hIcon = nullptr;
+    HINSTANCE m_hInstance = nullptr;
+    LPCWSTR m_pszClassName = nullptr;
+    LPCWSTR m_pszWindowName = nullptr;
+    COLORREF m_crText = 0;
+    HFONT m_hFont = nullptr;
+    HFONT m_hBoldFont = nullptr;
+
+private:
+    LRESULT OnRefreshQuery(TODAYLISTITEM* ptli);
+};
