@@ -3,6 +3,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEVICE := device/device --bin $(abspath $(BUILD))/bin
 CTEST_PROFILES := qvga vga
+PROFILE ?= qvga
+RUN_ARGS ?=
 
 .PHONY: all deps configure build run check clean
 
@@ -20,9 +22,14 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@$(DEVICE) --root $(abspath $(BUILD))/device setup
-	@$(DEVICE) --root $(abspath $(BUILD))/device devinfo
-	@echo "The Today screen (today.exe) is not built yet; above is what the device offers so far."
+	@$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device setup
+	@if [ -n "$$DISPLAY" ]; then \
+		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS); \
+	else \
+		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS) \
+			--screenshot $(abspath $(BUILD))/today-$(PROFILE).png && \
+		echo "No display: the Today screen is in $(abspath $(BUILD))/today-$(PROFILE).png"; \
+	fi
 
 check: build
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \

@@ -1,0 +1,62 @@
+#include "HostOptions.h"
+
+#include <cwchar>
+
+const wchar_t kHostUsage[] =
+    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--screenshot FILE.png]\n"
+    L"  --time        set the device clock before the items load\n"
+    L"  --screenshot  write the Today screen as a PNG once it has settled, then exit\n";
+
+namespace {
+
+std::optional<SYSTEMTIME> ParseTime(const std::wstring& text)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    wchar_t end = 0;
+    const int fields = std::swscanf(text.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month, &day, &hour,
+        &minute, &second, &end);
+    if (fields != 5 && fields != 6)
+        return std::nullopt;
+    if (text.size() != (fields == 5 ? 16u : 19u))
+        return std::nullopt;
+    SYSTEMTIME time = {};
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
+    // The round trip rejects impossible dates and fills in the weekday.
+    FILETIME file;
+    if (!SystemTimeToFileTime(&time, &file) || !FileTimeToSystemTime(&file, &time))
+        return std::nullopt;
+    if (time.wDay != day || time.wMonth != month)
+        return std::nullopt;
+    return time;
+}
+
+} // namespace
+
+std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions& options)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == L"--help" || arg == L"-h") {
+            options.help = true;
+        } else if (arg == L"--time") {
+            if (!hasValue)
+                return L"--time needs a value";
+            options.time = ParseTime(args[++i]);
+            if (!options.time)
+                return L"--time: not a date and time of the form YYYY-MM-DDTHH:MM[:SS]: " + args[i];
+        } else if (arg == L"--screenshot") {
+            if (!hasValue)
+                return L"--screenshot needs a file name";
+            options.screenshot = args[++i];
+        } else {
+            return L"unknown argument: " + arg;
+        }
+    }
+    return L"";
+}

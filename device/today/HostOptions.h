@@ -1,0 +1,21 @@
+// The Today screen's command line.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct HostOptions
+{
+    std::optional<SYSTEMTIME> time; // --time: the device clock before the items load
+    std::wstring screenshot;        // --screenshot: write the screen there and exit
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Returns an error message, or
+// an empty string when the command line is good.
+std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions& options);
+
+extern const wchar_t kHostUsage[];

@@ -1,0 +1,112 @@
+#include "Theme.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cwchar>
+#include <iterator>
+
+namespace {
+
+constexpr COLORREF kText = RGB(255, 255, 255);
+constexpr COLORREF kHighlight = RGB(40, 110, 200);
+constexpr COLORREF kTitleText = RGB(255, 255, 255);
+constexpr COLORREF kBottom = RGB(12, 70, 96);
+
+std::uint8_t Mix(double a, double b, double t)
+{
+    return static_cast<std::uint8_t>(std::lround(a + (b - a) * t));
+}
+
+} // namespace
+
+Theme::Theme(int width, int height, int dpi) : width_(width), height_(height), dpi_(dpi)
+{
+    // A diagonal gradient with a soft light band: no two places of the
+    // background look alike, so an item that asks for the wrong part shows.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    background_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (background_ && bits) {
+        auto* pixels = static_cast<std::uint32_t*>(bits);
+        for (int y = 0; y < height_; ++y) {
+            for (int x = 0; x < width_; ++x) {
+                const double u = static_cast<double>(x) / width_;
+                const double v = static_cast<double>(y) / height_;
+                const double t = 0.35 * u + 0.65 * v;
+                const double band = 0.5 + 0.5 * std::sin(6.0 * (u - v) + 1.0);
+                const std::uint8_t r = Mix(24 + 18 * band, 10, t);
+                const std::uint8_t g = Mix(40 + 22 * band, 84, t);
+                const std::uint8_t b = Mix(112 + 30 * band, 100, t);
+                pixels[y * width_ + x] = (r << 16) | (g << 8) | b;
+            }
+        }
+    }
+    backgroundDc_ = CreateCompatibleDC(nullptr);
+    previousBitmap_ = SelectObject(backgroundDc_, background_);
+
+    LOGFONTW font = {};
+    font.lfHeight = -MulDiv(9, dpi_, 72);
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = DEFAULT_CHARSET;
+    std::wcscpy(font.lfFaceName, L"Tahoma");
+    titleFont_ = CreateFontIndirectW(&font);
+}
+
+Theme::~Theme()
+{
+    SelectObject(backgroundDc_, previousBitmap_);
+    DeleteDC(backgroundDc_);
+    DeleteObject(background_);
+    DeleteObject(titleFont_);
+}
+
+void Theme::PaintBackground(HDC target, const RECT& area, POINT origin) const
+{
+    // Beyond the screen the background keeps its bottom colour.
+    HBRUSH bottom = CreateSolidBrush(kBottom);
+    FillRect(target, &area, bottom);
+    DeleteObject(bottom);
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    BitBlt(target, area.left, area.top, width, height, backgroundDc_, origin.x + area.left, origin.y + area.top,
+        SRCCOPY);
+}
+
+void Theme::PaintTitleBar(HDC target, const RECT& bar, const SYSTEMTIME& now) const
+{
+    TRIVERTEX vertices[2] = {
+        {bar.left, bar.top, 0x0000, 0x2800, 0x7000, 0},
+        {bar.right, bar.bottom, 0x0000, 0x1400, 0x4000, 0},
+    };
+    GRADIENT_RECT gradient = {0, 1};
+    GradientFill(target, vertices, 2, &gradient, 1, GRADIENT_FILL_RECT_V);
+
+    const HGDIOBJ previousFont = SelectObject(target, titleFont_);
+    SetBkMode(target, TRANSPARENT);
+    SetTextColor(target, kTitleText);
+    RECT text = bar;
+    text.left += Scale(6);
+    text.right -= Scale(6);
+    DrawTextW(target, L"Сегодня", -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+    wchar_t clock[8];
+    std::swprintf(clock, std::size(clock), L"%02u:%02u", now.wHour, now.wMinute);
+    DrawTextW(target, clock, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(target, previousFont);
+}
+
+COLORREF Theme::Color(WPARAM which) const
+{
+    switch (which) {
+    case TODAYCOLOR_HIGHLIGHT:
+        return kHighlight;
+    case TODAYCOLOR_TEXT:
+    case TODAYCOLOR_HIGHLIGHTEDTEXT:
+    default:
+        return kText;
+    }
+}

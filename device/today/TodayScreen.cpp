@@ -1,0 +1,252 @@
+#include "TodayScreen.h"
+
+#include "DevicePath.h"
+#include "Screenshot.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"DesktopExplorerWindow";
+constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kTakeScreenshot = WM_APP + 1;
+constexpr int kTitleBarHeight = 26; // at 96 dpi
+
+void Report(const std::wstring& text)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), length, nullptr, nullptr);
+    std::fprintf(stderr, "today: %s\n", utf8.c_str());
+}
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+} // namespace
+
+TodayScreen::TodayScreen(const HostOptions& options) : options_(options)
+{
+}
+
+TodayScreen::~TodayScreen()
+{
+    // Item windows go with the screen window, before their modules are freed.
+    if (window_)
+        DestroyWindow(window_);
+    items_.clear();
+    if (shellReady_)
+        CloseHandle(shellReady_);
+}
+
+int TodayScreen::Run()
+{
+    width_ = GetSystemMetrics(SM_CXSCREEN);
+    height_ = GetSystemMetrics(SM_CYSCREEN);
+    theme_ = std::make_unique<Theme>(width_, height_, ScreenDpi());
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = kClassName;
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, kClassName, L"Сегодня", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width_,
+        height_, nullptr, nullptr, wc.hInstance, this);
+    if (!window_) {
+        Report(L"cannot create the Today screen window");
+        return 1;
+    }
+
+    shellReady_ = CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent);
+    LoadItems();
+    SetEvent(shellReady_);
+    RefreshItems();
+    SetTimer(window_, kRefreshTimer, kRefreshMilliseconds, nullptr);
+    SetForegroundWindow(window_);
+    SetFocus(window_);
+    if (!options_.screenshot.empty())
+        PostMessageW(window_, kTakeScreenshot, 0, 0);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return exitCode_;
+}
+
+LRESULT CALLBACK TodayScreen::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* screen = reinterpret_cast<TodayScreen*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!screen)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return screen->Handle(message, wParam, lParam);
+}
+
+LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case TODAYM_GETCOLOR:
+        return theme_->Color(wParam);
+    case TODAYM_DRAWWATERMARK:
+        if (lParam)
+            DrawWatermark(*reinterpret_cast<const TODAYDRAWWATERMARKINFO*>(lParam));
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kRefreshTimer)
+            RefreshItems();
+        return 0;
+    case kTakeScreenshot:
+        TakeScreenshot();
+        return 0;
+    case WM_KEYDOWN:
+        OnKey(wParam);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window_, kRefreshTimer);
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        window_ = nullptr;
+        PostQuitMessage(exitCode_);
+        return 0;
+    default:
+        return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void TodayScreen::LoadItems()
+{
+    for (const TodayItemEntry& entry : ReadTodayItems()) {
+        if (!entry.enabled || entry.type != TLIT_CUSTOM || entry.dll.empty())
+            continue;
+        auto item = std::make_unique<LoadedItem>(entry);
+        std::wstring error;
+        if (!item->Initialize(window_, error)) {
+            Report(error);
+            continue;
+        }
+        items_.push_back(std::move(item));
+    }
+    if (items_.empty())
+        Report(L"no Today items are registered (HKLM\\Software\\Microsoft\\Today\\Items)");
+    Layout();
+}
+
+void TodayScreen::RefreshItems()
+{
+    bool changed = false;
+    for (const auto& item : items_) {
+        if (item->QueryRefresh()) {
+            changed = true;
+            InvalidateRect(item->Window(), nullptr, TRUE);
+        }
+    }
+    if (changed) {
+        Layout();
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (now.wMinute != shownMinute_) {
+        const RECT bar = TitleBar();
+        InvalidateRect(window_, &bar, FALSE);
+    }
+}
+
+void TodayScreen::Layout()
+{
+    int top = TitleBar().bottom;
+    for (const auto& item : items_) {
+        SetWindowPos(item->Window(), nullptr, 0, top, width_, item->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+        top += item->Height();
+    }
+}
+
+void TodayScreen::Paint()
+{
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(window_, &ps);
+    theme_->PaintBackground(hdc, ps.rcPaint, POINT{0, 0});
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    theme_->PaintTitleBar(hdc, TitleBar(), now);
+    shownMinute_ = now.wMinute;
+    EndPaint(window_, &ps);
+}
+
+void TodayScreen::DrawWatermark(const TODAYDRAWWATERMARKINFO& info) const
+{
+    // The background behind the asking window; an unknown window gets the
+    // screen's own origin.
+    POINT origin = {0, 0};
+    if (info.hwnd && IsWindow(info.hwnd))
+        MapWindowPoints(info.hwnd, window_, &origin, 1);
+    theme_->PaintBackground(info.hdc, info.rc, origin);
+}
+
+void TodayScreen::OnKey(WPARAM key)
+{
+    if (items_.empty())
+        return;
+    switch (key) {
+    case VK_UP:
+        if (selected_ > 0)
+            Select(selected_ - 1, key);
+        break;
+    case VK_DOWN:
+        if (selected_ + 1 < items_.size())
+            Select(selected_ + 1, key);
+        break;
+    case VK_LEFT:
+    case VK_RIGHT:
+        items_[selected_]->Send(WM_TODAYCUSTOM_USERNAVIGATION, key);
+        break;
+    case VK_RETURN:
+        items_[selected_]->Send(WM_TODAYCUSTOM_ACTION);
+        break;
+    default:
+        break;
+    }
+}
+
+void TodayScreen::Select(size_t index, WPARAM key)
+{
+    items_[selected_]->Send(WM_TODAYCUSTOM_LOSTSELECTION);
+    selected_ = index;
+    items_[selected_]->Send(WM_TODAYCUSTOM_RECEIVEDSELECTION, key);
+}
+
+void TodayScreen::TakeScreenshot()
+{
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT screen;
+    GetWindowRect(window_, &screen);
+    const std::wstring path = DevicePath(options_.screenshot);
+    const std::wstring error = WriteScreenshot(screen, path);
+    if (!error.empty()) {
+        Report(L"screenshot " + options_.screenshot + L": " + error);
+        exitCode_ = 1;
+    }
+    DestroyWindow(window_);
+}
+
+RECT TodayScreen::TitleBar() const
+{
+    return RECT{0, 0, width_, theme_->Scale(kTitleBarHeight)};
+}

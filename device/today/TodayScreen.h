@@ -1,0 +1,49 @@
+// The Today screen: a full-screen window with a title bar and the Today items
+// laid out below it, top to bottom, each as tall as it asks to be.
+#pragma once
+
+#include "HostOptions.h"
+#include "LoadedItem.h"
+#include "Theme.h"
+
+#include <memory>
+#include <vector>
+
+class TodayScreen
+{
+public:
+    explicit TodayScreen(const HostOptions& options);
+    ~TodayScreen();
+    TodayScreen(const TodayScreen&) = delete;
+    TodayScreen& operator=(const TodayScreen&) = delete;
+
+    // Shows the screen and serves it until it closes; the exit code.
+    int Run();
+
+    static constexpr UINT kRefreshMilliseconds = 2000;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void LoadItems();
+    void RefreshItems();
+    void Layout();
+    void Paint();
+    void DrawWatermark(const TODAYDRAWWATERMARKINFO& info) const;
+    void OnKey(WPARAM key);
+    void Select(size_t index, WPARAM key);
+    void TakeScreenshot();
+    RECT TitleBar() const;
+
+    const HostOptions& options_;
+    HWND window_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    std::unique_ptr<Theme> theme_;
+    std::vector<std::unique_ptr<LoadedItem>> items_;
+    size_t selected_ = 0;
+    HANDLE shellReady_ = nullptr;
+    WORD shownMinute_ = 0xFFFF;
+    int exitCode_ = 0;
+};
