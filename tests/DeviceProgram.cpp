@@ -1,0 +1,149 @@
+#include "DeviceProgram.h"
+
+#include <objbase.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace deviceprogram {
+
+namespace {
+
+constexpr wchar_t kItemsKey[] = L"Software\\Microsoft\\Today\\Items";
+
+} // namespace
+
+std::wstring BinFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+{
+    const std::wstring path = BinFolder() + program;
+    std::wstring commandLine = L"\"" + path + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+            &process))
+        return -1;
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &exitCode);
+    else
+        TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+TempFile::TempFile(const std::wstring& suffix)
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    path_ = std::wstring(folder) + L"mesolune-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount()) + suffix;
+}
+
+TempFile::~TempFile()
+{
+    DeleteFileW(path_.c_str());
+}
+
+TodayItemsOverride::TodayItemsOverride()
+{
+    HKEY items = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemsKey, 0, KEY_READ, &items) == ERROR_SUCCESS) {
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(items, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            Item item{name, {}};
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(items, name, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+                for (DWORD v = 0;; ++v) {
+                    wchar_t valueName[256];
+                    DWORD valueLength = 256, type = 0, size = 0;
+                    if (RegEnumValueW(key, v, valueName, &valueLength, nullptr, &type, nullptr, &size) !=
+                        ERROR_SUCCESS)
+                        break;
+                    Value value{valueName, type, std::vector<BYTE>(size)};
+                    valueLength = 256;
+                    RegEnumValueW(key, v, valueName, &valueLength, nullptr, &type, value.data.data(), &size);
+                    item.values.push_back(value);
+                }
+                RegCloseKey(key);
+            }
+            saved_.push_back(item);
+        }
+        RegCloseKey(items);
+    }
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kItemsKey);
+}
+
+TodayItemsOverride::~TodayItemsOverride()
+{
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kItemsKey);
+    for (const Item& item : saved_) {
+        const std::wstring path = std::wstring(kItemsKey) + L"\\" + item.name;
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                nullptr) != ERROR_SUCCESS)
+            continue;
+        for (const Value& v : item.values)
+            RegSetValueExW(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+        RegCloseKey(key);
+    }
+}
+
+void TodayItemsOverride::Add(const std::wstring& name, const std::wstring& dll, DWORD order, DWORD enabled,
+    DWORD options)
+{
+    const std::wstring path = std::wstring(kItemsKey) + L"\\" + name;
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExW(key, L"DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
+        static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
+    const DWORD type = 4;
+    RegSetValueExW(key, L"Order", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&order), 4);
+    RegSetValueExW(key, L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enabled), 4);
+    RegSetValueExW(key, L"Options", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&options), 4);
+    RegSetValueExW(key, L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), 4);
+    RegCloseKey(key);
+}
+
+Picture ReadPng(const std::wstring& path)
+{
+    Picture picture;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))) ||
+        FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ,
+            WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(decoder->GetFrame(0, &frame)) || FAILED(factory->CreateFormatConverter(&converter)) ||
+        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0,
+            WICBitmapPaletteTypeCustom)))
+        return picture;
+    UINT width = 0, height = 0;
+    converter->GetSize(&width, &height);
+    std::vector<BYTE> bgra(static_cast<size_t>(width) * height * 4);
+    if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+        return picture;
+    picture.width = static_cast<int>(width);
+    picture.height = static_cast<int>(height);
+    picture.pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+        picture.pixels[i] = RGB(bgra[i * 4 + 2], bgra[i * 4 + 1], bgra[i * 4]);
+    return picture;
+}
+
+} // namespace deviceprogram

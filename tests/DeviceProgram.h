@@ -1,0 +1,65 @@
+// Black-box helpers: running the device's programs, the Today items in the
+// registry, and PNG pictures read back.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace deviceprogram {
+
+// The folder of the running test program, which holds the device's programs.
+std::wstring BinFolder();
+
+// Runs a program of that folder with arguments and waits for it; its exit
+// code, or -1 when it did not start or did not end within the time-out.
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
+
+// A file name in the temporary folder, removed when the object goes.
+class TempFile
+{
+public:
+    explicit TempFile(const std::wstring& suffix);
+    ~TempFile();
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// The Today items of the device, replaced for a test and put back afterwards.
+class TodayItemsOverride
+{
+public:
+    TodayItemsOverride();
+    ~TodayItemsOverride();
+    void Add(const std::wstring& name, const std::wstring& dll, DWORD order, DWORD enabled = 1, DWORD options = 0);
+
+private:
+    struct Value
+    {
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    struct Item
+    {
+        std::wstring name;
+        std::vector<Value> values;
+    };
+    std::vector<Item> saved_;
+};
+
+struct Picture
+{
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// Reads a PNG file; an empty picture when it cannot.
+Picture ReadPng(const std::wstring& path);
+
+} // namespace deviceprogram

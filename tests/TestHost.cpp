@@ -1,0 +1,148 @@
+#include "TestHost.h"
+
+namespace testhost {
+
+namespace {
+
+constexpr wchar_t kHostClass[] = L"MesoluneTestHost";
+
+HBITMAP MakeBackground(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = BackgroundAt(x, y);
+            pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        }
+    return bitmap;
+}
+
+} // namespace
+
+Image CaptureDc(HDC source, int width, int height)
+{
+    Image image;
+    image.width = width;
+    image.height = height;
+    std::vector<std::uint32_t> bits(static_cast<size_t>(width) * height);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* dibBits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(source);
+    const HGDIOBJ previous = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(dibBits);
+    image.pixels.resize(bits.size());
+    for (size_t i = 0; i < bits.size(); ++i)
+        image.pixels[i] = RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    return image;
+}
+
+Image CaptureWindow(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    Image image = CaptureDc(dc, client.right, client.bottom);
+    ReleaseDC(window, dc);
+    return image;
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+TestHost::TestHost(COLORREF text) : textColor(text)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kHostClass;
+    RegisterClassW(&wc);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    background_ = MakeBackground(width, height);
+    backgroundDc_ = CreateCompatibleDC(nullptr);
+    previous_ = SelectObject(backgroundDc_, background_);
+    window_ = CreateWindowExW(0, kHostClass, L"Test host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width,
+        height, nullptr, nullptr, wc.hInstance, this);
+    ready_ = CreateEventW(nullptr, TRUE, TRUE, L"SYSTEM/ShellAPIReady");
+    PumpMessages();
+}
+
+TestHost::~TestHost()
+{
+    DestroyWindow(window_);
+    PumpMessages();
+    CloseHandle(ready_);
+    SelectObject(backgroundDc_, previous_);
+    DeleteDC(backgroundDc_);
+    DeleteObject(background_);
+}
+
+void TestHost::SetReady(bool ready)
+{
+    if (ready)
+        SetEvent(ready_);
+    else
+        ResetEvent(ready_);
+}
+
+LRESULT CALLBACK TestHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE)
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    auto* host = reinterpret_cast<TestHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!host)
+        return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case TODAYM_GETCOLOR:
+        ++host->colorRequests;
+        return wParam == TODAYCOLOR_TEXT ? host->textColor : RGB(1, 1, 1);
+    case TODAYM_DRAWWATERMARK: {
+        const auto& info = *reinterpret_cast<const TODAYDRAWWATERMARKINFO*>(lParam);
+        host->watermarks.push_back(info);
+        POINT origin = {0, 0};
+        if (info.hwnd)
+            MapWindowPoints(info.hwnd, window, &origin, 1);
+        BitBlt(info.hdc, info.rc.left, info.rc.top, info.rc.right - info.rc.left, info.rc.bottom - info.rc.top,
+            host->backgroundDc_, origin.x + info.rc.left, origin.y + info.rc.top, SRCCOPY);
+        return TRUE;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace testhost

@@ -1,0 +1,96 @@
+// today.exe, the device's Today screen, run as a program and judged by its
+// screenshot.
+#include "DeviceProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+using namespace deviceprogram;
+
+int Dpi()
+{
+    return std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
+}
+
+int Channel(COLORREF c, int shift)
+{
+    return (c >> shift) & 0xFF;
+}
+
+bool Close(COLORREF a, COLORREF b, int tolerance)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(Channel(a, shift) - Channel(b, shift)) > tolerance)
+            return false;
+    return true;
+}
+
+class TodayHost : public testing::Test
+{
+protected:
+    TodayItemsOverride items;
+};
+
+TEST_F(TodayHost, ShowsTheTitleBarAndTheItemsAtTheirHeights)
+{
+    items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 1);
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+    items.Add(L"Disabled", BinFolder() + L"test_item_tall.dll", 3, 0);
+    TempFile png(L".png");
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T10:30 --screenshot \"" + png.Path() + L"\""));
+    const Picture screen = ReadPng(png.Path());
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), screen.width);
+    ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), screen.height);
+
+    const int title = MulDiv(26, Dpi(), 96);
+    const int mid = screen.width / 2;
+    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0);
+    // The tall item's frame, then the short one's right below it.
+    EXPECT_NE(red, screen.At(mid, title - 1));
+    EXPECT_EQ(red, screen.At(mid, title));
+    EXPECT_EQ(red, screen.At(0, title + 30));
+    EXPECT_EQ(red, screen.At(mid, title + 59));
+    EXPECT_EQ(green, screen.At(mid, title + 60));
+    EXPECT_EQ(green, screen.At(mid, title + 89));
+    EXPECT_NE(green, screen.At(mid, title + 90));
+    EXPECT_NE(red, screen.At(mid, title + 120)); // the disabled item is not shown
+
+    // The title bar is darker than the background, with white text on it.
+    bool whiteText = false;
+    for (int x = 0; x < screen.width / 2; ++x)
+        whiteText = whiteText || screen.At(x, title / 2) == RGB(255, 255, 255);
+    EXPECT_TRUE(whiteText);
+
+    // The background is no flat fill, and each item shows the part of it that
+    // lies behind the item: across the short item's lower edge it runs on.
+    EXPECT_FALSE(Close(screen.At(5, screen.height - 5), screen.At(screen.width - 5, title + 100), 4));
+    EXPECT_FALSE(Close(screen.At(5, title + 100), screen.At(5, screen.height - 5), 4));
+    for (int x : {5, mid, screen.width - 5})
+        EXPECT_TRUE(Close(screen.At(x, title + 88), screen.At(x, title + 91), 3)) << "x " << x;
+    EXPECT_TRUE(Close(screen.At(mid, title + 58), screen.At(mid, title + 61), 3));
+}
+
+TEST_F(TodayHost, AnItemThatCannotLoadIsLeftOut)
+{
+    items.Add(L"Missing", BinFolder() + L"no_such_item.dll", 1);
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+    TempFile png(L".png");
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\""));
+    const Picture screen = ReadPng(png.Path());
+    ASSERT_GT(screen.width, 0);
+    const int title = MulDiv(26, Dpi(), 96);
+    EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, title));
+}
+
+TEST_F(TodayHost, ABadCommandLineIsRefused)
+{
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--time 2026-02-30T10:00"));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--time tomorrow"));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--frobnicate"));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--screenshot"));
+}
+
+} // namespace
