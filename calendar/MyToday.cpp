@@ -1,0 +1,163 @@
+#include "MyToday.h"
+
+#include "DateMath.h"
+#include "ScaleByDpi.h"
+#include "Settings.h"
+
+#include <wchar.h>
+
+namespace {
+
+// The tallest layout the item accepts; a taller one falls back to 50 pixels.
+constexpr int kMaxHeight = 800;
+
+// -((dpi * points) div 72). Sizes are typed into the registry by hand, so the
+// product may leave the int range; it wraps instead of overflowing.
+int FontHeight(int nDpi, int nPoints)
+{
+    const int nProduct = static_cast<int>(static_cast<unsigned>(nDpi) * static_cast<unsigned>(nPoints));
+    return -(nProduct / 72);
+}
+
+} // namespace
+
+CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName)
+    : CTodayWindow(hInstance, pszClassName, pszWindowName)
+{
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    m_nTodayDay = st.wDay;
+    m_nTodayMonth = st.wMonth;
+    m_nTodayYear = st.wYear;
+    m_nHour = st.wHour;
+    m_nMinute = st.wMinute;
+    m_nMonth = st.wMonth;
+    m_nYear = st.wYear;
+    m_nHeight = 50;
+    m_hMemDC = nullptr;
+    m_hOldBitmap = nullptr;
+    m_nFirstWeek = 0;
+    m_nFirstWeekday = 0;
+}
+
+CMyToday::~CMyToday()
+{
+    DestroySurface();
+}
+
+void CMyToday::OnInit()
+{
+    m_crText = static_cast<COLORREF>(SendMessageW(m_hwndParent, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
+
+    HDC hdc = GetDC(nullptr);
+    LOGFONTW lf;
+    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+
+    // A second initialisation (the host may call the entry again) replaces the fonts.
+    if (m_hFont)
+        DeleteObject(m_hFont);
+    if (m_hBoldFont)
+        DeleteObject(m_hBoldFont);
+
+    wcscpy(lf.lfFaceName, Settings::Font);
+    lf.lfHeight = FontHeight(GetDeviceCaps(hdc, LOGPIXELSY), Settings::FontSize);
+    if (Settings::FontBold)
+        lf.lfWeight = FW_BOLD;
+    m_hFont = CreateFontIndirectW(&lf);
+
+    // The same record: a bold calendar font makes the clock bold as well.
+    wcscpy(lf.lfFaceName, Settings::ClockFont);
+    lf.lfHeight = FontHeight(GetDeviceCaps(hdc, LOGPIXELSY), Settings::ClockFontSize);
+    if (Settings::ClockFontBold)
+        lf.lfWeight = FW_BOLD;
+    m_hBoldFont = CreateFontIndirectW(&lf);
+
+    const HGDIOBJ hOldFont = SelectObject(hdc, m_hFont);
+    RECT rc = {0, 0, 10, 10};
+    DrawTextW(hdc, L"00", -1, &rc, DT_CALCRECT);
+    m_nCellWidth = rc.right + ScaleByDpi(4, kDpiX);
+    m_nRowHeight = rc.bottom;
+    m_nClockHeight = 2 * rc.bottom;
+    SelectObject(hdc, hOldFont);
+    ReleaseDC(nullptr, hdc);
+
+    UpdateLayout();
+    m_nWidth = GetSystemMetrics(SM_CXSCREEN);
+    CreateSurface();
+    Render();
+}
+
+bool CMyToday::UpdateLayout()
+{
+    m_nFirstWeek = WeekNumber(1, m_nMonth, m_nYear);
+    const int w = DayOfWeek(DateRec{1, m_nMonth, m_nYear});
+    m_nFirstWeekday = w == 0 ? 7 : w;
+
+    const int nCells = DaysInMonth(m_nMonth, m_nYear) + m_nFirstWeekday - 1;
+    int nRows = nCells / 7;
+    if (nCells % 7 > 0)
+        ++nRows;
+    if (Settings::DayNames)
+        ++nRows;
+
+    const int nHeight = nRows * m_nRowHeight;
+    if (nHeight == m_nHeight)
+        return false;
+    m_nHeight = nHeight;
+    return true;
+}
+
+void CMyToday::CreateSurface()
+{
+    if (m_nHeight > kMaxHeight)
+        m_nHeight = 50;
+    if (m_hMemDC)
+        DestroySurface();
+
+    HDC hdc = GetDC(nullptr);
+    m_hMemDC = CreateCompatibleDC(hdc);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hdc, m_nWidth, m_nHeight);
+    m_hOldBitmap = static_cast<HBITMAP>(SelectObject(m_hMemDC, hBitmap));
+    // A bitmap that could not be selected would have no owner.
+    if (!m_hOldBitmap && hBitmap)
+        DeleteObject(hBitmap);
+    ReleaseDC(nullptr, hdc);
+}
+
+void CMyToday::DestroySurface()
+{
+    if (m_hOldBitmap) {
+        DeleteObject(SelectObject(m_hMemDC, m_hOldBitmap));
+        m_hOldBitmap = nullptr;
+    }
+    if (m_hMemDC) {
+        DeleteDC(m_hMemDC);
+        m_hMemDC = nullptr;
+    }
+}
+
+void CMyToday::Render()
+{
+    if (!m_hMemDC)
+        CreateSurface();
+    TODAYDRAWWATERMARKINFO dwi;
+    dwi.hdc = m_hMemDC;
+    SetRect(&dwi.rc, 0, 0, m_nWidth, m_nHeight);
+    dwi.hwnd = m_hWnd;
+    SendMessageW(m_hwndParent, TODAYM_DRAWWATERMARK, 0, reinterpret_cast<LPARAM>(&dwi));
+    DrawCalendar(m_hMemDC, dwi.rc);
+}
+
+void CMyToday::OnPaint(HDC hdc)
+{
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    if (!m_hMemDC)
+        Render();
+    BitBlt(hdc, 0, 0, rc.right, rc.bottom, m_hMemDC, 0, 0, SRCCOPY);
+}
+
+void CMyToday::OnEraseBkgnd(HDC)
+{
+    // The host's background is part of the surface; painting copies it.
+}

@@ -1,0 +1,46 @@
+// The calendar item: the displayed month, today's date, the layout, the
+// off-screen surface the whole item is drawn into, and its face.
+#pragma once
+
+#include "TodayWindow.h"
+
+// The alarm indicator, drawn by the face: the state found by the last read of
+// the clock's alarms and the two bells (null while not loaded).
+extern bool g_bAlarmSet;
+extern HICON g_hAlarmOnIcon;
+extern HICON g_hAlarmOffIcon;
+
+class CMyToday : public CTodayWindow
+{
+public:
+    CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName);
+    ~CMyToday() override;
+
+    void OnInit() override;
+    void OnPaint(HDC hdc) override;
+    void OnEraseBkgnd(HDC hdc) override;
+
+    // True when it changed the item's height.
+    bool UpdateLayout();
+    void CreateSurface();
+    void DestroySurface();
+    void Render();
+    void DrawCalendar(HDC hdc, RECT rc);
+
+    int m_nCellWidth = 0;
+    int m_nRowHeight = 0;
+    int m_nClockHeight = 0;
+    int m_nTodayDay = 0;
+    int m_nTodayMonth = 0;
+    int m_nTodayYear = 0;
+    int m_nHour = 0;
+    int m_nMinute = 0;
+    int m_nMonth = 0;
+    int m_nYear = 0;
+    int m_nFirstWeek = 0;
+    int m_nFirstWeekday = 0;
+    POINT m_ptDown = {0, 0};
+    int m_nWidth = 0;
+    HDC m_hMemDC = nullptr;
+    HBITMAP m_hOldBitmap = nullptr;
+};
