@@ -1,0 +1,55 @@
+// The module's entries: the loader's DllMain, the Today screen's exports and
+// the window procedure of the item's window class.
+#include "ItemEntry.h"
+
+#include "MyToday.h"
+#include "Settings.h"
+
+#include <commctrl.h>
+
+HINSTANCE g_hInstance = nullptr;
+CTodayWindow* g_pItem = nullptr;
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"MesoluneClass";
+constexpr wchar_t kWindowName[] = L"MesoluneWindow";
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+{
+    switch (dwReason) {
+    case DLL_PROCESS_ATTACH:
+        g_hInstance = hInstance;
+        g_pItem = new CMyToday(hInstance, kClassName, kWindowName);
+        g_pItem->SetHeight(50);
+        g_pItem->UnregisterWindowClass();
+        break;
+    case DLL_PROCESS_DETACH:
+        if (g_pItem) {
+            delete g_pItem;
+            g_pItem = nullptr;
+        }
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM*, HWND hwndParent)
+{
+    InitCommonControls();
+    LoadSettings();
+    g_pItem->RegisterWindowClass(ItemWndProc);
+    g_pItem->Create(hwndParent, WS_CHILD | WS_VISIBLE);
+    g_pItem->Show(TRUE);
+    return g_pItem->m_hWnd;
+}
+
+LRESULT CALLBACK ItemWndProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    // The one item object serves every window of the class, through m_hWnd.
+    return g_pItem->WndProc(uMsg, wParam, lParam);
+}
