@@ -137,7 +137,10 @@ void TodayScreen::LoadItems()
             continue;
         auto item = std::make_unique<LoadedItem>(entry);
         std::wstring error;
-        if (!item->Initialize(window_, error)) {
+        loading_ = true;
+        const bool initialized = item->Initialize(window_, error);
+        loading_ = false;
+        if (!initialized) {
             Report(error);
             continue;
         }
@@ -171,11 +174,17 @@ void TodayScreen::RefreshItems()
 
 void TodayScreen::Layout()
 {
+    for (size_t i = 0; i < items_.size(); ++i)
+        SetWindowPos(items_[i]->Window(), nullptr, 0, SlotTop(i), width_, items_[i]->Height(),
+            SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TodayScreen::SlotTop(size_t index) const
+{
     int top = TitleBar().bottom;
-    for (const auto& item : items_) {
-        SetWindowPos(item->Window(), nullptr, 0, top, width_, item->Height(), SWP_NOZORDER | SWP_NOACTIVATE);
-        top += item->Height();
-    }
+    for (size_t i = 0; i < index && i < items_.size(); ++i)
+        top += items_[i]->Height();
+    return top;
 }
 
 void TodayScreen::Paint()
@@ -192,11 +201,21 @@ void TodayScreen::Paint()
 
 void TodayScreen::DrawWatermark(const TODAYDRAWWATERMARKINFO& info) const
 {
-    // The background behind the asking window; an unknown window gets the
-    // screen's own origin.
-    POINT origin = {0, 0};
-    if (info.hwnd && IsWindow(info.hwnd))
+    // The background of the asking item's place on the screen. An item draws
+    // before it has its place (while it initialises, its window stands at the
+    // top); it gets the place it is about to take.
+    POINT origin = {0, SlotTop(items_.size())};
+    bool found = loading_;
+    for (size_t i = 0; i < items_.size() && !found; ++i) {
+        if (items_[i]->Window() == info.hwnd) {
+            origin.y = SlotTop(i);
+            found = true;
+        }
+    }
+    if (!found && info.hwnd && IsWindow(info.hwnd)) {
+        origin = {0, 0};
         MapWindowPoints(info.hwnd, window_, &origin, 1);
+    }
     theme_->PaintBackground(info.hdc, info.rc, origin);
 }
 

@@ -35,6 +35,8 @@ private:
     void Select(size_t index, WPARAM key);
     void TakeScreenshot();
     RECT TitleBar() const;
+    // The top of the place of the item with this index.
+    int SlotTop(size_t index) const;
 
     const HostOptions& options_;
     HWND window_ = nullptr;
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<Theme> theme_;
     std::vector<std::unique_ptr<LoadedItem>> items_;
     size_t selected_ = 0;
+    bool loading_ = false; // an item is being initialised
     HANDLE shellReady_ = nullptr;
     WORD shownMinute_ = 0xFFFF;
     int exitCode_ = 0;
