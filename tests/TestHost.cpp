@@ -126,7 +126,9 @@ LRESULT CALLBACK TestHost::WindowProc(HWND window, UINT message, WPARAM wParam, 
         const auto& info = *reinterpret_cast<const TODAYDRAWWATERMARKINFO*>(lParam);
         host->watermarks.push_back(info);
         POINT origin = {0, 0};
-        if (info.hwnd)
+        if (host->itemOrigin)
+            origin = *host->itemOrigin;
+        else if (info.hwnd)
             MapWindowPoints(info.hwnd, window, &origin, 1);
         BitBlt(info.hdc, info.rc.left, info.rc.top, info.rc.right - info.rc.left, info.rc.bottom - info.rc.top,
             host->backgroundDc_, origin.x + info.rc.left, origin.y + info.rc.top, SRCCOPY);

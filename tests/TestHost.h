@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace testhost {
@@ -47,6 +48,10 @@ public:
     void SetReady(bool ready);
 
     COLORREF textColor;
+    // Where the host will place its item: the background it paints for the
+    // item lies there, wherever the item window is now. Unset, the item
+    // window's present place is used.
+    std::optional<POINT> itemOrigin;
     int colorRequests = 0;
     std::vector<TODAYDRAWWATERMARKINFO> watermarks;
 

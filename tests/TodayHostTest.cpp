@@ -85,6 +85,26 @@ TEST_F(TodayHost, AnItemThatCannotLoadIsLeftOut)
     EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, title));
 }
 
+TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
+{
+    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1);
+    TempFile png(L".png");
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\""));
+    const Picture screen = ReadPng(png.Path());
+    ASSERT_GT(screen.width, 0);
+    // Down the left edge, where the calendar draws nothing, the background
+    // runs on across the item's edges.
+    const int title = MulDiv(26, Dpi(), 96);
+    for (int y = title + 1; y < screen.height; ++y)
+        ASSERT_TRUE(Close(screen.At(1, y - 1), screen.At(1, y), 3)) << "y " << y;
+    // And the calendar is there: the header row holds text in the text colour.
+    bool text = false;
+    for (int x = screen.width / 2; x < screen.width; ++x)
+        for (int y = title; y < title + MulDiv(14, Dpi(), 96); ++y)
+            text = text || screen.At(x, y) == RGB(255, 255, 255);
+    EXPECT_TRUE(text);
+}
+
 TEST_F(TodayHost, ABadCommandLineIsRefused)
 {
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--time 2026-02-30T10:00"));

@@ -1,0 +1,186 @@
+// The calendar face as the item window shows it, against an independent
+// rendering of its layout.
+#include "CalendarItemFixture.h"
+
+#include <cstdlib>
+
+namespace {
+
+using namespace calendartest;
+
+int DeviceDpi()
+{
+    return std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
+}
+
+int CountColor(const testhost::Image& image, COLORREF color, int left, int top, int right, int bottom)
+{
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            n += image.At(x, y) == color;
+    return n;
+}
+
+bool ShowsOnlyBackground(const testhost::Image& image, int left, int top, int right, int bottom)
+{
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            if (image.At(x, y) != testhost::BackgroundAt(x, kTop + y))
+                return false;
+    return true;
+}
+
+class CalendarFace : public CalendarItem {};
+
+TEST_F(CalendarFace, MetricsComeFromTheCalendarFont)
+{
+    Make(Time(2026, 12, 8));
+    const face::Metrics m = face::Measure(scene);
+    EXPECT_EQ(m.cell, item->m_nCellWidth);
+    EXPECT_EQ(m.row, item->m_nRowHeight);
+    EXPECT_EQ(2 * m.row, item->m_nClockHeight);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), item->m_nWidth);
+    EXPECT_EQ(2, item->m_nFirstWeekday);
+    EXPECT_EQ(49, item->m_nFirstWeek);
+    EXPECT_EQ(m.height, item->m_nHeight);
+}
+
+TEST_F(CalendarFace, TodayInTheCurrentMonth)
+{
+    face::Options o;
+    o.color3 = RGB(0, 255, 0);
+    Make(Time(2026, 12, 8), o);
+    ExpectFace();
+    // The 8th is a Tuesday in the second row: its cell shows the today colour.
+    const face::Metrics m = face::Measure(scene);
+    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+    const int x0 = scene.width - 8 * m.cell - (15 * DeviceDpi() + 48) / 96;
+    EXPECT_GT(CountColor(shown, RGB(0, 255, 0), x0 + m.cell, 2 * m.row, x0 + 2 * m.cell, 3 * m.row), 0);
+    EXPECT_EQ(0, CountColor(shown, RGB(0, 255, 0), x0 + 2 * m.cell, 2 * m.row, scene.width, 3 * m.row));
+}
+
+TEST_F(CalendarFace, January2027StartsWithAnEmptyWeekNumber)
+{
+    Make(Time(2027, 1, 15));
+    EXPECT_EQ(0, item->m_nFirstWeek);
+    ExpectFace();
+    const face::Metrics m = face::Measure(scene);
+    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+    const int weekLeft = scene.width - m.cell;
+    EXPECT_TRUE(ShowsOnlyBackground(shown, weekLeft, m.row, scene.width, 2 * m.row));
+    EXPECT_FALSE(ShowsOnlyBackground(shown, weekLeft, 2 * m.row, scene.width, 3 * m.row));
+}
+
+TEST_F(CalendarFace, June2026NumbersItsFiveWeeksFrom22)
+{
+    Make(Time(2026, 6, 10));
+    EXPECT_EQ(22, item->m_nFirstWeek);
+    EXPECT_EQ(1, item->m_nFirstWeekday);
+    ExpectFace();
+}
+
+TEST_F(CalendarFace, AMonthStartingOnSunday)
+{
+    Make(Time(2026, 3, 2));
+    EXPECT_EQ(7, item->m_nFirstWeekday);
+    ExpectFace();
+}
+
+TEST_F(CalendarFace, AMonthEndingOnSundayHasNoTrailingWeekNumber)
+{
+    Make(Time(2026, 5, 4));
+    ExpectFace();
+    const face::Metrics m = face::Measure(scene);
+    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+    // Nothing below the last row.
+    EXPECT_EQ(m.height, static_cast<int>(shown.height));
+}
+
+TEST_F(CalendarFace, SwitchesOff)
+{
+    for (int mask = 1; mask < 8; ++mask) {
+        face::Options o;
+        o.clock = mask & 1 ? 0 : 1;
+        o.weeks = mask & 2 ? 0 : 1;
+        o.dayNames = mask & 4 ? 0 : 1;
+        SCOPED_TRACE(testing::Message() << "clock " << o.clock << " weeks " << o.weeks << " names " << o.dayNames);
+        Make(Time(2026, 8, 20), o);
+        placedHeight = 0;
+        ExpectFace();
+    }
+}
+
+TEST_F(CalendarFace, WeekendColours)
+{
+    for (DWORD weekend : {0u, 1u, 2u, 8u}) {
+        SCOPED_TRACE(testing::Message() << "Weekend " << weekend);
+        face::Options o;
+        o.weekend = weekend;
+        o.color1 = RGB(255, 0, 0);
+        o.color2 = RGB(0, 0, 255);
+        Make(Time(2026, 9, 9), o);
+        placedHeight = 0;
+        ExpectFace();
+        const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+        const int red = CountColor(shown, RGB(255, 0, 0), 0, 0, shown.width, shown.height);
+        const int blue = CountColor(shown, RGB(0, 0, 255), 0, 0, shown.width, shown.height);
+        EXPECT_EQ(weekend == 2, red > 0);
+        EXPECT_EQ(weekend == 1 || weekend == 2, blue > 0);
+    }
+}
+
+TEST_F(CalendarFace, TodayOnASaturdayTakesTheTodayColour)
+{
+    face::Options o;
+    o.weekend = 2;
+    o.color1 = RGB(255, 0, 0);
+    o.color3 = RGB(0, 255, 0);
+    Make(Time(2026, 12, 12), o);
+    ExpectFace();
+    const face::Metrics m = face::Measure(scene);
+    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+    const int x0 = scene.width - 8 * m.cell - (15 * DeviceDpi() + 48) / 96;
+    const RECT saturday12 = {x0 + 5 * m.cell, 2 * m.row, x0 + 6 * m.cell, 3 * m.row};
+    EXPECT_GT(CountColor(shown, RGB(0, 255, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom), 0);
+    EXPECT_EQ(0, CountColor(shown, RGB(255, 0, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom));
+}
+
+TEST_F(CalendarFace, TheSameMonthOfAnotherYearHasNoToday)
+{
+    face::Options o;
+    o.color3 = RGB(0, 255, 0);
+    Make(Time(2026, 12, 8), o);
+    item->m_nYear = 2027;
+    item->UpdateLayout();
+    item->Render();
+    scene.year = 2027;
+    ExpectFace();
+    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+    EXPECT_EQ(0, CountColor(shown, RGB(0, 255, 0), 0, 0, shown.width, shown.height));
+}
+
+TEST_F(CalendarFace, AFarYearStillDraws)
+{
+    Make(Time(2026, 12, 8));
+    item->m_nYear = 30000;
+    item->m_nMonth = 2;
+    item->UpdateLayout();
+    item->Render();
+    Place();
+    EXPECT_GE(item->m_nFirstWeekday, 1);
+    EXPECT_LE(item->m_nFirstWeekday, 7);
+}
+
+TEST_F(CalendarFace, OtherFontsAndSizes)
+{
+    face::Options o;
+    o.font = L"Courier New";
+    o.fontSize = 10;
+    o.fontBold = 1;
+    o.clockFontSize = 12;
+    Make(Time(2026, 4, 30, 23, 59), o);
+    ExpectFace();
+}
+
+} // namespace

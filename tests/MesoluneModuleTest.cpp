@@ -1,0 +1,251 @@
+// mesolune.dll as the Today screen sees it: loaded by path, entered by
+// ordinal, judged by its window's pixels.
+#include "DeviceProgram.h"
+#include "FaceReference.h"
+#include "RegistryFixture.h"
+#include "TestHost.h"
+
+#include <deviceclock.h>
+#include <todaycmn.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kTop = 26;
+
+SYSTEMTIME Time(int year, int month, int day, int hour, int minute)
+{
+    SYSTEMTIME t = {};
+    t.wYear = static_cast<WORD>(year), t.wMonth = static_cast<WORD>(month), t.wDay = static_cast<WORD>(day);
+    t.wHour = static_cast<WORD>(hour), t.wMinute = static_cast<WORD>(minute);
+    return t;
+}
+
+class MesoluneModule : public testreg::CleanSettings
+{
+protected:
+    void SetUp() override
+    {
+        testreg::CleanSettings::SetUp();
+        host.itemOrigin = POINT{0, kTop};
+    }
+
+    void TearDown() override
+    {
+        Unload();
+        DeviceResetClock();
+        testreg::CleanSettings::TearDown();
+    }
+
+    void Load(const SYSTEMTIME& now)
+    {
+        DeviceHoldClock(TRUE);
+        SetLocalTime(&now);
+        module = LoadLibraryW((deviceprogram::BinFolder() + L"mesolune.dll").c_str());
+        ASSERT_NE(nullptr, module);
+        initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
+            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+        ASSERT_NE(nullptr, initialize);
+    }
+
+    HWND Initialize()
+    {
+        window = initialize(&record, host.Window());
+        return window;
+    }
+
+    LRESULT Query()
+    {
+        return SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record), 0);
+    }
+
+    void Unload()
+    {
+        if (window && IsWindow(window))
+            DestroyWindow(window);
+        window = nullptr;
+        if (module)
+            FreeLibrary(module);
+        module = nullptr;
+    }
+
+    // The host's part after the first query: the item at its place and height.
+    testhost::Image Placed()
+    {
+        SetWindowPos(window, nullptr, 0, kTop, GetSystemMetrics(SM_CXSCREEN), static_cast<int>(record.cyp),
+            SWP_NOZORDER);
+        UpdateWindow(window);
+        return testhost::CaptureWindow(window);
+    }
+
+    face::Scene SceneAt(const SYSTEMTIME& now, const face::Options& options) const
+    {
+        face::Scene scene;
+        scene.options = options;
+        scene.month = scene.todayMonth = now.wMonth;
+        scene.year = scene.todayYear = now.wYear;
+        scene.todayDay = now.wDay;
+        scene.hour = now.wHour;
+        scene.minute = now.wMinute;
+        scene.text = host.textColor;
+        scene.origin = {0, kTop};
+        scene.width = GetSystemMetrics(SM_CXSCREEN);
+        return scene;
+    }
+
+    testhost::TestHost host;
+    HMODULE module = nullptr;
+    PFNCUSTOMINITIALIZEITEM initialize = nullptr;
+    TODAYLISTITEM record = {};
+    HWND window = nullptr;
+};
+
+TEST_F(MesoluneModule, Export240MakesTheItemWindowAndTheFirstQueryHandsOverItsHeight)
+{
+    const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
+    Load(now);
+    ASSERT_NE(nullptr, Initialize());
+    EXPECT_EQ(host.Window(), GetParent(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    wchar_t text[64];
+    GetClassNameW(window, text, 64);
+    EXPECT_STREQ(L"MesoluneClass", text);
+    GetWindowTextW(window, text, 64);
+    EXPECT_STREQ(L"MesoluneWindow", text);
+    RECT rc;
+    GetWindowRect(window, &rc);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), rc.right - rc.left);
+
+    EXPECT_EQ(TRUE, Query());
+    EXPECT_EQ(static_cast<DWORD>(face::Measure(SceneAt(now, {})).height), record.cyp);
+    EXPECT_EQ(FALSE, Query());
+    EXPECT_EQ(1, host.colorRequests);
+}
+
+TEST_F(MesoluneModule, ShowsTheFaceOfTheStoredSettings)
+{
+    struct Case
+    {
+        SYSTEMTIME now;
+        face::Options options;
+    };
+    face::Options twoDays;
+    twoDays.weekend = 2;
+    twoDays.color1 = RGB(255, 0, 0);
+    twoDays.color2 = RGB(0, 0, 255);
+    twoDays.color3 = RGB(0, 255, 0);
+    twoDays.color4 = RGB(255, 255, 0);
+    face::Options bare;
+    bare.weeks = 0;
+    bare.dayNames = 0;
+    face::Options noClock;
+    noClock.clock = 0;
+    noClock.weekend = 0;
+    face::Options big;
+    big.fontSize = 9;
+    big.fontBold = 1;
+    big.clockFontSize = 14;
+    big.font = L"Courier New";
+    const Case cases[] = {
+        {Time(2026, 12, 8, 9, 41), {}},
+        {Time(2026, 12, 12, 0, 0), twoDays},
+        {Time(2027, 1, 1, 23, 59), {}},
+        {Time(2026, 6, 30, 7, 5), bare},
+        {Time(2026, 3, 1, 12, 0), noClock},
+        {Time(2021, 2, 14, 18, 30), big},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.now.wDay << "." << c.now.wMonth << "." << c.now.wYear);
+        Unload();
+        testreg::DeleteTree(HKEY_CURRENT_USER, testreg::kKey);
+        const face::Options& o = c.options;
+        testreg::PutDWord(L"Color1", o.color1);
+        testreg::PutDWord(L"Color2", o.color2);
+        testreg::PutDWord(L"Color3", o.color3);
+        testreg::PutDWord(L"Color4", o.color4);
+        testreg::PutDWord(L"Weekend", o.weekend);
+        testreg::PutDWord(L"Weeks", o.weeks);
+        testreg::PutDWord(L"Clock", o.clock);
+        testreg::PutDWord(L"DayNames", o.dayNames);
+        testreg::PutDWord(L"FontSize", static_cast<DWORD>(o.fontSize));
+        testreg::PutDWord(L"FontBold", o.fontBold);
+        testreg::PutDWord(L"ClockFontSize", static_cast<DWORD>(o.clockFontSize));
+        testreg::PutString(L"Font", o.font);
+        Load(c.now);
+        ASSERT_NE(nullptr, Initialize());
+        Query();
+        const testhost::Image shown = Placed();
+        EXPECT_EQ("", face::Difference(face::Render(SceneAt(c.now, o)), shown));
+    }
+}
+
+TEST_F(MesoluneModule, ADisabledRecordStillGetsItsWindow)
+{
+    Load(Time(2026, 12, 8, 9, 41));
+    record.fEnabled = FALSE;
+    EXPECT_NE(nullptr, Initialize());
+}
+
+TEST_F(MesoluneModule, ReloadingAfterUnloadWorks)
+{
+    Load(Time(2026, 12, 8, 9, 41));
+    ASSERT_NE(nullptr, Initialize());
+    Unload();
+    Load(Time(2026, 12, 8, 9, 41));
+    ASSERT_NE(nullptr, Initialize());
+    EXPECT_EQ(TRUE, Query());
+    Unload();
+    // A process that never calls export 240.
+    Load(Time(2026, 12, 8, 9, 41));
+    Unload();
+}
+
+TEST_F(MesoluneModule, ASecondExport240AfterTheWindowWasDestroyedMakesANewWindow)
+{
+    Load(Time(2026, 12, 8, 9, 41));
+    HWND first = Initialize();
+    ASSERT_NE(nullptr, first);
+    Query();
+    DestroyWindow(first);
+    HWND second = Initialize();
+    ASSERT_NE(nullptr, second);
+    EXPECT_TRUE(IsWindow(second));
+    TODAYLISTITEM fresh = {};
+    EXPECT_EQ(TRUE, SendMessageW(second, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&fresh), 0));
+    EXPECT_GT(fresh.cyp, 0u);
+}
+
+TEST_F(MesoluneModule, ThreadsComingAndGoingChangeNothing)
+{
+    Load(Time(2026, 12, 8, 9, 41));
+    ASSERT_NE(nullptr, Initialize());
+    Query();
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(FALSE, Query());
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(MesoluneModule, IconsLoadAtTheirOwnSize)
+{
+    Load(Time(2026, 12, 8, 9, 41));
+    for (int id : {102, 103, 104, 105}) {
+        SCOPED_TRACE(id);
+        HICON icon = LoadIconW(module, MAKEINTRESOURCEW(id));
+        ASSERT_NE(nullptr, icon);
+        ICONINFO info;
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap;
+        GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+        const int size = id == 102 || id == 104 ? 32 : 16;
+        EXPECT_EQ(size, bitmap.bmWidth);
+        EXPECT_EQ(size, bitmap.bmHeight);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        EXPECT_TRUE(DestroyIcon(icon));
+    }
+}
+
+} // namespace
