@@ -10,6 +10,12 @@ extern bool g_bAlarmSet;
 extern HICON g_hAlarmOnIcon;
 extern HICON g_hAlarmOffIcon;
 
+// Tick count at the end of the last read of the alarm state.
+extern DWORD g_dwLastAlarmCheck;
+
+// True when any of the clock's three alarms is set; stamps g_dwLastAlarmCheck.
+bool ReadAlarmState();
+
 class CMyToday : public CTodayWindow
 {
 public:
@@ -17,8 +23,11 @@ public:
     ~CMyToday() override;
 
     void OnInit() override;
+    int OnCreate(LPCREATESTRUCTW pcs) override;
+    void OnDestroy() override;
     void OnPaint(HDC hdc) override;
     void OnEraseBkgnd(HDC hdc) override;
+    void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh) override;
 
     // True when it changed the item's height.
     bool UpdateLayout();

@@ -1,0 +1,114 @@
+// The refresh cycle: everything periodic rides on the Today screen's refresh
+// query. It hands a changed height over, polls the clock's alarms at the
+// Alarm interval and follows the minute of the local clock.
+#include "MyToday.h"
+
+#include "Settings.h"
+#include "SysRegistry.h"
+
+DWORD g_dwLastAlarmCheck = 0;
+
+namespace {
+
+constexpr wchar_t kClockKey[] = L"\\Software\\Microsoft\\Clock";
+
+// The bells for a 192-dpi screen and for every other one.
+constexpr int kAlarmOnIcon192 = 102;
+constexpr int kAlarmOnIcon = 103;
+constexpr int kAlarmOffIcon192 = 104;
+constexpr int kAlarmOffIcon = 105;
+
+} // namespace
+
+bool ReadAlarmState()
+{
+    CSysRegistry& registry = CSysRegistry::Instance();
+    bool bSet = false;
+    wchar_t szKey[260];
+    for (int n = 0; n < 3; ++n) {
+        wsprintfW(szKey, L"%s\\%d", kClockKey, n);
+        if (!registry.KeyExists(HKEY_LOCAL_MACHINE, szKey))
+            continue;
+        BYTE bFlags = 0;
+        RegValue value = {REG_BINARY, &bFlags, 1};
+        registry.GetValue(HKEY_LOCAL_MACHINE, szKey, L"AlarmFlags", value);
+        if (bFlags != 0) {
+            bSet = true;
+            break;
+        }
+    }
+    g_dwLastAlarmCheck = GetTickCount();
+    return bSet;
+}
+
+int CMyToday::OnCreate(LPCREATESTRUCTW)
+{
+    HDC hdc = GetDC(nullptr);
+    const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
+    ReleaseDC(nullptr, hdc);
+    if (nDpi == 192) {
+        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOnIcon192));
+        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOffIcon192));
+    } else {
+        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOnIcon));
+        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOffIcon));
+    }
+    return 0;
+}
+
+void CMyToday::OnDestroy()
+{
+    if (g_hAlarmOnIcon) {
+        DestroyIcon(g_hAlarmOnIcon);
+        g_hAlarmOnIcon = nullptr;
+    }
+    if (g_hAlarmOffIcon) {
+        DestroyIcon(g_hAlarmOffIcon);
+        g_hAlarmOffIcon = nullptr;
+    }
+}
+
+void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
+{
+    // 1. A new height goes to the host first, and alone; the next paint
+    //    renders a surface of that height.
+    if (!*pbRefresh && static_cast<int>(ptli->cyp) != m_nHeight) {
+        ptli->cyp = static_cast<DWORD>(m_nHeight);
+        *pbRefresh = TRUE;
+        DestroySurface();
+        return;
+    }
+
+    // 2. Nothing has changed yet.
+    bool bChanged = false;
+
+    // 3. The alarm state, at most once per interval; the unsigned difference
+    //    survives the wrap of the tick count.
+    if (Settings::Alarm != 0 && GetTickCount() - g_dwLastAlarmCheck > Settings::Alarm) {
+        const bool bSet = ReadAlarmState();
+        if (bSet != g_bAlarmSet) {
+            g_bAlarmSet = bSet;
+            bChanged = true;
+        }
+    }
+
+    // 4. The clock, by its minute; the displayed month stays.
+    if (Settings::Clock) {
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        if (st.wMinute != m_nMinute) {
+            m_nTodayDay = st.wDay;
+            m_nTodayMonth = st.wMonth;
+            m_nTodayYear = st.wYear;
+            m_nHour = st.wHour;
+            m_nMinute = st.wMinute;
+            bChanged = true;
+        }
+    }
+
+    // 5. One render and one invalidation for any change.
+    if (bChanged) {
+        Render();
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+    }
+}
