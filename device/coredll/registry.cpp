@@ -3,6 +3,16 @@
 // the caller asks for (Windows CE ignores the access mask).
 #include "registry.h"
 
+#include <deviceaccounting.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<DWORD> g_openings{0};
+
+} // namespace
+
 namespace coredll {
 
 const wchar_t* CePath(const wchar_t* path)
@@ -16,12 +26,14 @@ extern "C" {
 
 LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM, PHKEY result)
 {
+    ++g_openings;
     return RegOpenKeyExW(root, coredll::CePath(path), options, coredll::kCeAccess, result);
 }
 
 LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
     REGSAM, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
+    ++g_openings;
     return RegCreateKeyExW(root, coredll::CePath(path), reserved, keyClass, options, coredll::kCeAccess,
         security, result, disposition);
 }
@@ -29,6 +41,11 @@ LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR ke
 LONG WINAPI CeRegDeleteKeyW(HKEY root, LPCWSTR path)
 {
     return RegDeleteKeyW(root, coredll::CePath(path));
+}
+
+DWORD WINAPI DeviceRegistryOpenings()
+{
+    return g_openings;
 }
 
 } // extern "C"
