@@ -3,8 +3,9 @@
 #include <cwchar>
 
 const wchar_t kHostUsage[] =
-    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--screenshot FILE.png]\n"
+    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--screenshot FILE.png]\n"
     L"  --time        set the device clock before the items load\n"
+    L"  --ticks       start the device's tick count at N milliseconds (0..4294967295)\n"
     L"  --screenshot  write the Today screen as a PNG once it has settled, then exit\n";
 
 namespace {
@@ -50,6 +51,15 @@ std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions
             options.time = ParseTime(args[++i]);
             if (!options.time)
                 return L"--time: not a date and time of the form YYYY-MM-DDTHH:MM[:SS]: " + args[i];
+        } else if (arg == L"--ticks") {
+            if (!hasValue)
+                return L"--ticks needs a value";
+            const std::wstring& value = args[++i];
+            wchar_t* end = nullptr;
+            const unsigned long long ticks = std::wcstoull(value.c_str(), &end, 10);
+            if (value.empty() || *end != L'\0' || value[0] == L'-' || ticks > 0xFFFFFFFFull)
+                return L"--ticks: not a tick count: " + value;
+            options.ticks = static_cast<DWORD>(ticks);
         } else if (arg == L"--screenshot") {
             if (!hasValue)
                 return L"--screenshot needs a file name";

@@ -10,6 +10,7 @@
 struct HostOptions
 {
     std::optional<SYSTEMTIME> time; // --time: the device clock before the items load
+    std::optional<DWORD> ticks;     // --ticks: the device's tick count at start
     std::wstring screenshot;        // --screenshot: write the screen there and exit
     bool help = false;
 };

@@ -29,6 +29,8 @@ int main()
     // The device clock runs on from here for this process.
     if (options.time)
         SetLocalTime(&*options.time);
+    if (options.ticks)
+        DeviceSetTickCount(*options.ticks);
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int exitCode = 0;
