@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace calendartest {
 
@@ -53,13 +54,52 @@ inline void Apply(const face::Options& o)
     lstrcpynW(Settings::ClockFont, o.clockFont.c_str(), Settings::kFaceNameLength);
 }
 
+// The clock's alarms in the device registry.
+constexpr const wchar_t* kClockKey = L"Software\\Microsoft\\Clock";
+
+inline void PutAlarmFlags(int number, BYTE flags)
+{
+    const std::wstring key = std::wstring(kClockKey) + L"\\" + std::to_wstring(number);
+    testreg::Put(HKEY_LOCAL_MACHINE, key.c_str(), L"AlarmFlags", REG_BINARY, &flags, 1);
+}
+
+// A bell as the module holds it, loaded by the test at the size the screen wants.
+class Bell
+{
+public:
+    explicit Bell(bool on)
+    {
+        HDC screen = GetDC(nullptr);
+        const bool large = GetDeviceCaps(screen, LOGPIXELSX) == 192;
+        ReleaseDC(nullptr, screen);
+        const int id = on ? (large ? 102 : 103) : (large ? 104 : 105);
+        icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+    }
+    ~Bell() { DestroyIcon(icon_); }
+    Bell(const Bell&) = delete;
+    Bell& operator=(const Bell&) = delete;
+    HICON Get() const { return icon_; }
+
+private:
+    HICON icon_ = nullptr;
+};
+
 class CalendarItem : public testreg::CleanSettings
 {
 protected:
+    void SetUp() override
+    {
+        testreg::CleanSettings::SetUp();
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
+        g_bAlarmSet = false;
+        g_dwLastAlarmCheck = 0;
+    }
+
     void TearDown() override
     {
         Destroy();
         DeviceResetClock();
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
         testreg::CleanSettings::TearDown();
     }
 
@@ -80,6 +120,7 @@ protected:
         scene.text = host.textColor;
         scene.origin = {0, kTop};
         scene.width = GetSystemMetrics(SM_CXSCREEN);
+        scene.icon = offBell.Get();
 
         host.itemOrigin = POINT{0, kTop};
         item = std::make_unique<CMyToday>(GetModuleHandleW(nullptr), L"CalendarTestClass", L"CalendarTest");
@@ -122,6 +163,7 @@ protected:
         EXPECT_EQ("", face::Difference(expected, shown));
     }
 
+    Bell onBell{true}, offBell{false};
     testhost::TestHost host;
     std::unique_ptr<CMyToday> item;
     face::Scene scene;

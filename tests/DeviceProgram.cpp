@@ -22,24 +22,104 @@ std::wstring BinFolder()
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+namespace {
+
+HANDLE Start(const std::wstring& program, const std::wstring& arguments, DWORD& id)
 {
     const std::wstring path = BinFolder() + program;
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    // The desktop's own entry: a test may link the device library, whose
+    // process creation takes Windows CE's arguments.
+    const auto createProcess = reinterpret_cast<decltype(&CreateProcessW)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateProcessW")));
+    if (!createProcess(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
             &process))
-        return -1;
-    DWORD exitCode = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process.hProcess, &exitCode);
-    else
-        TerminateProcess(process.hProcess, 99);
+        return nullptr;
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    id = process.dwProcessId;
+    return process.hProcess;
+}
+
+struct WindowSearch
+{
+    DWORD process;
+    HWND found;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == search->process && IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Waits for a while, serving this thread's windows meanwhile: the other
+// program may send them messages (its activation does) and wait for answers.
+void PumpFor(DWORD milliseconds)
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+} // namespace
+
+RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments)
+{
+    process_ = Start(program, arguments, id_);
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!process_)
+        return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+HWND RunningProgram::WaitForWindow(DWORD timeoutMs) const
+{
+    // The host's clock: the device clock of a test may stand still.
+    const ULONGLONG start = GetTickCount64();
+    while (process_ && GetTickCount64() - start < timeoutMs) {
+        WindowSearch search{id_, nullptr};
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        PumpFor(20);
+    }
+    return nullptr;
+}
+
+int RunningProgram::WaitForExit(DWORD timeoutMs)
+{
+    DWORD exitCode = static_cast<DWORD>(-1);
+    const ULONGLONG start = GetTickCount64();
+    while (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT && GetTickCount64() - start < timeoutMs)
+        PumpFor(20);
+    if (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process_, &exitCode);
     return static_cast<int>(exitCode);
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+{
+    RunningProgram running(program, arguments);
+    return running.WaitForExit(timeoutMs);
 }
 
 TempFile::TempFile(const std::wstring& suffix)

@@ -16,6 +16,26 @@ std::wstring BinFolder();
 // code, or -1 when it did not start or did not end within the time-out.
 int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
 
+// A program of that folder running beside the test; it is ended with the object.
+class RunningProgram
+{
+public:
+    RunningProgram(const std::wstring& program, const std::wstring& arguments);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    // Its first visible top-level window, waited for up to timeoutMs.
+    HWND WaitForWindow(DWORD timeoutMs = 20000) const;
+    // Its exit code, or -1 when it has not ended within timeoutMs.
+    int WaitForExit(DWORD timeoutMs = 20000);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
 // A file name in the temporary folder, removed when the object goes.
 class TempFile
 {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 constexpr int kTop = 26;
@@ -22,12 +24,15 @@ SYSTEMTIME Time(int year, int month, int day, int hour, int minute)
     return t;
 }
 
+constexpr const wchar_t* kClockKey = L"Software\\Microsoft\\Clock";
+
 class MesoluneModule : public testreg::CleanSettings
 {
 protected:
     void SetUp() override
     {
         testreg::CleanSettings::SetUp();
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
         host.itemOrigin = POINT{0, kTop};
     }
 
@@ -35,7 +40,20 @@ protected:
     {
         Unload();
         DeviceResetClock();
+        testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
         testreg::CleanSettings::TearDown();
+    }
+
+    // A bell of the module at the size the screen wants, or none.
+    HICON Bell(bool on)
+    {
+        HDC screen = GetDC(nullptr);
+        const bool large = GetDeviceCaps(screen, LOGPIXELSX) == 192;
+        ReleaseDC(nullptr, screen);
+        const int id = on ? (large ? 102 : 103) : (large ? 104 : 105);
+        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+        bells.push_back(icon);
+        return icon;
     }
 
     void Load(const SYSTEMTIME& now)
@@ -62,6 +80,9 @@ protected:
 
     void Unload()
     {
+        for (HICON icon : bells)
+            DestroyIcon(icon);
+        bells.clear();
         if (window && IsWindow(window))
             DestroyWindow(window);
         window = nullptr;
@@ -79,7 +100,7 @@ protected:
         return testhost::CaptureWindow(window);
     }
 
-    face::Scene SceneAt(const SYSTEMTIME& now, const face::Options& options) const
+    face::Scene SceneAt(const SYSTEMTIME& now, const face::Options& options, bool alarmSet = false)
     {
         face::Scene scene;
         scene.options = options;
@@ -91,7 +112,16 @@ protected:
         scene.text = host.textColor;
         scene.origin = {0, kTop};
         scene.width = GetSystemMetrics(SM_CXSCREEN);
+        scene.icon = Bell(alarmSet);
         return scene;
+    }
+
+    // The host's refresh: a query, then the paint it may have asked for.
+    testhost::Image Refreshed()
+    {
+        Query();
+        UpdateWindow(window);
+        return testhost::CaptureWindow(window);
     }
 
     testhost::TestHost host;
@@ -99,6 +129,7 @@ protected:
     PFNCUSTOMINITIALIZEITEM initialize = nullptr;
     TODAYLISTITEM record = {};
     HWND window = nullptr;
+    std::vector<HICON> bells;
 };
 
 TEST_F(MesoluneModule, Export240MakesTheItemWindowAndTheFirstQueryHandsOverItsHeight)
@@ -178,6 +209,68 @@ TEST_F(MesoluneModule, ShowsTheFaceOfTheStoredSettings)
         const testhost::Image shown = Placed();
         EXPECT_EQ("", face::Difference(face::Render(SceneAt(c.now, o)), shown));
     }
+}
+
+TEST_F(MesoluneModule, TheBellTurnsOrangeAfterTheIntervalWhenAlarmTwoIsSet)
+{
+    testreg::PutDWord(L"Alarm", 1);
+    const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
+    Load(now);
+    DeviceSetTickCount(5000);
+    ASSERT_NE(nullptr, Initialize());
+    Query();
+    face::Options options;
+    options.alarm = 1000;
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Placed()));
+
+    const BYTE on = 1;
+    testreg::Put(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Clock\\2", L"AlarmFlags", REG_BINARY, &on, 1);
+    DeviceSetTickCount(5500); // within the interval: not read yet
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Refreshed()));
+    DeviceSetTickCount(6100);
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, true)), Refreshed()));
+
+    testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
+    DeviceSetTickCount(7200);
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Refreshed()));
+}
+
+TEST_F(MesoluneModule, TheClockFollowsTheMinute)
+{
+    SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
+    Load(now);
+    ASSERT_NE(nullptr, Initialize());
+    Query();
+    Placed();
+    now.wMinute = 42;
+    SetLocalTime(&now);
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, {})), Refreshed()));
+}
+
+TEST_F(MesoluneModule, SwitchingAnAlarmOnInTheClockSettingsShowsAtTheNextRead)
+{
+    testreg::PutDWord(L"Alarm", 1);
+    const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
+    Load(now);
+    DeviceSetTickCount(5000);
+    ASSERT_NE(nullptr, Initialize());
+    Query();
+    face::Options options;
+    options.alarm = 1000;
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Placed()));
+
+    // The user opens the clock's alarms, switches the first one on and says OK.
+    deviceprogram::RunningProgram clock(L"ctlpnl.exe", L"cplmain.cpl,16,1");
+    ASSERT_TRUE(clock.Started());
+    HWND page = clock.WaitForWindow();
+    ASSERT_NE(nullptr, page);
+    SendMessageW(GetDlgItem(page, 1000), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(page, IDOK), BM_CLICK, 0, 0);
+
+    EXPECT_EQ(0, clock.WaitForExit());
+
+    DeviceSetTickCount(6100);
+    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, true)), Refreshed()));
 }
 
 TEST_F(MesoluneModule, ADisabledRecordStillGetsItsWindow)

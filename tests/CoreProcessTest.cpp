@@ -1,0 +1,131 @@
+// coredll's process creation: Windows CE's program paths and argument-only
+// command lines.
+#include "DeviceProgram.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using deviceprogram::TempFile;
+
+std::vector<std::wstring> Lines(const std::wstring& path)
+{
+    std::vector<std::wstring> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lines;
+    wchar_t buffer[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof buffer - sizeof(wchar_t), &read, nullptr);
+    CloseHandle(file);
+    std::wstring text(buffer, read / sizeof(wchar_t));
+    std::wistringstream stream(text);
+    for (std::wstring line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Windows CE declares the arguments const; the desktop's header does not.
+LPWSTR Args(const wchar_t* text)
+{
+    return const_cast<LPWSTR>(text);
+}
+
+// Arguments in memory the callee must not write to.
+class ReadOnlyText
+{
+public:
+    explicit ReadOnlyText(const std::wstring& text)
+    {
+        page_ = static_cast<wchar_t*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        text.copy(page_, text.size());
+        page_[text.size()] = L'\0';
+        DWORD old;
+        VirtualProtect(page_, 4096, PAGE_READONLY, &old);
+    }
+    ~ReadOnlyText() { VirtualFree(page_, 0, MEM_RELEASE); }
+    const wchar_t* Get() const { return page_; }
+
+private:
+    wchar_t* page_;
+};
+
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() &&
+           CompareStringOrdinal(text.c_str() + text.size() - end.size(), -1, end.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+TEST(CoreProcess, TheDevicePathAndTheArgumentsReachTheProgram)
+{
+    TempFile out(L".txt");
+    const ReadOnlyText arguments(L"\"" + out.Path() + L"\" second");
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(L"\\Windows\\cmdline_probe.exe", Args(arguments.Get()), nullptr, nullptr, FALSE, 0, nullptr,
+        nullptr, nullptr, &info));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    EXPECT_EQ(0u, code);
+    const std::vector<std::wstring> argv = Lines(out.Path());
+    ASSERT_EQ(3u, argv.size());
+    EXPECT_TRUE(EndsWithNoCase(argv[0], L"\\cmdline_probe.exe")) << std::string(argv[0].begin(), argv[0].end());
+    EXPECT_EQ(deviceprogram::BinFolder() + L"cmdline_probe.exe", argv[0]);
+    EXPECT_EQ(out.Path(), argv[1]);
+    EXPECT_EQ(L"second", argv[2]);
+}
+
+TEST(CoreProcess, WithoutAProcessRecordNoHandleIsLeft)
+{
+    TempFile out(L".txt");
+    const std::wstring arguments = L"\"" + out.Path() + L"\"";
+    DWORD before = 0, after = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &before);
+    ASSERT_TRUE(CreateProcessW(L"\\Windows\\cmdline_probe.exe", Args(arguments.c_str()), nullptr, nullptr, FALSE, 0,
+        nullptr, nullptr, nullptr, nullptr));
+    GetProcessHandleCount(GetCurrentProcess(), &after);
+    EXPECT_EQ(before, after);
+    for (int i = 0; i < 200 && Lines(out.Path()).empty(); ++i)
+        Sleep(25);
+    EXPECT_EQ(2u, Lines(out.Path()).size());
+}
+
+TEST(CoreProcess, AMissingProgramIsNotStarted)
+{
+    PROCESS_INFORMATION info = {};
+    EXPECT_FALSE(CreateProcessW(L"\\Windows\\no_such_program.exe", Args(L""), nullptr, nullptr, FALSE, 0, nullptr,
+        nullptr, nullptr, &info));
+    EXPECT_FALSE(CreateProcessW(nullptr, Args(L"x"), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &info));
+    EXPECT_EQ(nullptr, info.hProcess);
+}
+
+TEST(CoreProcess, TheItemsCallOpensTheAlarmsPage)
+{
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(L"\\Windows\\ctlpnl.exe", Args(L"cplmain.cpl,16,1"), nullptr, nullptr, FALSE, 0, nullptr,
+        nullptr, nullptr, &info));
+    HWND page = nullptr;
+    for (int i = 0; i < 400 && !page; ++i) {
+        Sleep(25);
+        page = FindWindowW(L"#32770", L"Будильники");
+    }
+    ASSERT_NE(nullptr, page);
+    PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 20000));
+    DWORD code = 99;
+    GetExitCodeProcess(info.hProcess, &code);
+    EXPECT_EQ(1u, code); // closed without saving
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+} // namespace

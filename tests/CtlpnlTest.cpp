@@ -1,0 +1,140 @@
+// ctlpnl.exe, the device's clock alarms page, driven through its controls.
+#include "DeviceProgram.h"
+#include "RegistryFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using deviceprogram::RunningProgram;
+
+constexpr const wchar_t* kClockKey = L"Software\\Microsoft\\Clock";
+
+std::wstring AlarmKey(int n)
+{
+    return std::wstring(kClockKey) + L"\\" + std::to_wstring(n);
+}
+
+struct StoredAlarm
+{
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> flags;
+    DWORD minutes = 0;
+};
+
+StoredAlarm Stored(int n)
+{
+    StoredAlarm alarm;
+    for (const testreg::StoredValue& v : testreg::Values(HKEY_LOCAL_MACHINE, AlarmKey(n).c_str())) {
+        alarm.present = true;
+        if (v.name == L"AlarmFlags") {
+            alarm.type = v.type;
+            alarm.flags = v.data;
+        } else if (v.name == L"AlarmTime" && v.data.size() == 4) {
+            alarm.minutes = *reinterpret_cast<const DWORD*>(v.data.data());
+        }
+    }
+    return alarm;
+}
+
+class Ctlpnl : public testing::Test
+{
+protected:
+    void SetUp() override { testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey); }
+    void TearDown() override { testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey); }
+};
+
+TEST_F(Ctlpnl, TheAlarmsPageFillsTheScreen)
+{
+    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
+    HWND window = page.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    RECT rc;
+    GetWindowRect(window, &rc);
+    EXPECT_EQ(0, rc.left);
+    EXPECT_EQ(0, rc.top);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), rc.right);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), rc.bottom);
+    wchar_t title[64];
+    GetWindowTextW(window, title, 64);
+    EXPECT_STREQ(L"Будильники", title);
+    for (int id : {1000, 1001, 1002, 1010, 1011, 1012, IDOK, IDCANCEL})
+        EXPECT_NE(nullptr, GetDlgItem(window, id)) << id;
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(1, page.WaitForExit());
+}
+
+TEST_F(Ctlpnl, OkSavesEveryAlarmWithItsFlag)
+{
+    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
+    HWND window = page.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    SendMessageW(GetDlgItem(window, 1001), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(0, page.WaitForExit());
+    for (int n = 0; n < 3; ++n) {
+        SCOPED_TRACE(n);
+        const StoredAlarm alarm = Stored(n);
+        ASSERT_TRUE(alarm.present);
+        EXPECT_EQ(static_cast<DWORD>(REG_BINARY), alarm.type);
+        ASSERT_EQ(1u, alarm.flags.size());
+        EXPECT_EQ(n == 1 ? 1 : 0, alarm.flags[0]);
+        EXPECT_EQ(7u * 60, alarm.minutes);
+    }
+}
+
+TEST_F(Ctlpnl, CancelSavesNothing)
+{
+    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
+    HWND window = page.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    SendMessageW(GetDlgItem(window, 1000), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(1, page.WaitForExit());
+    EXPECT_FALSE(testreg::KeyPresent(HKEY_LOCAL_MACHINE, kClockKey));
+}
+
+TEST_F(Ctlpnl, ThePageShowsWhatIsStoredAndKeepsIt)
+{
+    const BYTE on = 1;
+    const DWORD quarterPastEight = 8 * 60 + 15;
+    testreg::Put(HKEY_LOCAL_MACHINE, AlarmKey(2).c_str(), L"AlarmFlags", REG_BINARY, &on, 1);
+    testreg::Put(HKEY_LOCAL_MACHINE, AlarmKey(2).c_str(), L"AlarmTime", REG_DWORD, &quarterPastEight, 4);
+    RunningProgram page(L"ctlpnl.exe", L"");
+    HWND window = page.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(BST_UNCHECKED, SendMessageW(GetDlgItem(window, 1000), BM_GETCHECK, 0, 0));
+    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(window, 1002), BM_GETCHECK, 0, 0));
+    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(0, page.WaitForExit());
+    const StoredAlarm alarm = Stored(2);
+    ASSERT_EQ(1u, alarm.flags.size());
+    EXPECT_EQ(1, alarm.flags[0]);
+    EXPECT_EQ(quarterPastEight, alarm.minutes);
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM context)
+{
+    wchar_t text[512];
+    GetWindowTextW(child, text, 512);
+    *reinterpret_cast<std::wstring*>(context) += text;
+    return TRUE;
+}
+
+TEST_F(Ctlpnl, AnotherAppletIsSaidToBeMissing)
+{
+    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,2");
+    HWND box = page.WaitForWindow();
+    ASSERT_NE(nullptr, box);
+    std::wstring text;
+    EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&text));
+    EXPECT_NE(std::wstring::npos, text.find(L"нет такого апплета")) << text.size();
+    EXPECT_NE(std::wstring::npos, text.find(L"cplmain.cpl,2"));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(2, page.WaitForExit());
+}
+
+} // namespace
