@@ -1,0 +1,42 @@
+// SHInitDialog as on a Pocket PC. The device has no input panel and no menu
+// bar, so lowering the one and giving the dialog an empty other change nothing.
+#include "DoneButton.h"
+
+#include <aygshell.h>
+
+namespace {
+
+// A Pocket PC menu bar's height at 96 dpi, kept free below a sized dialog.
+constexpr int kMenuBarHeight = 26;
+
+int ScreenDpi()
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
+{
+    if (!info || !IsWindow(info->hDlg)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!(info->dwMask & SHIDIM_FLAGS))
+        return TRUE;
+    const HWND dialog = info->hDlg;
+    const DWORD flags = info->dwFlags;
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    if (flags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
+        SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    else if (flags & SHIDIF_SIZEDLG)
+        SetWindowPos(dialog, nullptr, 0, 0, width, height - MulDiv(kMenuBarHeight, ScreenDpi(), 96),
+            SWP_NOZORDER | SWP_NOACTIVATE);
+    if (flags & SHIDIF_DONEBUTTON)
+        AddDoneButton(dialog);
+    return TRUE;
+}
