@@ -45,6 +45,8 @@ std::vector<std::uint8_t> CaptureRows(const RECT& area, int& stride)
     const HGDIOBJ previous = SelectObject(memory, bitmap);
     PatBlt(memory, 0, 0, width, height, BLACKNESS);
     for (auto window = windows.topDown.rbegin(); window != windows.topDown.rend(); ++window) {
+        // Whatever is still to be painted, painted first.
+        RedrawWindow(*window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         RECT frame;
         GetWindowRect(*window, &frame);
         HDC source = GetWindowDC(*window);

@@ -3,9 +3,10 @@
 #include <cwchar>
 
 const wchar_t kHostUsage[] =
-    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--screenshot FILE.png]\n"
+    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--options NAME] [--screenshot FILE.png]\n"
     L"  --time        set the device clock before the items load\n"
     L"  --ticks       start the device's tick count at N milliseconds (0..4294967295)\n"
+    L"  --options     open the options of the item NAME (as F2 or the soft key does)\n"
     L"  --screenshot  write the Today screen as a PNG once it has settled, then exit\n";
 
 namespace {
@@ -60,6 +61,10 @@ std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions
             if (value.empty() || *end != L'\0' || value[0] == L'-' || ticks > 0xFFFFFFFFull)
                 return L"--ticks: not a tick count: " + value;
             options.ticks = static_cast<DWORD>(ticks);
+        } else if (arg == L"--options") {
+            if (!hasValue)
+                return L"--options needs an item name";
+            options.options = args[++i];
         } else if (arg == L"--screenshot") {
             if (!hasValue)
                 return L"--screenshot needs a file name";

@@ -12,6 +12,7 @@ struct HostOptions
     std::optional<SYSTEMTIME> time; // --time: the device clock before the items load
     std::optional<DWORD> ticks;     // --ticks: the device's tick count at start
     std::wstring screenshot;        // --screenshot: write the screen there and exit
+    std::wstring options;           // --options: open this item's options at start
     bool help = false;
 };
 

@@ -99,6 +99,23 @@ void Theme::PaintTitleBar(HDC target, const RECT& bar, const SYSTEMTIME& now) co
     SelectObject(target, previousFont);
 }
 
+void Theme::PaintSoftKeyBar(HDC target, const RECT& bar, const wchar_t* rightKey) const
+{
+    TRIVERTEX vertices[2] = {
+        {bar.left, bar.top, 0x0000, 0x1400, 0x4000, 0},
+        {bar.right, bar.bottom, 0x0000, 0x2800, 0x7000, 0},
+    };
+    GRADIENT_RECT gradient = {0, 1};
+    GradientFill(target, vertices, 2, &gradient, 1, GRADIENT_FILL_RECT_V);
+    const HGDIOBJ previousFont = SelectObject(target, titleFont_);
+    SetBkMode(target, TRANSPARENT);
+    SetTextColor(target, kTitleText);
+    RECT text = bar;
+    text.right -= Scale(6);
+    DrawTextW(target, rightKey, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+    SelectObject(target, previousFont);
+}
+
 COLORREF Theme::Color(WPARAM which) const
 {
     switch (which) {

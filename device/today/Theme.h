@@ -17,6 +17,7 @@ public:
     // lies at origin of the Today screen.
     void PaintBackground(HDC target, const RECT& area, POINT origin) const;
     void PaintTitleBar(HDC target, const RECT& bar, const SYSTEMTIME& now) const;
+    void PaintSoftKeyBar(HDC target, const RECT& bar, const wchar_t* rightKey) const;
 
     COLORREF Color(WPARAM which) const;
     int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }

@@ -12,7 +12,10 @@ constexpr wchar_t kClassName[] = L"DesktopExplorerWindow";
 constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kTakeScreenshot = WM_APP + 1;
+constexpr UINT kOpenOptions = WM_APP + 2;
 constexpr int kTitleBarHeight = 26; // at 96 dpi
+constexpr int kSoftKeyBarHeight = 26;
+constexpr int kOptionsDialog = 500;
 
 void Report(const std::wstring& text)
 {
@@ -72,6 +75,16 @@ int TodayScreen::Run()
     SetTimer(window_, kRefreshTimer, kRefreshMilliseconds, nullptr);
     SetForegroundWindow(window_);
     SetFocus(window_);
+    if (!options_.options.empty()) {
+        size_t index = items_.size();
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (items_[i]->Entry().name == options_.options)
+                index = i;
+        if (index < items_.size())
+            PostMessageW(window_, kOpenOptions, index, 0);
+        else
+            Report(L"--options: no Today item is named " + options_.options);
+    }
     if (!options_.screenshot.empty())
         PostMessageW(window_, kTakeScreenshot, 0, 0);
 
@@ -109,10 +122,25 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             RefreshItems();
         return 0;
     case kTakeScreenshot:
-        TakeScreenshot();
+        // With an options dialog on the way, the picture waits for it.
+        if (options_.options.empty() || optionsDialog_)
+            TakeScreenshot();
+        return 0;
+    case kOpenOptions:
+        OpenOptions(wParam);
+        return 0;
+    case WM_ENTERIDLE:
+        // The options dialog is up and idle: the moment for its picture.
+        if (wParam == MSGF_DIALOGBOX && optionsDialog_ == nullptr && !options_.screenshot.empty()) {
+            optionsDialog_ = reinterpret_cast<HWND>(lParam);
+            TakeScreenshot();
+        }
         return 0;
     case WM_KEYDOWN:
         OnKey(wParam);
+        return 0;
+    case WM_LBUTTONUP:
+        OnTap(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -195,6 +223,8 @@ void TodayScreen::Paint()
     SYSTEMTIME now;
     GetLocalTime(&now);
     theme_->PaintTitleBar(hdc, TitleBar(), now);
+    const bool hasOptions = !items_.empty() && items_[selected_]->Entry().options;
+    theme_->PaintSoftKeyBar(hdc, SoftKeyBar(), hasOptions ? L"Настройки" : L"");
     shownMinute_ = now.wMinute;
     EndPaint(window_, &ps);
 }
@@ -239,6 +269,9 @@ void TodayScreen::OnKey(WPARAM key)
     case VK_RETURN:
         items_[selected_]->Send(WM_TODAYCUSTOM_ACTION);
         break;
+    case VK_F2:
+        OpenOptions(selected_);
+        break;
     default:
         break;
     }
@@ -249,6 +282,34 @@ void TodayScreen::Select(size_t index, WPARAM key)
     items_[selected_]->Send(WM_TODAYCUSTOM_LOSTSELECTION);
     selected_ = index;
     items_[selected_]->Send(WM_TODAYCUSTOM_RECEIVEDSELECTION, key);
+    const RECT bar = SoftKeyBar();
+    InvalidateRect(window_, &bar, FALSE);
+}
+
+void TodayScreen::OnTap(POINT point)
+{
+    // The right soft key.
+    RECT key = SoftKeyBar();
+    key.left = (key.left + key.right) / 2;
+    if (PtInRect(&key, point))
+        OpenOptions(selected_);
+}
+
+void TodayScreen::OpenOptions(size_t index)
+{
+    if (index >= items_.size() || !items_[index]->Entry().options)
+        return;
+    const HMODULE module = items_[index]->Module();
+    const auto procedure = reinterpret_cast<DLGPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
+    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kOptionsDialog), RT_DIALOG);
+    const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
+    if (!procedure || !dialog) {
+        Report(items_[index]->Entry().name + L" has no options dialog");
+        return;
+    }
+    DialogBoxIndirectParamW(module, dialog, window_, procedure, 0);
+    // The item learns of new settings when it loads them again.
 }
 
 void TodayScreen::TakeScreenshot()
@@ -262,10 +323,20 @@ void TodayScreen::TakeScreenshot()
         Report(L"screenshot " + options_.screenshot + L": " + error);
         exitCode_ = 1;
     }
+    if (optionsDialog_) {
+        PostMessageW(optionsDialog_, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return;
+    }
     DestroyWindow(window_);
 }
 
 RECT TodayScreen::TitleBar() const
 {
     return RECT{0, 0, width_, theme_->Scale(kTitleBarHeight)};
+}
+
+RECT TodayScreen::SoftKeyBar() const
+{
+    return RECT{0, height_ - theme_->Scale(kSoftKeyBarHeight), width_, height_};
 }

@@ -34,7 +34,12 @@ private:
     void OnKey(WPARAM key);
     void Select(size_t index, WPARAM key);
     void TakeScreenshot();
+    // The Today settings page's way into an item's options: its dialog 500
+    // with its procedure 241, over the Today screen.
+    void OpenOptions(size_t index);
+    void OnTap(POINT point);
     RECT TitleBar() const;
+    RECT SoftKeyBar() const;
     // The top of the place of the item with this index.
     int SlotTop(size_t index) const;
 
@@ -46,6 +51,7 @@ private:
     std::vector<std::unique_ptr<LoadedItem>> items_;
     size_t selected_ = 0;
     bool loading_ = false; // an item is being initialised
+    HWND optionsDialog_ = nullptr;
     HANDLE shellReady_ = nullptr;
     WORD shownMinute_ = 0xFFFF;
     int exitCode_ = 0;
