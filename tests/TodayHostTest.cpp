@@ -95,7 +95,8 @@ TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
     // Down the left edge, where the calendar draws nothing, the background
     // runs on across the item's edges.
     const int title = MulDiv(26, Dpi(), 96);
-    for (int y = title + 1; y < screen.height; ++y)
+    const int softKeys = screen.height - MulDiv(26, Dpi(), 96);
+    for (int y = title + 1; y < softKeys; ++y)
         ASSERT_TRUE(Close(screen.At(1, y - 1), screen.At(1, y), 3)) << "y " << y;
     // And the calendar is there: the header row holds text in the text colour.
     bool text = false;
@@ -103,6 +104,20 @@ TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
         for (int y = title; y < title + MulDiv(14, Dpi(), 96); ++y)
             text = text || screen.At(x, y) == RGB(255, 255, 255);
     EXPECT_TRUE(text);
+}
+
+TEST_F(TodayHost, OpensAnItemsOptionsOverTheScreen)
+{
+    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1);
+    TempFile png(L".png");
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--options Mesolune --screenshot \"" + png.Path() + L"\""));
+    const Picture screen = ReadPng(png.Path());
+    ASSERT_GT(screen.width, 0);
+    // The full-screen dialog covers the Today screen, bottom corner included.
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(face, screen.At(screen.width - 5, screen.height - 5));
+    EXPECT_EQ(face, screen.At(5, screen.height / 2 + screen.height / 4));
+    EXPECT_NE(face, screen.At(screen.width / 2, GetSystemMetrics(SM_CYCAPTION) / 2)); // its title bar
 }
 
 TEST_F(TodayHost, ABadCommandLineIsRefused)

@@ -1,0 +1,446 @@
+// The options dialog of mesolune.dll, opened as both of its openers do:
+// template 500 of the module with the procedure of export 241.
+#include "DeviceProgram.h"
+#include "DialogDriver.h"
+#include "RegistryFixture.h"
+#include "TestHost.h"
+
+#include <todaycmn.h>
+
+#include <commdlg.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using dialogdriver::DialogDriver;
+using testreg::Values;
+
+constexpr WORD kRussian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
+
+// The dialog template as its table describes it, serialised independently.
+class TemplateWriter
+{
+public:
+    std::vector<BYTE> bytes;
+
+    void Word(WORD w) { Raw(&w, 2); }
+    void Dword(DWORD d) { Raw(&d, 4); }
+    void Text(const std::wstring& s)
+    {
+        for (wchar_t c : s)
+            Word(static_cast<WORD>(c));
+        Word(0);
+    }
+    void Align()
+    {
+        while (bytes.size() % 4)
+            bytes.push_back(0);
+    }
+    void Control(WORD id, WORD atom, DWORD style, short x, short y, short cx, short cy, const std::wstring& text)
+    {
+        Align();
+        Dword(style);
+        Dword(0);
+        for (short v : {x, y, cx, cy})
+            Word(static_cast<WORD>(v));
+        Word(id);
+        Word(0xFFFF);
+        Word(atom);
+        Text(text);
+        Word(0);
+    }
+
+private:
+    void Raw(const void* p, size_t n)
+    {
+        const auto* b = static_cast<const BYTE*>(p);
+        bytes.insert(bytes.end(), b, b + n);
+    }
+};
+
+std::vector<BYTE> ExpectedTemplate()
+{
+    constexpr DWORD push = 0x50010000, check = 0x50010003, label = 0x50020000, combo = 0x50210002;
+    constexpr WORD button = 0x80, statik = 0x82, combobox = 0x85;
+    TemplateWriter t;
+    t.Dword(0x80C80048);
+    t.Dword(0);
+    t.Word(17);
+    for (short v : {0, 0, 156, 177})
+        t.Word(static_cast<WORD>(v));
+    t.Word(0); // no menu
+    t.Word(0); // default class
+    t.Text(L"Настройки");
+    t.Word(8);
+    t.Text(L"MS Shell Dlg");
+    t.Control(1003, button, push, 9, 19, 57, 14, L"Суббота");
+    t.Control(1004, button, push, 75, 19, 57, 14, L"Воскресенье");
+    t.Control(1005, button, push, 9, 2, 57, 14, L"Сегодня");
+    t.Control(1006, button, check, 3, 36, 120, 10, L"Два выходных");
+    t.Control(1007, button, check, 3, 46, 120, 10, L"Показывать номера недель");
+    t.Control(1008, button, check, 3, 56, 120, 10, L"Показывать часы и месяц");
+    t.Control(1009, button, check, 3, 66, 126, 10, L"Показывать названия  дней");
+    t.Control(65535, statik, label, 3, 91, 51, 8, L"Штрих влево");
+    t.Control(1010, combobox, combo, 63, 91, 72, 51, L"");
+    t.Control(65535, statik, label, 3, 107, 54, 8, L"Штрих вправо");
+    t.Control(1011, combobox, combo, 63, 107, 72, 50, L"");
+    t.Control(65535, statik, label, 3, 123, 48, 8, L"Штрих вверх");
+    t.Control(1012, combobox, combo, 63, 123, 72, 46, L"");
+    t.Control(65535, statik, label, 3, 139, 54, 8, L"Штрих ввниз");
+    t.Control(1013, combobox, combo, 63, 139, 72, 42, L"");
+    t.Control(1014, button, push, 75, 2, 57, 14, L"Часы");
+    t.Control(1015, button, check, 3, 76, 123, 10, L"Показывать будильник");
+    return t.bytes;
+}
+
+bool Checked(HWND dialog, int id)
+{
+    return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void SetChecked(HWND dialog, int id, bool checked)
+{
+    SendDlgItemMessageW(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+std::wstring Selected(HWND dialog, int id)
+{
+    const LRESULT index = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
+    if (index < 0)
+        return L"<none>";
+    wchar_t text[64] = {};
+    SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+DWORD StoredDWord(const wchar_t* name)
+{
+    for (const testreg::StoredValue& v : Values(HKEY_CURRENT_USER, testreg::kKey))
+        if (v.name == name && v.data.size() == 4)
+            return *reinterpret_cast<const DWORD*>(v.data.data());
+    return 0xDEADBEEF;
+}
+
+// What the colour chooser was given, and what the test's user does in it.
+struct Chooser
+{
+    CHOOSECOLORW given = {};
+    COLORREF custom[16] = {};
+    COLORREF choose = 0; // the colour picked
+    bool ok = true;      // OK or Cancel
+
+    dialogdriver::Step Step()
+    {
+        return [this](HWND chooser, LPARAM init) {
+            auto* cc = reinterpret_cast<CHOOSECOLORW*>(init);
+            given = *cc;
+            std::memcpy(custom, cc->lpCustColors, sizeof custom);
+            // The user changes a custom colour too; the dialog must not keep it.
+            cc->lpCustColors[7] = RGB(9, 9, 9);
+            SetDlgItemInt(chooser, 706, GetRValue(choose), FALSE);
+            SetDlgItemInt(chooser, 707, GetGValue(choose), FALSE);
+            SetDlgItemInt(chooser, 708, GetBValue(choose), FALSE);
+            PostMessageW(chooser, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+        };
+    }
+};
+
+class OptionsDialog : public testreg::CleanSettings
+{
+protected:
+    void SetUp() override
+    {
+        testreg::CleanSettings::SetUp();
+        module = LoadLibraryW((deviceprogram::BinFolder() + L"mesolune.dll").c_str());
+        ASSERT_NE(nullptr, module);
+        procedure = reinterpret_cast<DLGPROC>(
+            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
+        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG);
+        dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
+        ASSERT_NE(nullptr, procedure);
+        ASSERT_NE(nullptr, dialogTemplate);
+    }
+
+    void TearDown() override
+    {
+        EXPECT_EQ(0, driver.Pending());
+        FreeLibrary(module);
+        testreg::CleanSettings::TearDown();
+    }
+
+    // Opens the dialog over the host; step works it and closes it.
+    INT_PTR Open(dialogdriver::Step step)
+    {
+        driver.Expect(std::move(step));
+        return DialogBoxIndirectParamW(module, dialogTemplate, host.Window(), procedure, 0);
+    }
+
+    static dialogdriver::Step Press(int id)
+    {
+        return [id](HWND dialog, LPARAM) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
+    }
+
+    testhost::TestHost host;
+    DialogDriver driver;
+    HMODULE module = nullptr;
+    DLGPROC procedure = nullptr;
+    const DLGTEMPLATE* dialogTemplate = nullptr;
+};
+
+TEST_F(OptionsDialog, TheTemplateIsTheTableByteForByte)
+{
+    HRSRC resource = FindResourceExW(module, RT_DIALOG, MAKEINTRESOURCEW(500), kRussian);
+    ASSERT_NE(nullptr, resource);
+    ASSERT_EQ(886u, SizeofResource(module, resource));
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
+    const std::vector<BYTE> expected = ExpectedTemplate();
+    ASSERT_EQ(886u, expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ(expected[i], bytes[i]) << "byte " << i;
+}
+
+TEST_F(OptionsDialog, AFirstOpeningShowsTheDefaultsAndCancelSavesNothing)
+{
+    const INT_PTR result = Open([](HWND d, LPARAM) {
+        EXPECT_FALSE(Checked(d, 1006));
+        EXPECT_TRUE(Checked(d, 1007));
+        EXPECT_TRUE(Checked(d, 1008));
+        EXPECT_TRUE(Checked(d, 1009));
+        EXPECT_TRUE(Checked(d, 1015));
+        EXPECT_EQ("пред. месяц", Narrow(Selected(d, 1010)));
+        EXPECT_EQ("след. месяц", Narrow(Selected(d, 1011)));
+        EXPECT_EQ("пред. год", Narrow(Selected(d, 1012)));
+        EXPECT_EQ("след. год", Narrow(Selected(d, 1013)));
+        const wchar_t* entries[] = {L"ничего", L"след. месяц", L"пред. месяц", L"след. год", L"пред. год"};
+        for (int id : {1010, 1011, 1012, 1013}) {
+            ASSERT_EQ(5, SendDlgItemMessageW(d, id, CB_GETCOUNT, 0, 0));
+            for (int i = 0; i < 5; ++i) {
+                wchar_t text[32] = {};
+                SendDlgItemMessageW(d, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                EXPECT_STREQ(entries[i], text);
+            }
+        }
+        SetChecked(d, 1006, true);
+        SetChecked(d, 1007, false);
+        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(0, result);
+    EXPECT_TRUE(testreg::KeyPresent(HKEY_CURRENT_USER, testreg::kKey));
+    EXPECT_TRUE(Values(HKEY_CURRENT_USER, testreg::kKey).empty());
+}
+
+TEST_F(OptionsDialog, OkOnAFirstRunWritesAllElevenValues)
+{
+    EXPECT_EQ(1, Open(Press(IDOK)));
+    EXPECT_EQ(11u, Values(HKEY_CURRENT_USER, testreg::kKey).size());
+    EXPECT_EQ(0x007878FFu, StoredDWord(L"Color1"));
+    EXPECT_EQ(0x007878FFu, StoredDWord(L"Color2"));
+    EXPECT_EQ(0x0078FF78u, StoredDWord(L"Color3"));
+    EXPECT_EQ(0x00FF6464u, StoredDWord(L"Color4"));
+    EXPECT_EQ(1u, StoredDWord(L"Weekend"));
+    EXPECT_EQ(1u, StoredDWord(L"Weeks"));
+    EXPECT_EQ(1u, StoredDWord(L"Clock"));
+    EXPECT_EQ(1u, StoredDWord(L"DayNames"));
+    EXPECT_EQ(0x201u, StoredDWord(L"DPad"));
+    EXPECT_EQ(0x01020408u, StoredDWord(L"Gesture"));
+    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
+}
+
+TEST_F(OptionsDialog, OkStoresWhatTheControlsShow)
+{
+    Open([](HWND d, LPARAM) {
+        SetChecked(d, 1006, true);
+        SetChecked(d, 1007, false);
+        SetChecked(d, 1008, false);
+        SetChecked(d, 1009, false);
+        SetChecked(d, 1015, false);
+        SendDlgItemMessageW(d, 1010, CB_SETCURSEL, 0, 0); // left: nothing
+        SendDlgItemMessageW(d, 1011, CB_SETCURSEL, 3, 0); // right: next year
+        SendDlgItemMessageW(d, 1012, CB_SETCURSEL, 1, 0); // slot 1: next month
+        SendDlgItemMessageW(d, 1013, CB_SETCURSEL, 2, 0); // slot 2: previous month
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(2u, StoredDWord(L"Weekend"));
+    EXPECT_EQ(0u, StoredDWord(L"Weeks"));
+    EXPECT_EQ(0u, StoredDWord(L"Clock"));
+    EXPECT_EQ(0u, StoredDWord(L"DayNames"));
+    EXPECT_EQ(0u, StoredDWord(L"Alarm"));
+    EXPECT_EQ(0x04000201u, StoredDWord(L"Gesture"));
+}
+
+TEST_F(OptionsDialog, AWeekendOfThreeShowsUncheckedAndSavesOne)
+{
+    testreg::PutDWord(L"Weekend", 3);
+    Open([](HWND d, LPARAM) {
+        EXPECT_FALSE(Checked(d, 1006));
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(1u, StoredDWord(L"Weekend"));
+}
+
+TEST_F(OptionsDialog, AnyAlarmIntervalShowsCheckedAndSavesAMinute)
+{
+    testreg::PutDWord(L"Alarm", 30);
+    Open([](HWND d, LPARAM) {
+        EXPECT_TRUE(Checked(d, 1015));
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
+
+    testreg::PutDWord(L"Alarm", 0);
+    Open([](HWND d, LPARAM) {
+        EXPECT_FALSE(Checked(d, 1015));
+        SetChecked(d, 1015, true);
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
+}
+
+TEST_F(OptionsDialog, ASlotByteOf0x11ShowsNextMonthAndIsStoredAsOne)
+{
+    testreg::PutDWord(L"Gesture", 0x01020411);
+    Open([](HWND d, LPARAM) {
+        EXPECT_EQ("след. месяц", Narrow(Selected(d, 1012)));
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(0x01020401u, StoredDWord(L"Gesture"));
+}
+
+TEST_F(OptionsDialog, TextTypedIntoAComboLeavesItsSlotAlone)
+{
+    testreg::PutDWord(L"Gesture", 0x08040201);
+    Open([](HWND d, LPARAM) {
+        HWND edit = GetWindow(GetDlgItem(d, 1010), GW_CHILD);
+        ASSERT_NE(nullptr, edit);
+        SendMessageW(edit, WM_CHAR, L'x', 0);
+        EXPECT_EQ(CB_ERR, SendDlgItemMessageW(d, 1010, CB_GETCURSEL, 0, 0));
+        SendDlgItemMessageW(d, 1013, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendDlgItemMessageW(d, 1011, CB_SETCURSEL, 0, 0);
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    // Slot 3 (left) and slot 2 (up) keep their bytes; slot 4 becomes nothing.
+    EXPECT_EQ(0x00040201u, StoredDWord(L"Gesture"));
+}
+
+TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
+{
+    testreg::PutDWord(L"Color1", RGB(10, 20, 30));
+    testreg::PutDWord(L"Color3", RGB(1, 2, 3));
+    Chooser first;
+    first.choose = RGB(200, 100, 50);
+    Open([&](HWND d, LPARAM) {
+        driver.Expect(first.Step());
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(static_cast<DWORD>(sizeof(CHOOSECOLORW)), first.given.lStructSize);
+    EXPECT_EQ(module, reinterpret_cast<HMODULE>(first.given.hInstance));
+    EXPECT_EQ(RGB(10, 20, 30), first.given.rgbResult);
+    EXPECT_EQ(static_cast<DWORD>(CC_RGBINIT | CC_ANYCOLOR), first.given.Flags);
+    EXPECT_EQ(0, first.given.lCustData);
+    EXPECT_EQ(nullptr, first.given.lpTemplateName);
+    const COLORREF custom[16] = {RGB(1, 2, 3), RGB(10, 20, 30), 0x007878FF, 0x00FF6464};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(custom[i], first.custom[i]) << i;
+    EXPECT_EQ(RGB(10, 20, 30), StoredDWord(L"Color1"));
+
+    // The registry holds the colour: the next opening starts from it again,
+    // with a fresh list of custom colours.
+    Chooser second;
+    second.ok = false;
+    Open([&](HWND d, LPARAM) {
+        driver.Expect(second.Step());
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(RGB(10, 20, 30), second.given.rgbResult);
+    EXPECT_EQ(0u, second.custom[7]);
+}
+
+TEST_F(OptionsDialog, WithoutAStoredColourTheChosenOneStaysInMemory)
+{
+    Chooser first;
+    first.choose = RGB(200, 100, 50);
+    Open([&](HWND d, LPARAM) {
+        driver.Expect(first.Step());
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(0x00FF6464u, first.given.rgbResult);
+    Chooser second;
+    second.ok = false;
+    Open([&](HWND d, LPARAM) {
+        driver.Expect(second.Step());
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+        // The chosen colour is the clock's in the list, and OK saves it.
+        SendMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(RGB(200, 100, 50), second.given.rgbResult);
+    EXPECT_EQ(RGB(200, 100, 50), second.custom[3]);
+    EXPECT_EQ(RGB(200, 100, 50), StoredDWord(L"Color4"));
+}
+
+TEST_F(OptionsDialog, EachColourButtonEditsItsOwnColour)
+{
+    const struct { int id; const wchar_t* name; } buttons[] = {
+        {1003, L"Color1"}, {1004, L"Color2"}, {1005, L"Color3"}, {1014, L"Color4"}};
+    for (const auto& b : buttons) {
+        Chooser chooser;
+        chooser.choose = RGB(b.id & 0xFF, 7, 77);
+        Open([&](HWND d, LPARAM) {
+            driver.Expect(chooser.Step());
+            SendMessageW(d, WM_COMMAND, MAKEWPARAM(b.id, BN_CLICKED), 0);
+            SendMessageW(d, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(RGB(b.id & 0xFF, 7, 77), StoredDWord(b.name)) << b.id;
+    }
+}
+
+TEST_F(OptionsDialog, TheDialogFillsTheScreenAndItsTitleOkSaves)
+{
+    RECT frame = {};
+    const INT_PTR result = Open([&](HWND d, LPARAM) {
+        GetWindowRect(d, &frame);
+        // The "ok" in the title bar, left of the close box.
+        const int caption = GetSystemMetrics(SM_CYCAPTION);
+        POINT ok = {frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) - caption / 2,
+            frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + caption / 2};
+        SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(ok.x, ok.y));
+    });
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(0, frame.left);
+    EXPECT_EQ(0, frame.top);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), frame.right);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), frame.bottom);
+    EXPECT_EQ(11u, Values(HKEY_CURRENT_USER, testreg::kKey).size());
+}
+
+TEST_F(OptionsDialog, DestroyingTheDialogEndsItWithoutSaving)
+{
+    EXPECT_EQ(0, Open([](HWND d, LPARAM) { DestroyWindow(d); }));
+    EXPECT_TRUE(Values(HKEY_CURRENT_USER, testreg::kKey).empty());
+}
+
+TEST_F(OptionsDialog, OtherMessagesAndCommandsAreLeftToTheDialogManager)
+{
+    HWND window = host.Window();
+    EXPECT_FALSE(procedure(window, WM_TIMER, 1, 0));
+    EXPECT_FALSE(procedure(window, WM_COMMAND, 4242, 0));
+    EXPECT_FALSE(procedure(window, WM_PAINT, 0, 0));
+}
+
+} // namespace
