@@ -1,0 +1,23 @@
+// A scripted gesture recogniser, for tests that drive an item window with
+// messages rather than with the stylus: while a script is set,
+// SHRecognizeGesture returns its answers in turn instead of following the
+// stylus, and records what it was asked.
+#pragma once
+
+#include <aygshell.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Answers for the next calls (copied); count 0 returns to following the stylus.
+void WINAPI DeviceScriptGestures(const DWORD* answers, int count);
+// The record of the last call.
+SHRGINFO WINAPI DeviceLastGestureRequest(void);
+
+// The time the stylus must stay down for a tap-and-hold, in milliseconds.
+#define DEVICE_HOLD_MILLISECONDS 500
+
+#ifdef __cplusplus
+}
+#endif
