@@ -16,6 +16,10 @@ extern DWORD g_dwLastAlarmCheck;
 // True when any of the clock's three alarms is set; stamps g_dwLastAlarmCheck.
 bool ReadAlarmState();
 
+// Set when a tap-and-hold opened the options dialog: the stylus-up that ends
+// the hold is ignored.
+extern BYTE g_bMenuOpened;
+
 class CMyToday : public CTodayWindow
 {
 public:
@@ -28,6 +32,9 @@ public:
     void OnPaint(HDC hdc) override;
     void OnEraseBkgnd(HDC hdc) override;
     void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh) override;
+    void OnLButtonUp(UINT uKeys, int x, int y) override;
+    void OnLButtonDown(UINT uKeys, int x, int y) override;
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 
     // True when it changed the item's height.
     bool UpdateLayout();
@@ -35,6 +42,10 @@ public:
     void DestroySurface();
     void Render();
     void DrawCalendar(HDC hdc, RECT rc);
+    // After a change of the displayed month: a new layout, a new surface if
+    // the height changed (the host learns it at its next query), a render, and
+    // otherwise an invalidation.
+    void CommonRedraw();
 
     int m_nCellWidth = 0;
     int m_nRowHeight = 0;
