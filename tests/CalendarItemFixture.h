@@ -21,9 +21,12 @@ namespace calendartest {
 constexpr int kTop = 30;
 
 inline CMyToday* g_item = nullptr;
+inline int g_erases = 0; // WM_ERASEBKGND messages the item window received
 
 inline LRESULT CALLBACK ItemProc(HWND, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_ERASEBKGND)
+        ++g_erases;
     return g_item->WndProc(message, wParam, lParam);
 }
 
