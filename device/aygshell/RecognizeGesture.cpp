@@ -1,6 +1,6 @@
 // SHRecognizeGesture as on a Pocket PC: it follows the stylus from the press
-// until it knows whether the press is a tap-and-hold. It only watches the
-// stylus and takes nothing from the message queue, so the moves and the
+// until it knows whether the press is a tap-and-hold. It only looks at the
+// thread's message queue and takes nothing from it, so the moves and the
 // stylus-up still reach the window afterwards.
 #include "HoldFeedback.h"
 
@@ -32,10 +32,28 @@ int ScreenDpi()
     return dpi;
 }
 
-bool StylusDown()
+// The stylus-up waiting in the queue, or a button seen down that is up now
+// (the stylus may be lifted over another program's window). The first
+// readings of the button can lag behind the press, so they only count once
+// they have shown it down.
+bool StylusLifted(bool& seenDown)
 {
+    MSG message;
+    if (PeekMessageW(&message, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_NOREMOVE | PM_NOYIELD))
+        return true;
     const int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
-    return (GetAsyncKeyState(button) & 0x8000) != 0;
+    const bool down = (GetAsyncKeyState(button) & 0x8000) != 0;
+    seenDown = seenDown || down;
+    return seenDown && !down;
+}
+
+// The latest stylus position waiting in the queue, if it is away from the press.
+bool MovedAway(POINT down, int tolerance)
+{
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_NOREMOVE | PM_NOYIELD))
+        return false;
+    return std::abs(message.pt.x - down.x) > tolerance || std::abs(message.pt.y - down.y) > tolerance;
 }
 
 DWORD FollowStylus(const SHRGINFO& request)
@@ -45,12 +63,9 @@ DWORD FollowStylus(const SHRGINFO& request)
     const int tolerance = MulDiv(kHoldTolerance, ScreenDpi(), 96);
     const ULONGLONG start = GetTickCount64();
     std::unique_ptr<HoldFeedback> feedback;
+    bool seenDown = false;
     for (;;) {
-        if (!StylusDown())
-            return 0;
-        POINT now;
-        GetCursorPos(&now);
-        if (std::abs(now.x - down.x) > tolerance || std::abs(now.y - down.y) > tolerance)
+        if (StylusLifted(seenDown) || MovedAway(down, tolerance))
             return 0;
         const ULONGLONG held = GetTickCount64() - start;
         if (held >= DEVICE_HOLD_MILLISECONDS)

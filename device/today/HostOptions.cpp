@@ -3,11 +3,16 @@
 #include <cwchar>
 
 const wchar_t kHostUsage[] =
-    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--options NAME] [--screenshot FILE.png]\n"
+    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--options NAME]\n"
+    L"             [--input SCRIPT] [--screenshot FILE.png]\n"
     L"  --time        set the device clock before the items load\n"
     L"  --ticks       start the device's tick count at N milliseconds (0..4294967295)\n"
     L"  --options     open the options of the item NAME (as F2 or the soft key does)\n"
-    L"  --screenshot  write the Today screen as a PNG once it has settled, then exit\n";
+    L"  --input       play a script of stylus and key input once the screen is up:\n"
+    L"                  tap X,Y | hold X,Y | stroke X1,Y1 X2,Y2 | key left|right|up|down|enter|f2|escape\n"
+    L"                  | wait MS   (one a line or separated by ';', '#' comments, screen pixels)\n"
+    L"  --screenshot  write the Today screen as a PNG once it has settled (after the\n"
+    L"                script, if any), then exit\n";
 
 namespace {
 
@@ -65,6 +70,10 @@ std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions
             if (!hasValue)
                 return L"--options needs an item name";
             options.options = args[++i];
+        } else if (arg == L"--input") {
+            if (!hasValue)
+                return L"--input needs a script file";
+            options.input = args[++i];
         } else if (arg == L"--screenshot") {
             if (!hasValue)
                 return L"--screenshot needs a file name";

@@ -13,6 +13,7 @@ struct HostOptions
     std::optional<DWORD> ticks;     // --ticks: the device's tick count at start
     std::wstring screenshot;        // --screenshot: write the screen there and exit
     std::wstring options;           // --options: open this item's options at start
+    std::wstring input;             // --input: a script of device input to play
     bool help = false;
 };
 

@@ -13,6 +13,7 @@ constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kTakeScreenshot = WM_APP + 1;
 constexpr UINT kOpenOptions = WM_APP + 2;
+constexpr UINT kInputPlayed = WM_APP + 3;
 constexpr int kTitleBarHeight = 26; // at 96 dpi
 constexpr int kSoftKeyBarHeight = 26;
 constexpr int kOptionsDialog = 500;
@@ -35,12 +36,14 @@ int ScreenDpi()
 
 } // namespace
 
-TodayScreen::TodayScreen(const HostOptions& options) : options_(options)
+TodayScreen::TodayScreen(const HostOptions& options, std::vector<InputStep> input)
+    : options_(options), input_(std::move(input))
 {
 }
 
 TodayScreen::~TodayScreen()
 {
+    player_.reset();
     // Item windows go with the screen window, before their modules are freed.
     if (window_)
         DestroyWindow(window_);
@@ -80,12 +83,15 @@ int TodayScreen::Run()
         for (size_t i = 0; i < items_.size(); ++i)
             if (items_[i]->Entry().name == options_.options)
                 index = i;
-        if (index < items_.size())
+        if (index < items_.size()) {
+            awaitingDialog_ = true;
             PostMessageW(window_, kOpenOptions, index, 0);
-        else
+        } else
             Report(L"--options: no Today item is named " + options_.options);
     }
-    if (!options_.screenshot.empty())
+    if (!input_.empty())
+        player_ = std::make_unique<InputPlayer>(input_, window_, kInputPlayed);
+    else if (!options_.screenshot.empty())
         PostMessageW(window_, kTakeScreenshot, 0, 0);
 
     MSG message;
@@ -123,16 +129,25 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kTakeScreenshot:
         // With an options dialog on the way, the picture waits for it.
-        if (options_.options.empty() || optionsDialog_)
+        if (!awaitingDialog_)
             TakeScreenshot();
         return 0;
     case kOpenOptions:
-        OpenOptions(wParam);
+        if (!OpenOptions(wParam) && awaitingDialog_) {
+            awaitingDialog_ = false;
+            if (!options_.screenshot.empty() && !player_)
+                TakeScreenshot();
+        }
+        return 0;
+    case kInputPlayed:
+        if (!options_.screenshot.empty())
+            TakeScreenshot();
         return 0;
     case WM_ENTERIDLE:
-        // The options dialog is up and idle: the moment for its picture.
-        if (wParam == MSGF_DIALOGBOX && optionsDialog_ == nullptr && !options_.screenshot.empty()) {
-            optionsDialog_ = reinterpret_cast<HWND>(lParam);
+        // The options dialog is up and idle: the moment for its picture,
+        // unless a script is still to play.
+        if (wParam == MSGF_DIALOGBOX && awaitingDialog_ && !options_.screenshot.empty() && !player_) {
+            awaitingDialog_ = false;
             TakeScreenshot();
         }
         return 0;
@@ -295,10 +310,10 @@ void TodayScreen::OnTap(POINT point)
         OpenOptions(selected_);
 }
 
-void TodayScreen::OpenOptions(size_t index)
+bool TodayScreen::OpenOptions(size_t index)
 {
     if (index >= items_.size() || !items_[index]->Entry().options)
-        return;
+        return false;
     const HMODULE module = items_[index]->Module();
     const auto procedure = reinterpret_cast<DLGPROC>(
         reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
@@ -306,10 +321,11 @@ void TodayScreen::OpenOptions(size_t index)
     const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
     if (!procedure || !dialog) {
         Report(items_[index]->Entry().name + L" has no options dialog");
-        return;
+        return false;
     }
     DialogBoxIndirectParamW(module, dialog, window_, procedure, 0);
     // The item learns of new settings when it loads them again.
+    return true;
 }
 
 void TodayScreen::TakeScreenshot()
@@ -323,8 +339,11 @@ void TodayScreen::TakeScreenshot()
         Report(L"screenshot " + options_.screenshot + L": " + error);
         exitCode_ = 1;
     }
-    if (optionsDialog_) {
-        PostMessageW(optionsDialog_, WM_COMMAND, IDCANCEL, 0);
+    // A dialog over the screen (the options, opened by the host or by an
+    // item) is cancelled first; the screen closes once it has gone.
+    const HWND popup = GetLastActivePopup(window_);
+    if (popup && popup != window_) {
+        PostMessageW(popup, WM_COMMAND, IDCANCEL, 0);
         PostMessageW(window_, WM_CLOSE, 0, 0);
         return;
     }

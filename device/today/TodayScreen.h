@@ -3,6 +3,7 @@
 #pragma once
 
 #include "HostOptions.h"
+#include "InputPlayer.h"
 #include "LoadedItem.h"
 #include "Theme.h"
 
@@ -12,7 +13,7 @@
 class TodayScreen
 {
 public:
-    explicit TodayScreen(const HostOptions& options);
+    TodayScreen(const HostOptions& options, std::vector<InputStep> input);
     ~TodayScreen();
     TodayScreen(const TodayScreen&) = delete;
     TodayScreen& operator=(const TodayScreen&) = delete;
@@ -36,7 +37,7 @@ private:
     void TakeScreenshot();
     // The Today settings page's way into an item's options: its dialog 500
     // with its procedure 241, over the Today screen.
-    void OpenOptions(size_t index);
+    bool OpenOptions(size_t index);
     void OnTap(POINT point);
     RECT TitleBar() const;
     RECT SoftKeyBar() const;
@@ -51,7 +52,9 @@ private:
     std::vector<std::unique_ptr<LoadedItem>> items_;
     size_t selected_ = 0;
     bool loading_ = false; // an item is being initialised
-    HWND optionsDialog_ = nullptr;
+    bool awaitingDialog_ = false; // --options: the picture waits for the dialog
+    std::vector<InputStep> input_;
+    std::unique_ptr<InputPlayer> player_;
     HANDLE shellReady_ = nullptr;
     WORD shownMinute_ = 0xFFFF;
     int exitCode_ = 0;

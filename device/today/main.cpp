@@ -1,5 +1,7 @@
 // today.exe: the Today screen of the device.
+#include "DevicePath.h"
 #include "HostOptions.h"
+#include "InputScript.h"
 #include "TodayScreen.h"
 
 #include <deviceclock.h>
@@ -8,8 +10,28 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <fstream>
+#include <utility>
+#include <iterator>
 #include <string>
 #include <vector>
+
+namespace {
+
+// A script file's text, read as UTF-8; false when it cannot be read.
+bool ReadScript(const std::wstring& path, std::wstring& text)
+{
+    std::ifstream file(DevicePath(path).c_str(), std::ios::binary);
+    if (!file)
+        return false;
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    text.assign(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
+    return true;
+}
+
+} // namespace
 
 int main()
 {
@@ -26,6 +48,21 @@ int main()
         std::fprintf(stderr, "%ls", kHostUsage);
         return options.help && error.empty() ? 0 : 2;
     }
+    std::vector<InputStep> input;
+    if (!options.input.empty()) {
+        std::wstring script;
+        if (!ReadScript(options.input, script)) {
+            std::fprintf(stderr, "today: cannot read the script %ls\n", options.input.c_str());
+            return 2;
+        }
+        const SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        const std::wstring problem = ParseInputScript(script, screen, input);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "today: %ls: %ls\n", options.input.c_str(), problem.c_str());
+            return 2;
+        }
+    }
+
     // The device clock runs on from here for this process.
     if (options.time)
         SetLocalTime(&*options.time);
@@ -35,7 +72,7 @@ int main()
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int exitCode = 0;
     {
-        TodayScreen screen(options);
+        TodayScreen screen(options, std::move(input));
         exitCode = screen.Run();
     }
     CoUninitialize();

@@ -1,0 +1,49 @@
+#include "DeviceInput.h"
+
+namespace deviceinput {
+
+namespace {
+
+constexpr DWORD kEchoMilliseconds = 20;
+
+} // namespace
+
+void BringPointerTo(POINT point)
+{
+    const RECT spot = {point.x, point.y, point.x + 1, point.y + 1};
+    ClipCursor(&spot);
+    Sleep(50);
+    ClipCursor(nullptr);
+}
+
+void Stylus(POINT point, DWORD buttons)
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    // The smallest normalised coordinate that maps back onto the pixel.
+    input.mi.dx = (point.x * 65536 + width - 1) / width;
+    input.mi.dy = (point.y * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &input, sizeof input);
+}
+
+void Approach(POINT point)
+{
+    for (int i = 0; i < 2; ++i) {
+        Stylus(point);
+        Sleep(kEchoMilliseconds);
+    }
+}
+
+void PressKey(WORD key)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+}
+
+} // namespace deviceinput

@@ -1,0 +1,39 @@
+// A script of device input for the Today screen, one command a line (or
+// several, separated by ';'), screen coordinates of the device:
+//
+//   tap X,Y              the stylus down and up at a point
+//   hold X,Y             the stylus held still at a point past the hold time
+//   stroke X1,Y1 X2,Y2   the stylus down at one point, drawn to the other, up
+//   key NAME             a key pressed and released: left, right, up, down,
+//                        enter, f2, escape
+//   wait MS              a pause of MS milliseconds
+//
+// "#" starts a comment. Each command is followed by a short pause, so that
+// the screen has caught up before the next one.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct InputStep
+{
+    enum Kind
+    {
+        kTap,
+        kHold,
+        kStroke,
+        kKey,
+        kWait,
+    };
+    Kind kind = kWait;
+    POINT from = {0, 0};
+    POINT to = {0, 0};
+    WORD key = 0;
+    DWORD milliseconds = 0;
+};
+
+// Parses a whole script for a screen of the given size. Returns an error
+// naming the line and the word, or an empty string.
+std::wstring ParseInputScript(const std::wstring& text, SIZE screen, std::vector<InputStep>& steps);
