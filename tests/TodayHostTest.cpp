@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -32,6 +33,47 @@ class TodayHost : public testing::Test
 {
 protected:
     TodayItemsOverride items;
+};
+
+// The Today screen with the calendar, at a time, after a script of input.
+class TodayInput : public TodayHost
+{
+protected:
+    void SetUp() override { items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1); }
+
+    Picture After(const std::wstring& time, const std::string& script)
+    {
+        TempFile file(L".txt"), png(L".png");
+        std::wstring arguments = L"--time " + time + L" --screenshot \"" + png.Path() + L"\"";
+        if (!script.empty()) {
+            HANDLE out = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD written = 0;
+            WriteFile(out, script.data(), static_cast<DWORD>(script.size()), &written, nullptr);
+            CloseHandle(out);
+            arguments += L" --input \"" + file.Path() + L"\"";
+        }
+        EXPECT_EQ(0, RunProgram(L"today.exe", arguments));
+        return ReadPng(png.Path());
+    }
+
+    // A point of the screen in pixels of a 96-dpi device.
+    static std::string At(int x, int y)
+    {
+        return std::to_string(MulDiv(x, Dpi(), 96)) + "," + std::to_string(MulDiv(y, Dpi(), 96));
+    }
+
+    // The clock column (month, year, time) of two pictures is the same.
+    static bool SameClockColumn(const Picture& a, const Picture& b)
+    {
+        if (a.width == 0 || a.width != b.width || a.height != b.height)
+            return false;
+        const int title = MulDiv(26, Dpi(), 96);
+        for (int y = title; y < a.height / 2; ++y)
+            for (int x = 0; x < a.width / 4; ++x)
+                if (a.At(x, y) != b.At(x, y))
+                    return false;
+        return true;
+    }
 };
 
 TEST_F(TodayHost, ShowsTheTitleBarAndTheItemsAtTheirHeights)
@@ -118,6 +160,61 @@ TEST_F(TodayHost, OpensAnItemsOptionsOverTheScreen)
     EXPECT_EQ(face, screen.At(screen.width - 5, screen.height - 5));
     EXPECT_EQ(face, screen.At(5, screen.height / 2 + screen.height / 4));
     EXPECT_NE(face, screen.At(screen.width / 2, GetSystemMetrics(SM_CYCAPTION) / 2)); // its title bar
+}
+
+TEST_F(TodayInput, StrokesStepTheMonthAndTheYear)
+{
+    const Picture january2027 = After(L"2027-01-08T09:41", "");
+    const Picture december2025 = After(L"2025-12-08T09:41", "");
+    const std::string grid = At(150, 60);
+    EXPECT_TRUE(SameClockColumn(january2027, After(L"2026-12-08T09:41", "stroke " + grid + " " + At(200, 62))));
+    EXPECT_TRUE(SameClockColumn(december2025, After(L"2026-12-08T09:41", "stroke " + grid + " " + At(151, 100))));
+    EXPECT_FALSE(SameClockColumn(january2027, december2025));
+}
+
+TEST_F(TodayInput, ATapAndTheActionKeyReturnToToday)
+{
+    const Picture today = After(L"2026-12-08T09:41", "");
+    const std::string away = "stroke " + At(150, 60) + " " + At(200, 62) + "\n";
+    EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "tap " + At(150, 70))));
+    EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "key enter")));
+    // February 2027 is a row shorter: the screen shows it once its next
+    // refresh has learnt the new height.
+    EXPECT_TRUE(SameClockColumn(After(L"2027-02-08T09:41", ""),
+        After(L"2026-12-08T09:41", "key right; key right; wait 2500")));
+}
+
+TEST_F(TodayInput, AHoldOpensTheOptions)
+{
+    const Picture screen = After(L"2026-12-08T09:41", "hold " + At(150, 70));
+    ASSERT_GT(screen.width, 0);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(face, screen.At(screen.width - 5, screen.height - 5));
+}
+
+TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)
+{
+    After(L"2026-12-08T09:41", "tap " + At(8, 26 + 8));
+    HWND page = nullptr;
+    for (int i = 0; i < 400 && !page; ++i) {
+        Sleep(25);
+        page = FindWindowW(L"#32770", L"Будильники");
+    }
+    ASSERT_NE(nullptr, page);
+    PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(TodayInput, AScriptWithAnErrorDoesNotRun)
+{
+    TempFile file(L".txt"), png(L".png");
+    HANDLE out = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const char script[] = "tap 10,10\nstroke 1,2 3\n";
+    DWORD written = 0;
+    WriteFile(out, script, sizeof script - 1, &written, nullptr);
+    CloseHandle(out);
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L"\" --screenshot \"" + png.Path() + L"\""));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L".missing\""));
 }
 
 TEST_F(TodayHost, ABadCommandLineIsRefused)
