@@ -1,6 +1,9 @@
-// The Pocket PC's system font is Tahoma of normal weight; the desktop's is the
-// bold bitmap face "System". Items copy its LOGFONT and keep what they do not
-// set, so the device gives its own.
+// Drawing. The Pocket PC's system font is Tahoma of normal weight; the
+// desktop's is the bold bitmap face "System". Items copy its LOGFONT and keep
+// what they do not set, so the device gives its own. The GDI objects made
+// here are counted while they live.
+#include "accounting.h"
+
 #include <windows.h>
 
 namespace {
@@ -21,7 +24,9 @@ HFONT MakeSystemFont()
 
 } // namespace
 
-extern "C" HGDIOBJ WINAPI CeGetStockObject(int object)
+extern "C" {
+
+HGDIOBJ WINAPI CeGetStockObject(int object)
 {
     if (object == SYSTEM_FONT) {
         // A stock object: made once, owned by the system for the process's life.
@@ -30,3 +35,58 @@ extern "C" HGDIOBJ WINAPI CeGetStockObject(int object)
     }
     return GetStockObject(object);
 }
+
+HFONT WINAPI CeCreateFontIndirectW(const LOGFONTW* font)
+{
+    HFONT made = CreateFontIndirectW(font);
+    coredll::Made(DEVICE_FONTS, made);
+    return made;
+}
+
+HDC WINAPI CeCreateCompatibleDC(HDC dc)
+{
+    HDC made = CreateCompatibleDC(dc);
+    coredll::Made(DEVICE_DCS, made);
+    return made;
+}
+
+BOOL WINAPI CeDeleteDC(HDC dc)
+{
+    const BOOL deleted = DeleteDC(dc);
+    if (deleted)
+        coredll::Released(DEVICE_DCS, dc);
+    return deleted;
+}
+
+HBITMAP WINAPI CeCreateCompatibleBitmap(HDC dc, int width, int height)
+{
+    HBITMAP made = CreateCompatibleBitmap(dc, width, height);
+    // An empty size gives the shared one-pixel bitmap, which is nobody's to count.
+    if (width > 0 && height > 0)
+        coredll::Made(DEVICE_BITMAPS, made);
+    return made;
+}
+
+HBRUSH WINAPI CeCreateSolidBrush(COLORREF color)
+{
+    HBRUSH made = CreateSolidBrush(color);
+    coredll::Made(DEVICE_BRUSHES, made);
+    return made;
+}
+
+HPEN WINAPI CeCreatePen(int style, int width, COLORREF color)
+{
+    HPEN made = CreatePen(style, width, color);
+    coredll::Made(DEVICE_PENS, made);
+    return made;
+}
+
+BOOL WINAPI CeDeleteObject(HGDIOBJ object)
+{
+    const BOOL deleted = DeleteObject(object);
+    if (deleted)
+        coredll::ReleasedAny(object);
+    return deleted;
+}
+
+} // extern "C"

@@ -1,11 +1,27 @@
 // Windows CE loads an icon at the size it was drawn; the desktop stretches
 // every icon to SM_CXICON. A module's icon comes back at its own size, owned
 // by the caller (DestroyIcon releases it).
+#include "accounting.h"
+
 #include <windows.h>
 
-extern "C" HICON WINAPI CeLoadIconW(HINSTANCE instance, LPCWSTR name)
+extern "C" {
+
+HICON WINAPI CeLoadIconW(HINSTANCE instance, LPCWSTR name)
 {
     if (!instance)
         return LoadIconW(instance, name); // the system's shared icons
-    return static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    HICON icon = static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    coredll::Made(DEVICE_ICONS, icon);
+    return icon;
 }
+
+BOOL WINAPI CeDestroyIcon(HICON icon)
+{
+    const BOOL destroyed = DestroyIcon(icon);
+    if (destroyed)
+        coredll::Released(DEVICE_ICONS, icon);
+    return destroyed;
+}
+
+} // extern "C"

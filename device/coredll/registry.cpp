@@ -3,6 +3,8 @@
 // the caller asks for (Windows CE ignores the access mask).
 #include "registry.h"
 
+#include "accounting.h"
+
 #include <deviceaccounting.h>
 
 #include <atomic>
@@ -27,15 +29,29 @@ extern "C" {
 LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM, PHKEY result)
 {
     ++g_openings;
-    return RegOpenKeyExW(root, coredll::CePath(path), options, coredll::kCeAccess, result);
+    const LONG opened = RegOpenKeyExW(root, coredll::CePath(path), options, coredll::kCeAccess, result);
+    if (opened == ERROR_SUCCESS && result)
+        coredll::Made(DEVICE_REGISTRY_KEYS, *result);
+    return opened;
 }
 
 LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
     REGSAM, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
     ++g_openings;
-    return RegCreateKeyExW(root, coredll::CePath(path), reserved, keyClass, options, coredll::kCeAccess,
-        security, result, disposition);
+    const LONG created = RegCreateKeyExW(root, coredll::CePath(path), reserved, keyClass, options,
+        coredll::kCeAccess, security, result, disposition);
+    if (created == ERROR_SUCCESS && result)
+        coredll::Made(DEVICE_REGISTRY_KEYS, *result);
+    return created;
+}
+
+LONG WINAPI CeRegCloseKey(HKEY key)
+{
+    const LONG closed = RegCloseKey(key);
+    if (closed == ERROR_SUCCESS)
+        coredll::Released(DEVICE_REGISTRY_KEYS, key);
+    return closed;
 }
 
 LONG WINAPI CeRegDeleteKeyW(HKEY root, LPCWSTR path)

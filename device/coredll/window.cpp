@@ -4,7 +4,10 @@
 // Windows CE window procedure hands those to DefWindowProcW with whatever
 // handle it holds (null while its window is being created), and the creation
 // would fail. Those messages are answered here by the window's own default
-// procedure and never reach the class's procedure.
+// procedure and never reach the class's procedure. Windows of these classes,
+// and the window DCs taken through the library, are counted while they live.
+#include "accounting.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -64,6 +67,10 @@ bool NeverSentOnWindowsCe(UINT message)
 LRESULT CALLBACK CeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const WNDPROC procedure = ProcedureOf(static_cast<ATOM>(GetClassWord(window, GCW_ATOM)));
+    if (message == WM_NCCREATE)
+        coredll::Made(DEVICE_WINDOWS, window);
+    else if (message == WM_NCDESTROY)
+        coredll::Released(DEVICE_WINDOWS, window);
     if (!procedure || NeverSentOnWindowsCe(message))
         return DefWindowProcW(window, message, wParam, lParam);
     return CallWindowProcW(procedure, window, message, wParam, lParam);
@@ -96,6 +103,35 @@ BOOL WINAPI CeUnregisterClassW(LPCWSTR className, HINSTANCE instance)
     if (unregistered && atom)
         Forget(atom);
     return unregistered;
+}
+
+HDC WINAPI CeGetDC(HWND window)
+{
+    HDC dc = GetDC(window);
+    coredll::Made(DEVICE_DCS, dc);
+    return dc;
+}
+
+int WINAPI CeReleaseDC(HWND window, HDC dc)
+{
+    const int released = ReleaseDC(window, dc);
+    if (released)
+        coredll::Released(DEVICE_DCS, dc);
+    return released;
+}
+
+HDC WINAPI CeBeginPaint(HWND window, LPPAINTSTRUCT paint)
+{
+    HDC dc = BeginPaint(window, paint);
+    coredll::Made(DEVICE_DCS, dc);
+    return dc;
+}
+
+BOOL WINAPI CeEndPaint(HWND window, const PAINTSTRUCT* paint)
+{
+    if (paint)
+        coredll::Released(DEVICE_DCS, paint->hdc);
+    return EndPaint(window, paint);
 }
 
 } // extern "C"
