@@ -18,6 +18,18 @@ constexpr int kAlarmOnIcon = 103;
 constexpr int kAlarmOffIcon192 = 104;
 constexpr int kAlarmOffIcon = 105;
 
+void DestroyAlarmIcons()
+{
+    if (g_hAlarmOnIcon) {
+        DestroyIcon(g_hAlarmOnIcon);
+        g_hAlarmOnIcon = nullptr;
+    }
+    if (g_hAlarmOffIcon) {
+        DestroyIcon(g_hAlarmOffIcon);
+        g_hAlarmOffIcon = nullptr;
+    }
+}
+
 } // namespace
 
 bool ReadAlarmState()
@@ -43,6 +55,9 @@ bool ReadAlarmState()
 
 int CMyToday::OnCreate(LPCREATESTRUCTW)
 {
+    // Icons of an earlier creation that was never destroyed are not lost.
+    DestroyAlarmIcons();
+
     HDC hdc = GetDC(nullptr);
     const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
     ReleaseDC(nullptr, hdc);
@@ -58,14 +73,7 @@ int CMyToday::OnCreate(LPCREATESTRUCTW)
 
 void CMyToday::OnDestroy()
 {
-    if (g_hAlarmOnIcon) {
-        DestroyIcon(g_hAlarmOnIcon);
-        g_hAlarmOnIcon = nullptr;
-    }
-    if (g_hAlarmOffIcon) {
-        DestroyIcon(g_hAlarmOffIcon);
-        g_hAlarmOffIcon = nullptr;
-    }
+    DestroyAlarmIcons();
 }
 
 void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
