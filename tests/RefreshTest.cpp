@@ -240,6 +240,17 @@ TEST_F(Refresh, TheBellsSuitTheScreensDensity)
     }
 }
 
+TEST_F(Refresh, ACreationMessageAgainKeepsOnlyOnePairOfBells)
+{
+    Start(Time(2026, 12, 8, 10, 30));
+    const LONG icons = DeviceLiveResources(DEVICE_ICONS);
+    CREATESTRUCTW cs = {};
+    SendMessageW(item->m_hWnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
+    SendMessageW(item->m_hWnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
+    EXPECT_EQ(icons, DeviceLiveResources(DEVICE_ICONS));
+    EXPECT_NE(nullptr, g_hAlarmOnIcon);
+}
+
 TEST_F(Refresh, TheBellsGoWithTheWindow)
 {
     Start(Time(2026, 12, 8, 10, 30));

@@ -1,0 +1,122 @@
+#include "AllocationCounter.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+std::atomic<long> g_allocations{0};
+
+// One counting stand-in per allocator: it counts, then calls the original.
+template <int Id, typename Result, typename... Args>
+struct Counting
+{
+    static inline Result(__cdecl* original)(Args...) = nullptr;
+    static Result __cdecl Call(Args... args)
+    {
+        ++g_allocations;
+        return original(args...);
+    }
+};
+
+template <int Id, typename Result, typename... Args>
+struct CountingApi
+{
+    static inline Result(WINAPI* original)(Args...) = nullptr;
+    static Result WINAPI Call(Args... args)
+    {
+        ++g_allocations;
+        return original(args...);
+    }
+};
+
+struct Allocator
+{
+    const char* name;
+    void* stand_in;
+    void** original;
+};
+
+template <typename T>
+Allocator Entry(const char* name)
+{
+    return {name, reinterpret_cast<void*>(&T::Call), reinterpret_cast<void**>(&T::original)};
+}
+
+const Allocator* Allocators(size_t& count)
+{
+    static const Allocator list[] = {
+        Entry<Counting<0, void*, size_t>>("malloc"),
+        Entry<Counting<1, void*, size_t, size_t>>("calloc"),
+        Entry<Counting<2, void*, void*, size_t>>("realloc"),
+        Entry<Counting<3, void*, size_t, size_t>>("_aligned_malloc"),
+        Entry<Counting<4, void*, void*, size_t, size_t>>("_aligned_realloc"),
+        Entry<Counting<5, char*, const char*>>("_strdup"),
+        Entry<Counting<6, wchar_t*, const wchar_t*>>("_wcsdup"),
+        Entry<CountingApi<7, LPVOID, HANDLE, DWORD, SIZE_T>>("HeapAlloc"),
+        Entry<CountingApi<8, LPVOID, HANDLE, DWORD, LPVOID, SIZE_T>>("HeapReAlloc"),
+        Entry<CountingApi<9, HLOCAL, UINT, SIZE_T>>("LocalAlloc"),
+        Entry<CountingApi<10, HLOCAL, HLOCAL, SIZE_T, UINT>>("LocalReAlloc"),
+        Entry<CountingApi<11, HGLOBAL, UINT, SIZE_T>>("GlobalAlloc"),
+        Entry<CountingApi<12, HGLOBAL, HGLOBAL, SIZE_T, UINT>>("GlobalReAlloc"),
+        Entry<CountingApi<13, LPVOID, LPVOID, SIZE_T, DWORD, DWORD>>("VirtualAlloc"),
+        Entry<CountingApi<14, PVOID, PVOID, ULONG, SIZE_T>>("RtlAllocateHeap"),
+        Entry<CountingApi<15, PVOID, PVOID, ULONG, PVOID, SIZE_T>>("RtlReAllocateHeap"),
+    };
+    count = std::size(list);
+    return list;
+}
+
+void Write(void** slot, void* value)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+} // namespace
+
+AllocationCounter::AllocationCounter(HMODULE module)
+{
+    const auto* base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    size_t count = 0;
+    const Allocator* allocators = Allocators(count);
+    for (const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         dir.VirtualAddress && d->Name; ++d) {
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(base + d->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(const_cast<BYTE*>(base) + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal))
+                continue;
+            const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
+            for (size_t i = 0; i < count; ++i) {
+                if (std::strcmp(name, allocators[i].name) != 0)
+                    continue;
+                void** slot = reinterpret_cast<void**>(&slots->u1.Function);
+                *allocators[i].original = *slot;
+                patched_.push_back({slot, *slot});
+                Write(slot, allocators[i].stand_in);
+            }
+        }
+    }
+}
+
+AllocationCounter::~AllocationCounter()
+{
+    for (const Patch& p : patched_)
+        Write(p.slot, p.original);
+}
+
+long AllocationCounter::Count() const
+{
+    return g_allocations;
+}
+
+void AllocationCounter::Reset()
+{
+    g_allocations = 0;
+}

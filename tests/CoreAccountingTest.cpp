@@ -1,0 +1,111 @@
+// coredll counts what is made through it until it is released.
+#include "TestHost.h"
+
+#include <deviceaccounting.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace {
+
+using Counts = std::array<LONG, DEVICE_RESOURCE_KINDS>;
+
+Counts Live()
+{
+    Counts counts;
+    for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind)
+        counts[kind] = DeviceLiveResources(kind);
+    return counts;
+}
+
+LONG Grown(const Counts& before, DWORD kind)
+{
+    return DeviceLiveResources(kind) - before[kind];
+}
+
+TEST(CoreAccounting, GdiObjectsAreCountedUntilDeleted)
+{
+    const Counts before = Live();
+    LOGFONTW lf = {};
+    lf.lfHeight = -10;
+    HFONT font = CreateFontIndirectW(&lf);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    HBITMAP empty = CreateCompatibleBitmap(screen, 0, 8); // the shared one-pixel bitmap
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
+    EXPECT_EQ(1, Grown(before, DEVICE_FONTS));
+    EXPECT_EQ(2, Grown(before, DEVICE_DCS));
+    EXPECT_EQ(1, Grown(before, DEVICE_BITMAPS));
+    EXPECT_EQ(1, Grown(before, DEVICE_BRUSHES));
+    EXPECT_EQ(1, Grown(before, DEVICE_PENS));
+    const LONG madeFonts = DeviceMadeResources(DEVICE_FONTS);
+
+    // A bitmap selected into a DC cannot be deleted; it stays counted.
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    DeleteObject(bitmap);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteObject(empty);
+    DeleteObject(font);
+    DeleteObject(brush);
+    DeleteObject(pen);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(before, Live());
+    EXPECT_EQ(madeFonts, DeviceMadeResources(DEVICE_FONTS)); // made counts only grow
+    DeleteObject(GetStockObject(SYSTEM_FONT)); // a stock object is nobody's
+    EXPECT_EQ(before, Live());
+}
+
+TEST(CoreAccounting, WindowsAndTheirPaintDcsAreCounted)
+{
+    testhost::TestHost host;
+    const Counts before = Live();
+    HWND child = CreateWindowExW(0, L"MesoluneTestHost", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, host.Window(),
+        nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(1, Grown(before, DEVICE_WINDOWS));
+    PAINTSTRUCT ps;
+    InvalidateRect(child, nullptr, TRUE);
+    BeginPaint(child, &ps);
+    EXPECT_EQ(1, Grown(before, DEVICE_DCS));
+    EndPaint(child, &ps);
+    EXPECT_EQ(0, Grown(before, DEVICE_DCS));
+    // A child goes with its parent, without a DestroyWindow of its own.
+    HWND parent = CreateWindowExW(0, L"MesoluneTestHost", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+        GetModuleHandleW(nullptr), nullptr);
+    CreateWindowExW(0, L"MesoluneTestHost", L"", WS_CHILD, 0, 0, 5, 5, parent, nullptr, GetModuleHandleW(nullptr),
+        nullptr);
+    EXPECT_EQ(3, Grown(before, DEVICE_WINDOWS));
+    DestroyWindow(parent);
+    DestroyWindow(child);
+    EXPECT_EQ(before, Live());
+}
+
+TEST(CoreAccounting, RegistryKeysAreCountedUntilClosed)
+{
+    const Counts before = Live();
+    const DWORD openings = DeviceRegistryOpenings();
+    HKEY key = nullptr, created = nullptr, missing = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software", 0, 0, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\AccountingTest", 0, nullptr, 0,
+                                 0, nullptr, &created, nullptr));
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\No\\Such", 0, 0, &missing));
+    EXPECT_EQ(2, Grown(before, DEVICE_REGISTRY_KEYS));
+    EXPECT_EQ(3u, DeviceRegistryOpenings() - openings);
+    RegCloseKey(key);
+    RegCloseKey(created);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvik\\AccountingTest");
+    EXPECT_EQ(before, Live());
+}
+
+TEST(CoreAccounting, UnknownKindsAreRefused)
+{
+    EXPECT_EQ(-1, DeviceLiveResources(DEVICE_RESOURCE_KINDS));
+    EXPECT_EQ(-1, DeviceMadeResources(99));
+}
+
+} // namespace
