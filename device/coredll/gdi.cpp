@@ -22,17 +22,21 @@ HFONT MakeSystemFont()
     return CreateFontIndirectW(&font);
 }
 
+// A stock object: made once, owned by the system for the process's life.
+HFONT SystemFont()
+{
+    static const HFONT systemFont = MakeSystemFont();
+    return systemFont;
+}
+
 } // namespace
 
 extern "C" {
 
 HGDIOBJ WINAPI CeGetStockObject(int object)
 {
-    if (object == SYSTEM_FONT) {
-        // A stock object: made once, owned by the system for the process's life.
-        static const HFONT systemFont = MakeSystemFont();
-        return systemFont;
-    }
+    if (object == SYSTEM_FONT)
+        return SystemFont();
     return GetStockObject(object);
 }
 
@@ -83,6 +87,9 @@ HPEN WINAPI CeCreatePen(int style, int width, COLORREF color)
 
 BOOL WINAPI CeDeleteObject(HGDIOBJ object)
 {
+    // Stock objects are never deleted; the call succeeds all the same.
+    if (object && object == SystemFont())
+        return TRUE;
     const BOOL deleted = DeleteObject(object);
     if (deleted)
         coredll::ReleasedAny(object);
