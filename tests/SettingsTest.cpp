@@ -240,7 +240,8 @@ DWORD NumberRead(const Shape& shape)
     if (shape.data.size() > 4)
         return 0;
     DWORD value = 0;
-    std::memcpy(&value, shape.data.data(), shape.data.size());
+    if (!shape.data.empty())
+        std::memcpy(&value, shape.data.data(), shape.data.size());
     return value;
 }
 

@@ -1,0 +1,30 @@
+// Plays the user of an options dialog that another program shows: waits for
+// the dialog, switches two weekend days on and week numbers off, presses OK,
+// and ends that program the moment OK has been handled. Exit code 0 when the
+// dialog was found and OK answered.
+#include <windows.h>
+
+#include <cstdio>
+
+int wmain()
+{
+    HWND dialog = nullptr;
+    for (int i = 0; i < 800 && !dialog; ++i) {
+        Sleep(25);
+        dialog = FindWindowW(L"#32770", L"Настройки");
+    }
+    if (!dialog) {
+        std::fprintf(stderr, "options_clicker: no options dialog\n");
+        return 1;
+    }
+    DWORD process = 0;
+    GetWindowThreadProcessId(dialog, &process);
+    HANDLE owner = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
+    SendDlgItemMessageW(dialog, 1006, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageW(dialog, 1007, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    TerminateProcess(owner, 9);
+    WaitForSingleObject(owner, 10000);
+    CloseHandle(owner);
+    return 0;
+}
