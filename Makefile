@@ -6,7 +6,7 @@ CTEST_PROFILES := qvga vga qvga131
 PROFILE ?= qvga
 RUN_ARGS ?=
 
-.PHONY: all deps configure build run check clean
+.PHONY: all deps configure build run check check-ubsan soak fuzz bench clean
 
 all: build
 
@@ -35,5 +35,29 @@ check: build
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
 		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The same suite, built with every undefined operation trapping.
+UBSAN_BUILD ?= build-ubsan
+check-ubsan: deps
+	cmake -S . -B $(UBSAN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+		-DMESOLUNE_SANITIZE=ON
+	cmake --build $(UBSAN_BUILD) -j $(JOBS)
+	device/device --bin $(abspath $(UBSAN_BUILD))/bin --root $(abspath $(UBSAN_BUILD))/test-device \
+		session --profiles "$(CTEST_PROFILES)" -- ctest --test-dir $(UBSAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The long variants: a simulated week of refreshes, and more fuzzing seeds.
+SOAK_DAYS ?= 7
+SEEDS ?= 500
+TEST_DEVICE := $(DEVICE) --root $(abspath $(BUILD))/test-device
+soak: build
+	SOAK_DAYS=$(SOAK_DAYS) $(TEST_DEVICE) session -- $(TEST_DEVICE) --capture soak_tests.exe
+fuzz: build
+	FUZZ_SEEDS=$(SEEDS) $(TEST_DEVICE) session -- $(TEST_DEVICE) --capture fuzz_tests.exe
+
+# The benchmarks, on the QVGA and the VGA device; figures in build/bench-*.json.
+bench: build
+	$(TEST_DEVICE) session --profiles "qvga vga" -- bash -c '\
+		DEVICE_PROFILE=qvga $(TEST_DEVICE) --capture mesolune_bench.exe $(abspath $(BUILD))/bench-qvga.json && \
+		DEVICE_PROFILE=vga $(TEST_DEVICE) --capture mesolune_bench.exe $(abspath $(BUILD))/bench-vga.json'
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(UBSAN_BUILD)
