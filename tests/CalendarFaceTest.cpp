@@ -1,17 +1,12 @@
 // The calendar face as the item window shows it, against an independent
 // rendering of its layout.
 #include "CalendarItemFixture.h"
-
-#include <cstdlib>
+#include "DeviceFacts.h"
 
 namespace {
 
 using namespace calendartest;
-
-int DeviceDpi()
-{
-    return std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
-}
+using devicefacts::Scaled;
 
 int CountColor(const testhost::Image& image, COLORREF color, int left, int top, int right, int bottom)
 {
@@ -55,7 +50,7 @@ TEST_F(CalendarFace, TodayInTheCurrentMonth)
     // The 8th is a Tuesday in the second row: its cell shows the today colour.
     const face::Metrics m = face::Measure(scene);
     const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
-    const int x0 = scene.width - 8 * m.cell - (15 * DeviceDpi() + 48) / 96;
+    const int x0 = scene.width - 8 * m.cell - Scaled(15);
     EXPECT_GT(CountColor(shown, RGB(0, 255, 0), x0 + m.cell, 2 * m.row, x0 + 2 * m.cell, 3 * m.row), 0);
     EXPECT_EQ(0, CountColor(shown, RGB(0, 255, 0), x0 + 2 * m.cell, 2 * m.row, scene.width, 3 * m.row));
 }
@@ -140,7 +135,7 @@ TEST_F(CalendarFace, TodayOnASaturdayTakesTheTodayColour)
     ExpectFace();
     const face::Metrics m = face::Measure(scene);
     const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
-    const int x0 = scene.width - 8 * m.cell - (15 * DeviceDpi() + 48) / 96;
+    const int x0 = scene.width - 8 * m.cell - Scaled(15);
     const RECT saturday12 = {x0 + 5 * m.cell, 2 * m.row, x0 + 6 * m.cell, 3 * m.row};
     EXPECT_GT(CountColor(shown, RGB(0, 255, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom), 0);
     EXPECT_EQ(0, CountColor(shown, RGB(255, 0, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom));

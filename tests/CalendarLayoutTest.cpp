@@ -1,29 +1,17 @@
 // The calendar's state, layout, fonts and off-screen surface.
 #include "CalendarItemFixture.h"
-
-#include <cstdlib>
+#include "DeviceFacts.h"
 
 namespace {
 
 using namespace calendartest;
-
-int DeviceDpi()
-{
-    return std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
-}
+using devicefacts::SurfaceHeight;
 
 LOGFONTW FontOf(HFONT font)
 {
     LOGFONTW lf = {};
     GetObjectW(font, sizeof lf, &lf);
     return lf;
-}
-
-int SurfaceHeight(HDC memory)
-{
-    BITMAP bitmap = {};
-    GetObjectW(GetCurrentObject(memory, OBJ_BITMAP), sizeof bitmap, &bitmap);
-    return bitmap.bmHeight;
 }
 
 class CalendarLayout : public CalendarItem {};
@@ -99,7 +87,7 @@ TEST_F(CalendarLayout, ASurfaceHigherThan800PixelsFallsBackTo50)
 TEST_F(CalendarLayout, FontHeightsFollowTheDensity)
 {
     Make(Time(2026, 12, 8));
-    const int dpi = DeviceDpi();
+    const int dpi = devicefacts::ProfileDpi();
     EXPECT_EQ(-(dpi * 8 / 72), FontOf(item->m_hFont).lfHeight);
     EXPECT_EQ(-(dpi * 18 / 72), FontOf(item->m_hBoldFont).lfHeight);
     if (dpi == 96) {

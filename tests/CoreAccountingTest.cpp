@@ -1,4 +1,5 @@
 // coredll counts what is made through it until it is released.
+#include "DeviceFacts.h"
 #include "TestHost.h"
 
 #include <deviceaccounting.h>
@@ -9,15 +10,8 @@
 
 namespace {
 
-using Counts = std::array<LONG, DEVICE_RESOURCE_KINDS>;
-
-Counts Live()
-{
-    Counts counts;
-    for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind)
-        counts[kind] = DeviceLiveResources(kind);
-    return counts;
-}
+using devicefacts::Counts;
+using devicefacts::Live;
 
 LONG Grown(const Counts& before, DWORD kind)
 {

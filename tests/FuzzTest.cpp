@@ -2,6 +2,7 @@
 // random extreme settings: no crash, no leak, the displayed month always a
 // month and no surface over the height limit. FUZZ_SEEDS sets how many seeds.
 #include "CalendarItemFixture.h"
+#include "DeviceFacts.h"
 #include "DialogDriver.h"
 
 #include <deviceaccounting.h>
@@ -14,23 +15,10 @@
 
 namespace {
 
+using devicefacts::Counts;
+using devicefacts::Live;
+using devicefacts::SurfaceHeight;
 using namespace calendartest;
-using Counts = std::array<LONG, DEVICE_RESOURCE_KINDS>;
-
-Counts Live()
-{
-    Counts counts;
-    for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind)
-        counts[kind] = DeviceLiveResources(kind);
-    return counts;
-}
-
-int SurfaceHeight(HDC memory)
-{
-    BITMAP bitmap = {};
-    GetObjectW(GetCurrentObject(memory, OBJ_BITMAP), sizeof bitmap, &bitmap);
-    return bitmap.bmHeight;
-}
 
 class Fuzz : public CalendarItem
 {

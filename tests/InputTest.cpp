@@ -1,28 +1,16 @@
 // Strokes, taps, tap-and-hold and the navigation keys, through real messages
 // to the item window, with a scripted gesture recogniser.
 #include "CalendarItemFixture.h"
+#include "DeviceFacts.h"
 #include "DialogDriver.h"
 
 #include <devicegesture.h>
 
-#include <cstdlib>
-
 namespace {
 
 using namespace calendartest;
-
-int Scaled(int v)
-{
-    const int dpi = std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
-    return (v * dpi + 48) / 96;
-}
-
-int SurfaceHeight(HDC memory)
-{
-    BITMAP bitmap = {};
-    GetObjectW(GetCurrentObject(memory, OBJ_BITMAP), sizeof bitmap, &bitmap);
-    return bitmap.bmHeight;
-}
+using devicefacts::Scaled;
+using devicefacts::SurfaceHeight;
 
 class Input : public CalendarItem
 {

@@ -1,6 +1,7 @@
 // The refresh cycle: the height hand-over, the alarm poll and the minute tick,
 // driven by refresh queries with the device clock stepped.
 #include "CalendarItemFixture.h"
+#include "DeviceFacts.h"
 
 #include <deviceaccounting.h>
 
@@ -226,7 +227,7 @@ TEST_F(Refresh, AnHourOfQueriesReadsTheAlarmsOncePerInterval)
 TEST_F(Refresh, TheBellsSuitTheScreensDensity)
 {
     Start(Time(2026, 12, 8, 10, 30));
-    const int dpi = std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
+    const int dpi = devicefacts::ProfileDpi();
     const int size = dpi == 192 ? 32 : 16;
     for (HICON icon : {g_hAlarmOnIcon, g_hAlarmOffIcon}) {
         ICONINFO info;

@@ -1,6 +1,7 @@
 // A whole life of mesolune.dll leaves nothing behind, and its periodic work
 // allocates nothing.
 #include "AllocationCounter.h"
+#include "DeviceFacts.h"
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
 #include "RegistryFixture.h"
@@ -18,15 +19,8 @@
 
 namespace {
 
-using Counts = std::array<LONG, DEVICE_RESOURCE_KINDS>;
-
-Counts Live()
-{
-    Counts counts;
-    for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind)
-        counts[kind] = DeviceLiveResources(kind);
-    return counts;
-}
+using devicefacts::Counts;
+using devicefacts::Live;
 
 SYSTEMTIME At(int hour, int minute)
 {

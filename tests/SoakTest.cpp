@@ -3,6 +3,7 @@
 // year's end, with strokes, taps and keys between them and the settings
 // switched through their combinations. SOAK_DAYS sets the days (default 1).
 #include "CalendarItemFixture.h"
+#include "DeviceFacts.h"
 
 #include <deviceaccounting.h>
 #include <devicegesture.h>
@@ -16,18 +17,11 @@
 
 namespace {
 
+using devicefacts::Counts;
+using devicefacts::Live;
 using namespace calendartest;
-using Counts = std::array<LONG, DEVICE_RESOURCE_KINDS>;
 
 constexpr int kQueriesPerDay = 24 * 60 * 60 / 2;
-
-Counts Live()
-{
-    Counts counts;
-    for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind)
-        counts[kind] = DeviceLiveResources(kind);
-    return counts;
-}
 
 // The process's committed memory (Wine keeps no private-bytes figure).
 SIZE_T CommittedBytes()

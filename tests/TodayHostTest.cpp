@@ -1,5 +1,6 @@
 // today.exe, the device's Today screen, run as a program and judged by its
 // screenshot.
+#include "DeviceFacts.h"
 #include "DeviceProgram.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +11,6 @@
 namespace {
 
 using namespace deviceprogram;
-
-int Dpi()
-{
-    return std::atoi(std::getenv("DEVICE_DPI") ? std::getenv("DEVICE_DPI") : "96");
-}
 
 int Channel(COLORREF c, int shift)
 {
@@ -59,7 +55,7 @@ protected:
     // A point of the screen in pixels of a 96-dpi device.
     static std::string At(int x, int y)
     {
-        return std::to_string(MulDiv(x, Dpi(), 96)) + "," + std::to_string(MulDiv(y, Dpi(), 96));
+        return std::to_string(MulDiv(x, devicefacts::ProfileDpi(), 96)) + "," + std::to_string(MulDiv(y, devicefacts::ProfileDpi(), 96));
     }
 
     // The clock column (month, year, time) of two pictures is the same.
@@ -67,7 +63,7 @@ protected:
     {
         if (a.width == 0 || a.width != b.width || a.height != b.height)
             return false;
-        const int title = MulDiv(26, Dpi(), 96);
+        const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
         for (int y = title; y < a.height / 2; ++y)
             for (int x = 0; x < a.width / 4; ++x)
                 if (a.At(x, y) != b.At(x, y))
@@ -87,7 +83,7 @@ TEST_F(TodayHost, ShowsTheTitleBarAndTheItemsAtTheirHeights)
     ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), screen.width);
     ASSERT_EQ(GetSystemMetrics(SM_CYSCREEN), screen.height);
 
-    const int title = MulDiv(26, Dpi(), 96);
+    const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
     const int mid = screen.width / 2;
     const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0);
     // The tall item's frame, then the short one's right below it.
@@ -123,7 +119,7 @@ TEST_F(TodayHost, AnItemThatCannotLoadIsLeftOut)
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\""));
     const Picture screen = ReadPng(png.Path());
     ASSERT_GT(screen.width, 0);
-    const int title = MulDiv(26, Dpi(), 96);
+    const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
     EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, title));
 }
 
@@ -136,14 +132,14 @@ TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
     ASSERT_GT(screen.width, 0);
     // Down the left edge, where the calendar draws nothing, the background
     // runs on across the item's edges.
-    const int title = MulDiv(26, Dpi(), 96);
-    const int softKeys = screen.height - MulDiv(26, Dpi(), 96);
+    const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
+    const int softKeys = screen.height - MulDiv(26, devicefacts::ProfileDpi(), 96);
     for (int y = title + 1; y < softKeys; ++y)
         ASSERT_TRUE(Close(screen.At(1, y - 1), screen.At(1, y), 3)) << "y " << y;
     // And the calendar is there: the header row holds text in the text colour.
     bool text = false;
     for (int x = screen.width / 2; x < screen.width; ++x)
-        for (int y = title; y < title + MulDiv(14, Dpi(), 96); ++y)
+        for (int y = title; y < title + MulDiv(14, devicefacts::ProfileDpi(), 96); ++y)
             text = text || screen.At(x, y) == RGB(255, 255, 255);
     EXPECT_TRUE(text);
 }

@@ -1,6 +1,6 @@
 // Plays the user of an options dialog that another program shows: waits for
-// the dialog, switches two weekend days on and week numbers off, presses OK,
-// and ends that program the moment OK has been handled. Exit code 0 when the
+// the dialog to show, switches two weekend days on and week numbers off,
+// presses OK, and ends that program the moment OK has been handled. Exit code 0 when the
 // dialog was found and OK answered.
 #include <windows.h>
 
@@ -9,9 +9,14 @@
 int wmain()
 {
     HWND dialog = nullptr;
-    for (int i = 0; i < 800 && !dialog; ++i) {
+    // The dialog is shown only after WM_INITDIALOG has set the controls from
+    // the stored settings; a click before that would be overwritten.
+    for (int i = 0; i < 800; ++i) {
         Sleep(25);
         dialog = FindWindowW(L"#32770", L"Настройки");
+        if (dialog && IsWindowVisible(dialog))
+            break;
+        dialog = nullptr;
     }
     if (!dialog) {
         std::fprintf(stderr, "options_clicker: no options dialog\n");
