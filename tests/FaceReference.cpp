@@ -110,20 +110,7 @@ testhost::Image Render(const Scene& scene)
 
     Fonts fonts;
     MakeFonts(o, fonts);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    auto* pixels = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = testhost::BackgroundAt(scene.origin.x + x, scene.origin.y + y);
-            pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-        }
+    HBITMAP bitmap = testhost::MakeBackground(width, height, scene.origin);
     HDC dc = CreateCompatibleDC(nullptr);
     const HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
 

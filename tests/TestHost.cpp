@@ -6,7 +6,9 @@ namespace {
 
 constexpr wchar_t kHostClass[] = L"MesoluneTestHost";
 
-HBITMAP MakeBackground(int width, int height)
+} // namespace
+
+HBITMAP MakeBackground(int width, int height, POINT origin)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -16,16 +18,16 @@ HBITMAP MakeBackground(int width, int height)
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap || !bits)
+        return bitmap;
     auto* pixels = static_cast<std::uint32_t*>(bits);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const COLORREF c = BackgroundAt(x, y);
+            const COLORREF c = BackgroundAt(origin.x + x, origin.y + y);
             pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
         }
     return bitmap;
 }
-
-} // namespace
 
 Image CaptureDc(HDC source, int width, int height)
 {

@@ -19,6 +19,10 @@ inline COLORREF BackgroundAt(int x, int y)
     return RGB((x * 3) & 0xFF, (y * 2) & 0xFF, 0x60 + ((x + y) & 0x3F));
 }
 
+// A 32-bit picture of the background from the point origin of the screen
+// window on.
+HBITMAP MakeBackground(int width, int height, POINT origin = {0, 0});
+
 // Pixels read back from a device context or a window, as COLORREF values.
 struct Image
 {
