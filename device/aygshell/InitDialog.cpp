@@ -1,6 +1,7 @@
 // SHInitDialog as on a Pocket PC. The device has no input panel and no menu
 // bar, so lowering the one and giving the dialog an empty other change nothing.
 #include "DoneButton.h"
+#include "ScreenDensity.h"
 
 #include <aygshell.h>
 
@@ -8,14 +9,6 @@ namespace {
 
 // A Pocket PC menu bar's height at 96 dpi, kept free below a sized dialog.
 constexpr int kMenuBarHeight = 26;
-
-int ScreenDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // thread's message queue and takes nothing from it, so the moves and the
 // stylus-up still reach the window afterwards.
 #include "HoldFeedback.h"
+#include "ScreenDensity.h"
 
 #include <devicegesture.h>
 
@@ -23,14 +24,6 @@ std::mutex g_mutex;
 std::deque<DWORD> g_script;
 bool g_scripted = false;
 SHRGINFO g_lastRequest = {};
-
-int ScreenDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
-    return dpi;
-}
 
 // The stylus-up waiting in the queue, or a button seen down that is up now
 // (the stylus may be lifted over another program's window). The first

@@ -1,6 +1,7 @@
 #include "TodayScreen.h"
 
 #include "DevicePath.h"
+#include "ScreenDensity.h"
 #include "Screenshot.h"
 
 #include <cstdio>
@@ -24,14 +25,6 @@ void Report(const std::wstring& text)
     std::string utf8(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), length, nullptr, nullptr);
     std::fprintf(stderr, "today: %s\n", utf8.c_str());
-}
-
-int ScreenDpi()
-{
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi;
 }
 
 } // namespace
