@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "SideBySide.h"
 #include "TestHost.h"
+#include "Utf8.h"
 
 #include <deviceaccounting.h>
 #include <deviceclock.h>
@@ -62,22 +63,13 @@ SYSTEMTIME At(int hour, int minute, int second = 0)
     return t;
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.pop_back();
-    return out;
-}
-
 std::string Processor()
 {
     wchar_t name[128] = {};
     DWORD size = sizeof name;
     RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0", L"ProcessorNameString",
         RRF_RT_REG_SZ, nullptr, name, &size);
-    return Narrow(name);
+    return Utf8(name);
 }
 
 std::string WineVersion()
@@ -397,7 +389,7 @@ int wmain(int argc, wchar_t** argv)
     if (argc > 1) {
         std::ofstream out(DevicePath(argv[1]).c_str(), std::ios::binary);
         out << report.Json();
-        std::printf("figures written to %s\n", Narrow(argv[1]).c_str());
+        std::printf("figures written to %s\n", Utf8(argv[1]).c_str());
     }
     return 0;
 }

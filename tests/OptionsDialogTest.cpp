@@ -4,6 +4,7 @@
 #include "DialogDriver.h"
 #include "RegistryFixture.h"
 #include "TestHost.h"
+#include "Utf8.h"
 
 #include <todaycmn.h>
 
@@ -118,15 +119,6 @@ std::wstring Selected(HWND dialog, int id)
     return text;
 }
 
-std::string Narrow(const std::wstring& text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.pop_back();
-    return out;
-}
-
 DWORD StoredDWord(const wchar_t* name)
 {
     for (const testreg::StoredValue& v : Values(HKEY_CURRENT_USER, testreg::kKey))
@@ -221,10 +213,10 @@ TEST_F(OptionsDialog, AFirstOpeningShowsTheDefaultsAndCancelSavesNothing)
         EXPECT_TRUE(Checked(d, 1008));
         EXPECT_TRUE(Checked(d, 1009));
         EXPECT_TRUE(Checked(d, 1015));
-        EXPECT_EQ("пред. месяц", Narrow(Selected(d, 1010)));
-        EXPECT_EQ("след. месяц", Narrow(Selected(d, 1011)));
-        EXPECT_EQ("пред. год", Narrow(Selected(d, 1012)));
-        EXPECT_EQ("след. год", Narrow(Selected(d, 1013)));
+        EXPECT_EQ("пред. месяц", Utf8(Selected(d, 1010)));
+        EXPECT_EQ("след. месяц", Utf8(Selected(d, 1011)));
+        EXPECT_EQ("пред. год", Utf8(Selected(d, 1012)));
+        EXPECT_EQ("след. год", Utf8(Selected(d, 1013)));
         const wchar_t* entries[] = {L"ничего", L"след. месяц", L"пред. месяц", L"след. год", L"пред. год"};
         for (int id : {1010, 1011, 1012, 1013}) {
             ASSERT_EQ(5, SendDlgItemMessageW(d, id, CB_GETCOUNT, 0, 0));
@@ -314,7 +306,7 @@ TEST_F(OptionsDialog, ASlotByteOf0x11ShowsNextMonthAndIsStoredAsOne)
 {
     testreg::PutDWord(L"Gesture", 0x01020411);
     Open([](HWND d, LPARAM) {
-        EXPECT_EQ("след. месяц", Narrow(Selected(d, 1012)));
+        EXPECT_EQ("след. месяц", Utf8(Selected(d, 1012)));
         SendMessageW(d, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(0x01020401u, StoredDWord(L"Gesture"));

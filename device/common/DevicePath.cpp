@@ -1,5 +1,7 @@
 #include "DevicePath.h"
 
+#include "Utf8.h"
+
 #include <windows.h>
 
 std::wstring DevicePath(const std::wstring& path)
@@ -12,10 +14,7 @@ std::wstring DevicePath(const std::wstring& path)
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
     if (!toDos)
         return path;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string unixPath(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, unixPath.data(), length, nullptr, nullptr);
-    LPWSTR dos = toDos(unixPath.c_str());
+    LPWSTR dos = toDos(Utf8(path).c_str());
     if (!dos)
         return path;
     std::wstring result = dos;

@@ -3,6 +3,7 @@
 #include "DevicePath.h"
 #include "ScreenDensity.h"
 #include "Screenshot.h"
+#include "Utf8.h"
 
 #include <cstdio>
 #include <string>
@@ -21,10 +22,7 @@ constexpr int kOptionsDialog = 500;
 
 void Report(const std::wstring& text)
 {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), length, nullptr, nullptr);
-    std::fprintf(stderr, "today: %s\n", utf8.c_str());
+    std::fprintf(stderr, "today: %s\n", Utf8(text).c_str());
 }
 
 } // namespace
