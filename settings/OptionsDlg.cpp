@@ -45,17 +45,17 @@ bool IsChecked(HWND hDlg, int nId)
 void ChooseFieldColor(HWND hDlg, COLORREF& crField)
 {
     COLORREF acrCustom[16] = {Settings::Color3, Settings::Color1, Settings::Color2, Settings::Color4};
-    CHOOSECOLORW cc = {};
+    CHOOSECOLOR cc = {};
     cc.lStructSize = sizeof cc;
     cc.hwndOwner = hDlg;
-    cc.hInstance = reinterpret_cast<HWND>(g_hInstance);
+    cc.hInstance = g_hInstance;
     cc.rgbResult = crField;
     cc.lpCustColors = acrCustom;
     cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
     cc.lCustData = 0;
     cc.lpfnHook = nullptr;
     cc.lpTemplateName = nullptr;
-    if (ChooseColorW(&cc))
+    if (ChooseColor(&cc))
         crField = cc.rgbResult;
 }
 

@@ -1,7 +1,8 @@
 #include "AllocationCounter.h"
 
+#include "PeImage.h"
+
 #include <atomic>
-#include <cstring>
 
 namespace {
 
@@ -79,28 +80,16 @@ void Write(void** slot, void* value)
 
 AllocationCounter::AllocationCounter(HMODULE module)
 {
-    const auto* base = reinterpret_cast<const BYTE*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     size_t count = 0;
     const Allocator* allocators = Allocators(count);
-    for (const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         dir.VirtualAddress && d->Name; ++d) {
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA64*>(const_cast<BYTE*>(base) + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal))
+    for (const peimage::Import& import : peimage::PeImage::FromModule(module).Imports()) {
+        for (size_t i = 0; i < count; ++i) {
+            if (import.name != allocators[i].name)
                 continue;
-            const char* name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name;
-            for (size_t i = 0; i < count; ++i) {
-                if (std::strcmp(name, allocators[i].name) != 0)
-                    continue;
-                void** slot = reinterpret_cast<void**>(&slots->u1.Function);
-                *allocators[i].original = *slot;
-                patched_.push_back({slot, *slot});
-                Write(slot, allocators[i].stand_in);
-            }
+            void** slot = reinterpret_cast<void**>(reinterpret_cast<BYTE*>(module) + import.slotRva);
+            *allocators[i].original = *slot;
+            patched_.push_back({slot, *slot});
+            Write(slot, allocators[i].stand_in);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "TestHost.h"
 
 #include <deviceaccounting.h>
+#include <devicememory.h>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,40 @@ TEST(CoreAccounting, GdiObjectsAreCountedUntilDeleted)
     EXPECT_EQ(before, Live());
     EXPECT_EQ(madeFonts, DeviceMadeResources(DEVICE_FONTS)); // made counts only grow
     DeleteObject(GetStockObject(SYSTEM_FONT)); // a stock object is nobody's
+    EXPECT_EQ(before, Live());
+}
+
+// The C runtime heap of Windows CE modules; device programs keep their own
+// and reach this one only by name.
+TEST(CoreAccounting, HeapBlocksAreCountedAndCanBeMadeToFail)
+{
+    using Malloc = void*(__cdecl*)(size_t);
+    using Free = void(__cdecl*)(void*);
+    HMODULE core = GetModuleHandleW(L"coredll.dll");
+    const auto allocate = reinterpret_cast<Malloc>(reinterpret_cast<void*>(GetProcAddress(core, "malloc")));
+    const auto release = reinterpret_cast<Free>(reinterpret_cast<void*>(GetProcAddress(core, "free")));
+    ASSERT_NE(nullptr, allocate);
+    ASSERT_NE(nullptr, release);
+
+    const Counts before = Live();
+    void* block = allocate(24);
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(1, Grown(before, DEVICE_HEAP_BLOCKS));
+    release(block);
+    release(nullptr);
+    EXPECT_EQ(before, Live());
+
+    DeviceFailAllocations(2);
+    EXPECT_EQ(nullptr, allocate(8));
+    EXPECT_EQ(nullptr, allocate(8));
+    block = allocate(8);
+    EXPECT_NE(nullptr, block);
+    release(block);
+    DeviceFailAllocations(1);
+    DeviceFailAllocations(0);
+    block = allocate(8);
+    EXPECT_NE(nullptr, block);
+    release(block);
     EXPECT_EQ(before, Live());
 }
 

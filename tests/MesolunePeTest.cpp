@@ -1,12 +1,15 @@
 // The module file: its exports, imports and resources.
 #include "DeviceProgram.h"
+#include "PeImage.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -20,15 +23,6 @@ protected:
             DONT_RESOLVE_DLL_REFERENCES);
     }
 
-    static const BYTE* Base() { return reinterpret_cast<const BYTE*>(module); }
-
-    static const IMAGE_DATA_DIRECTORY& Directory(int index)
-    {
-        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(Base());
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(Base() + dos->e_lfanew);
-        return nt->OptionalHeader.DataDirectory[index];
-    }
-
     static HMODULE module;
 };
 
@@ -38,46 +32,84 @@ constexpr WORD kRussian = MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT);
 
 TEST_F(MesolunePe, TwoExportsByOrdinalOnly)
 {
-    ASSERT_NE(nullptr, module);
-    const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    ASSERT_NE(0u, dir.VirtualAddress);
-    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(Base() + dir.VirtualAddress);
-    EXPECT_STREQ("mesolune.dll", reinterpret_cast<const char*>(Base() + exports->Name));
-    EXPECT_EQ(240u, exports->Base);
-    EXPECT_EQ(2u, exports->NumberOfFunctions);
-    EXPECT_EQ(0u, exports->NumberOfNames);
-    const auto* functions = reinterpret_cast<const DWORD*>(Base() + exports->AddressOfFunctions);
-    EXPECT_NE(0u, functions[0]);
-    EXPECT_NE(0u, functions[1]);
+    const peimage::PeImage image = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
+    ASSERT_TRUE(image.Valid());
+    EXPECT_EQ("mesolune.dll", image.ExportName());
+    const std::vector<peimage::Export> exports = image.Exports();
+    ASSERT_EQ(2u, exports.size());
+    EXPECT_EQ(240u, exports[0].ordinal);
+    EXPECT_EQ(241u, exports[1].ordinal);
+    EXPECT_EQ("", exports[0].name);
+    EXPECT_EQ("", exports[1].name);
 }
 
-TEST_F(MesolunePe, SystemServicesComeFromTheCoreLibrary)
+// The names a Windows CE system library exports, from the list built into
+// this program; empty for a library that is not one of the device's.
+std::set<std::string> WindowsCeExports(const std::string& library)
 {
-    ASSERT_NE(nullptr, module);
-    const IMAGE_DATA_DIRECTORY& dir = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    std::set<std::string> libraries, fromCore;
-    for (const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(Base() + dir.VirtualAddress); d->Name;
-         ++d) {
-        std::string name = reinterpret_cast<const char*>(Base() + d->Name);
-        for (char& c : name)
-            c = static_cast<char>(tolower(c));
-        libraries.insert(name);
-        if (name != "coredll.dll")
-            continue;
-        for (const auto* thunk = reinterpret_cast<const IMAGE_THUNK_DATA64*>(Base() + d->OriginalFirstThunk);
-             thunk->u1.AddressOfData; ++thunk) {
-            if (!IMAGE_SNAP_BY_ORDINAL64(thunk->u1.Ordinal))
-                fromCore.insert(reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(Base() + thunk->u1.AddressOfData)->Name);
+    std::string resource = library.substr(0, library.find('.'));
+    for (char& c : resource)
+        c = static_cast<char>(toupper(c));
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC list = FindResourceA(self, resource.c_str(), MAKEINTRESOURCEA(10)); // RT_RCDATA
+    if (!list)
+        return {};
+    const char* text = static_cast<const char*>(LockResource(LoadResource(self, list)));
+    std::set<std::string> names;
+    std::string name;
+    for (DWORD i = 0, size = SizeofResource(self, list); i < size; ++i) {
+        if (text[i] == '\n' || text[i] == '\r') {
+            if (!name.empty())
+                names.insert(name);
+            name.clear();
+        } else {
+            name += text[i];
         }
     }
-    EXPECT_TRUE(libraries.count("coredll.dll"));
-    EXPECT_FALSE(libraries.count("user32.dll"));
-    EXPECT_FALSE(libraries.count("gdi32.dll"));
-    EXPECT_FALSE(libraries.count("advapi32.dll"));
-    for (const char* f : {"RegOpenKeyExW", "RegCreateKeyExW", "RegQueryValueExW", "RegSetValueExW", "RegCloseKey",
-             "CreateWindowExW", "DefWindowProcW", "GetLocalTime", "GetStockObject", "CreateFontIndirectW",
-             "DrawTextW", "BitBlt", "wsprintfW", "WaitForSingleObject"})
-        EXPECT_TRUE(fromCore.count(f)) << f;
+    if (!name.empty())
+        names.insert(name);
+    return names;
+}
+
+TEST(WindowsCeExportLists, HoldTheDeviceLibrariesNames)
+{
+    EXPECT_TRUE(WindowsCeExports("coredll.dll").count("CreateWindowExW"));
+    EXPECT_TRUE(WindowsCeExports("aygshell.dll").count("SHRecognizeGesture"));
+    EXPECT_TRUE(WindowsCeExports("commctrl.dll").count("InitCommonControls"));
+    EXPECT_EQ((std::set<std::string>{"ChooseColor", "ChooseFontW", "CommDlgExtendedError", "PageSetupDlgW",
+                  "PrintDlg"}),
+        WindowsCeExports("commdlg.dll"));
+    EXPECT_TRUE(WindowsCeExports("kernel32.dll").empty());
+}
+
+TEST_F(MesolunePe, ImportsOnlyWhatADeviceExports)
+{
+    const peimage::PeImage image = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
+    ASSERT_TRUE(image.Valid());
+    const std::vector<peimage::Import> imports = image.Imports();
+    std::map<std::string, std::set<std::string>> byLibrary;
+    for (const peimage::Import& import : imports) {
+        SCOPED_TRACE(import.library + " " + import.name);
+        EXPECT_FALSE(import.name.empty()) << "ordinal " << import.ordinal;
+        EXPECT_TRUE(WindowsCeExports(import.library).count(import.name));
+        byLibrary[import.library].insert(import.name);
+    }
+    std::set<std::string> libraries;
+    for (const auto& entry : byLibrary)
+        libraries.insert(entry.first);
+    EXPECT_EQ((std::set<std::string>{"aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll"}), libraries);
+    for (const char* f : {"RegOpenKeyExW", "CreateWindowExW", "GetLocalTime", "DrawTextW", "BitBlt", "wsprintfW",
+             "WaitForSingleObject", "malloc", "free"})
+        EXPECT_TRUE(byLibrary["coredll.dll"].count(f)) << f;
+    EXPECT_EQ(std::set<std::string>{"ChooseColor"}, byLibrary["commdlg.dll"]);
+    EXPECT_EQ(std::set<std::string>{"InitCommonControls"}, byLibrary["commctrl.dll"]);
+}
+
+TEST_F(MesolunePe, IsAtMost64Kilobytes)
+{
+    const peimage::PeImage image = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
+    ASSERT_TRUE(image.Valid());
+    EXPECT_LE(image.FileSize(), 64u * 1024u);
 }
 
 TEST_F(MesolunePe, TheBellsAreOneImageIconsOf256Colours)

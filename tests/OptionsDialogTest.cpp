@@ -130,7 +130,7 @@ DWORD StoredDWord(const wchar_t* name)
 // What the colour chooser was given, and what the test's user does in it.
 struct Chooser
 {
-    CHOOSECOLORW given = {};
+    CHOOSECOLOR given = {};
     COLORREF custom[16] = {};
     COLORREF choose = 0; // the colour picked
     bool ok = true;      // OK or Cancel
@@ -138,7 +138,7 @@ struct Chooser
     dialogdriver::Step Step()
     {
         return [this](HWND chooser, LPARAM init) {
-            auto* cc = reinterpret_cast<CHOOSECOLORW*>(init);
+            auto* cc = reinterpret_cast<CHOOSECOLOR*>(init);
             given = *cc;
             std::memcpy(custom, cc->lpCustColors, sizeof custom);
             // The user changes a custom colour too; the dialog must not keep it.
@@ -339,7 +339,7 @@ TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
         SendMessageW(d, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
         SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
     });
-    EXPECT_EQ(static_cast<DWORD>(sizeof(CHOOSECOLORW)), first.given.lStructSize);
+    EXPECT_EQ(static_cast<DWORD>(sizeof(CHOOSECOLOR)), first.given.lStructSize);
     EXPECT_EQ(module, reinterpret_cast<HMODULE>(first.given.hInstance));
     EXPECT_EQ(RGB(10, 20, 30), first.given.rgbResult);
     EXPECT_EQ(static_cast<DWORD>(CC_RGBINIT | CC_ANYCOLOR), first.given.Flags);

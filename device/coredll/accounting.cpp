@@ -1,6 +1,6 @@
-// Every font, DC, bitmap, brush, pen, icon, window and registry key made
-// through the library is counted until it is released; at process exit a line
-// on the error output names what was left.
+// Every font, DC, bitmap, brush, pen, icon, window, registry key and heap
+// block made through the library is counted until it is released; at process
+// exit a line on the error output names what was left.
 #include "accounting.h"
 
 #include <array>
@@ -14,6 +14,7 @@ namespace {
 const char* const kNames[DEVICE_RESOURCE_KINDS][2] = {
     {"font", "fonts"}, {"DC", "DCs"}, {"bitmap", "bitmaps"}, {"brush", "brushes"},
     {"pen", "pens"}, {"icon", "icons"}, {"window", "windows"}, {"registry key", "registry keys"},
+    {"heap block", "heap blocks"},
 };
 
 class Ledger

@@ -1,6 +1,6 @@
 // What the device's core library counts of the work done through it, for
-// tests, benchmarks and item authors: the resources made through it that are
-// still alive, and the registry keys opened.
+// tests, benchmarks and item authors: the resources and heap blocks made
+// through it that are still alive, and the registry keys opened.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +18,8 @@ extern "C" {
 #define DEVICE_ICONS 5        // icons loaded from modules
 #define DEVICE_WINDOWS 6      // windows of classes registered through the library
 #define DEVICE_REGISTRY_KEYS 7
-#define DEVICE_RESOURCE_KINDS 8
+#define DEVICE_HEAP_BLOCKS 8  // blocks of the C runtime's heap taken with malloc
+#define DEVICE_RESOURCE_KINDS 9
 
 // How many resources of a kind are alive now; -1 for an unknown kind.
 LONG WINAPI DeviceLiveResources(DWORD kind);

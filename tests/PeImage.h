@@ -1,0 +1,53 @@
+// A module's image as the loader reads it: its exports and imports, for
+// 32-bit (Windows CE on ARM) and 64-bit modules alike, read from a file or
+// from a module mapped in this process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace peimage {
+
+struct Import
+{
+    std::string library; // lower case, as the import names it
+    std::string name;    // empty when imported by ordinal
+    WORD ordinal = 0;    // for an import by ordinal
+    DWORD slotRva = 0;   // the import address table entry that receives it
+};
+
+struct Export
+{
+    DWORD ordinal = 0;
+    std::string name; // empty for an export by ordinal only
+};
+
+class PeImage
+{
+public:
+    // The file's bytes; Valid() is false when it is no PE image.
+    static PeImage FromFile(const std::wstring& path);
+    // A module loaded in this process (mapped sections).
+    static PeImage FromModule(HMODULE module);
+
+    bool Valid() const { return nt_ != 0; }
+    size_t FileSize() const { return bytes_.size(); }
+    // The name the export directory gives the module.
+    std::string ExportName() const;
+    std::vector<Export> Exports() const;
+    std::vector<Import> Imports() const;
+
+private:
+    const BYTE* At(DWORD rva) const;
+    const IMAGE_DATA_DIRECTORY* Directory(int index) const;
+    bool Is64() const;
+
+    const BYTE* base_ = nullptr;  // the mapped module, or the file's bytes
+    bool mapped_ = false;
+    std::vector<BYTE> bytes_;
+    DWORD nt_ = 0; // offset of the NT headers
+};
+
+} // namespace peimage
