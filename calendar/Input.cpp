@@ -25,9 +25,14 @@ constexpr int kOptionsDialog = 500;
 
 void CMyToday::CommonRedraw()
 {
-    const bool bChanged = UpdateLayout();
-    if (bChanged)
+    const int nHeightBefore = m_nHeight;
+    bool bChanged = UpdateLayout();
+    if (bChanged) {
         CreateSurface();
+        // A layout over the height limit may fall back to the height the host
+        // already has: it would never learn of a change, so paint here.
+        bChanged = m_nHeight != nHeightBefore;
+    }
     Render();
     if (!bChanged)
         InvalidateRect(m_hWnd, nullptr, TRUE);

@@ -43,8 +43,9 @@ void LoadInt(CSysRegistry& registry, const wchar_t* pszName, int& nField)
 }
 
 // A face name replaces the field only when it is a string that fits with its
-// terminator; anything else (too long, another type, a failed read) keeps the
-// previous name. A stored string without terminator is taken up to its size.
+// terminator; anything else (empty, too long, another type, a failed read)
+// keeps the previous name. A stored string without terminator is taken up to
+// its size.
 void LoadFaceName(CSysRegistry& registry, const wchar_t* pszName, wchar_t (&szField)[Settings::kFaceNameLength])
 {
     if (!registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, pszName))
@@ -57,7 +58,7 @@ void LoadFaceName(CSysRegistry& registry, const wchar_t* pszName, wchar_t (&szFi
     DWORD cchName = 0;
     while (cchName < cchStored && szRead[cchName] != L'\0')
         ++cchName;
-    if (cchName >= Settings::kFaceNameLength)
+    if (cchName == 0 || cchName >= Settings::kFaceNameLength)
         return;
     for (DWORD i = 0; i < cchName; ++i)
         szField[i] = szRead[i];

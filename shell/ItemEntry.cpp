@@ -23,6 +23,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     case DLL_PROCESS_ATTACH:
         g_hInstance = hInstance;
         g_pItem = new CMyToday(hInstance, kClassName, kWindowName);
+        // Out of memory: the module still loads, and every entry finds no item.
+        if (!g_pItem)
+            break;
         g_pItem->SetHeight(50);
         g_pItem->UnregisterWindowClass();
         break;
@@ -40,6 +43,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 
 extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM*, HWND hwndParent)
 {
+    if (!g_pItem)
+        return nullptr;
     InitCommonControls();
     LoadSettings();
     g_pItem->RegisterWindowClass(ItemWndProc);
@@ -48,8 +53,11 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM*, HWND hwndParent)
     return g_pItem->m_hWnd;
 }
 
-LRESULT CALLBACK ItemWndProc(HWND, UINT uMsg, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK ItemWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
+    // A class left registered by an earlier load may meet a load without item.
+    if (!g_pItem)
+        return DefWindowProcW(hWnd, uMsg, wParam, lParam);
     // The one item object serves every window of the class, through m_hWnd.
     return g_pItem->WndProc(uMsg, wParam, lParam);
 }

@@ -278,6 +278,24 @@ TEST_F(Input, AStepBetweenMonthsOfOneHeightInvalidatesWithErase)
     ExpectFace();
 }
 
+TEST_F(Input, AStepOverTheHeightLimitThatKeepsTheFallbackHeightIsPainted)
+{
+    face::Options huge;
+    huge.fontSize = 150; // every month over 800 pixels: the item stays 50 high
+    Start(Time(2026, 4, 10), huge);
+    ASSERT_EQ(50, placedHeight);
+    ValidateRect(item->m_hWnd, nullptr);
+    Stroke(20, 0);
+    ExpectShown(5, 2026);
+    EXPECT_EQ(50, item->m_nHeight);
+    EXPECT_EQ(1u, Renders());
+    EXPECT_TRUE(Invalidated());
+    // The host has the height already: its query hands nothing over.
+    TODAYLISTITEM record = {};
+    record.cyp = 50;
+    EXPECT_EQ(FALSE, SendMessageW(item->m_hWnd, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record), 0));
+}
+
 TEST_F(Input, AResizeFollowsANewWidthOnly)
 {
     Start(Time(2026, 12, 8));

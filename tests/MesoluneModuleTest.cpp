@@ -1,11 +1,14 @@
 // mesolune.dll as the Today screen sees it: loaded by path, entered by
 // ordinal, judged by its window's pixels.
+#include "DeviceFacts.h"
 #include "DeviceProgram.h"
+#include "DialogDriver.h"
 #include "FaceReference.h"
 #include "RegistryFixture.h"
 #include "TestHost.h"
 
 #include <deviceclock.h>
+#include <devicememory.h>
 #include <todaycmn.h>
 
 #include <gtest/gtest.h>
@@ -307,6 +310,43 @@ TEST_F(MesoluneModule, ASecondExport240AfterTheWindowWasDestroyedMakesANewWindow
     TODAYLISTITEM fresh = {};
     EXPECT_EQ(TRUE, SendMessageW(second, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&fresh), 0));
     EXPECT_GT(fresh.cyp, 0u);
+}
+
+TEST_F(MesoluneModule, WithoutMemoryAtLoadTheModuleLoadsAndMakesNoItem)
+{
+    // A first life leaves the window class registered: nothing unregisters it.
+    Load(Time(2026, 12, 8, 9, 41));
+    ASSERT_NE(nullptr, Initialize());
+    const HMODULE first = module;
+    Unload();
+
+    const devicefacts::Counts before = devicefacts::Live();
+    DeviceFailAllocations(1);
+    Load(Time(2026, 12, 8, 9, 41));
+    DeviceFailAllocations(0);
+    ASSERT_EQ(first, module); // the class left behind leads to this module's window procedure
+    EXPECT_EQ(nullptr, Initialize());
+    EXPECT_EQ(before, devicefacts::Live());
+
+    // Export 241 needs no item.
+    const auto procedure = reinterpret_cast<DLGPROC>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
+    const auto* dialog = static_cast<const DLGTEMPLATE*>(
+        LockResource(LoadResource(module, FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG))));
+    dialogdriver::DialogDriver driver;
+    driver.Expect([](HWND d, LPARAM) { PostMessageW(d, WM_COMMAND, IDOK, 0); });
+    EXPECT_EQ(1, DialogBoxIndirectParamW(module, dialog, host.Window(), procedure, 0));
+
+    // A window of the class left behind reaches the window procedure.
+    HWND stray = CreateWindowExW(0, L"MesoluneClass", L"", WS_CHILD | WS_VISIBLE, 0, kTop, 100, 50, host.Window(),
+        nullptr, module, nullptr);
+    ASSERT_NE(nullptr, stray);
+    EXPECT_EQ(0, SendMessageW(stray, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record), 0));
+    SendMessageW(stray, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageW(stray, WM_LBUTTONUP, 0, MAKELPARAM(40, 10));
+    UpdateWindow(stray);
+    DestroyWindow(stray);
+    Unload();
 }
 
 TEST_F(MesoluneModule, ThreadsComingAndGoingChangeNothing)

@@ -175,6 +175,20 @@ TEST_F(SettingsTest, ThirtyOneCharacterFaceNamesLoadWhole)
     EXPECT_EQ(std::wstring(31, L'C'), Settings::ClockFont);
 }
 
+TEST_F(SettingsTest, AnEmptyFaceNameKeepsTheNameLoadedBefore)
+{
+    for (const wchar_t* name : {L"Font", L"ClockFont"}) {
+        for (DWORD size : {0u, 2u}) {
+            SCOPED_TRACE(testing::Message() << (name[0] == L'F' ? "Font" : "ClockFont") << ", " << size << " bytes");
+            PutString(name, L"Courier New");
+            LoadSettings();
+            Put(HKEY_CURRENT_USER, kKey, name, REG_SZ, L"", size);
+            LoadSettings();
+            EXPECT_STREQ(L"Courier New", name[0] == L'F' ? Settings::Font : Settings::ClockFont);
+        }
+    }
+}
+
 TEST_F(SettingsTest, AFieldChangedInMemorySurvivesALoadWithoutItsValue)
 {
     Settings::Color3 = 0x00ABCDEF;
@@ -225,6 +239,7 @@ std::vector<Shape> BadShapes()
         {"REG_BINARY 8", REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8}},
         {"REG_DWORD", REG_DWORD, {0x41, 0, 0x42, 0}},
         {"empty string", REG_SZ, Utf16(L"")},
+        {"empty string, no terminator", REG_SZ, {}},
         {"32 characters", REG_SZ, Utf16(std::wstring(32, L'a'))},
         {"33 characters", REG_SZ, Utf16(std::wstring(33, L'b'))},
         {"300 characters", REG_SZ, Utf16(std::wstring(300, L'c'))},
@@ -245,8 +260,8 @@ DWORD NumberRead(const Shape& shape)
     return value;
 }
 
-// What a face-name field holds: a string that fits with its terminator, else
-// the previous name.
+// What a face-name field holds: a non-empty string that fits with its
+// terminator, else the previous name.
 std::wstring FaceRead(const Shape& shape, const std::wstring& previous)
 {
     if (shape.type != REG_SZ)
@@ -258,7 +273,7 @@ std::wstring FaceRead(const Shape& shape, const std::wstring& previous)
             break;
         name += c;
     }
-    return name.size() <= 31 ? name : previous;
+    return !name.empty() && name.size() <= 31 ? name : previous;
 }
 
 struct Field
