@@ -7,6 +7,7 @@
 #include "DevicePath.h"
 #include "ItemEntry.h"
 #include "MyToday.h"
+#include "PeImage.h"
 #include "Settings.h"
 #include "SideBySide.h"
 #include "TestHost.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,8 @@ namespace {
 
 constexpr int kTop = 26;
 constexpr DWORD kStartTick = 10'000'000;
+constexpr wchar_t kModule[] = L"mesolune.dll";
+constexpr wchar_t kDesktopRuntimeModule[] = L"mesolune-desktop-runtime.dll";
 
 CMyToday* g_item = nullptr;
 
@@ -97,6 +101,32 @@ public:
     {
         std::printf("%-40s %10.1f us [%.1f..%.1f]\n", what.c_str(), t.median, t.p10, t.p90);
         Add(key, Timing(t));
+    }
+
+    // Two timings side by side, without a goal.
+    void Versus(const std::string& key, const std::string& what, const Comparison& c)
+    {
+        std::printf("%-40s %10.1f us [%.1f..%.1f]  %10.1f us [%.1f..%.1f]  %6.2fx\n", what.c_str(), c.operation.median,
+            c.operation.p10, c.operation.p90, c.baseline.median, c.baseline.p10, c.baseline.p90, c.Ratio());
+        Add(key, "{\"operation_us\": " + Timing(c.operation) + ", \"baseline_us\": " + Timing(c.baseline) +
+                     ", \"ratio\": " + Number(c.Ratio()) + "}");
+    }
+
+    // A module file: its size and what it imports.
+    void Module(const std::string& key, const std::string& what, const std::wstring& path)
+    {
+        const peimage::PeImage image = peimage::PeImage::FromFile(path);
+        std::set<std::string> libraries;
+        const std::vector<peimage::Import> imports = image.Imports();
+        for (const peimage::Import& import : imports)
+            libraries.insert(import.library);
+        std::string names;
+        for (const std::string& library : libraries)
+            names += (names.empty() ? "" : " ") + library;
+        std::printf("%-40s %10zu bytes, %zu imports from %zu libraries: %s\n", what.c_str(), image.FileSize(),
+            imports.size(), libraries.size(), names.c_str());
+        Add(key, "{\"bytes\": " + std::to_string(image.FileSize()) + ", \"imports\": " +
+                     std::to_string(imports.size()) + ", \"libraries\": \"" + names + "\"}");
     }
 
     void Count(const std::string& key, const std::string& what, long value, long expected)
@@ -262,7 +292,7 @@ private:
     // The item module's own imports of every allocator are counted.
     void Allocations(Report& report)
     {
-        HMODULE module = LoadLibraryW(ModulePath().c_str());
+        HMODULE module = LoadLibraryW(ModulePath(kModule).c_str());
         const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
             reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
         TODAYLISTITEM fresh = {};
@@ -293,12 +323,12 @@ private:
         SetLocalTime(&start);
     }
 
-    static std::wstring ModulePath()
+    static std::wstring ModulePath(const wchar_t* name)
     {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         std::wstring folder = self;
-        return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"mesolune.dll";
+        return folder.substr(0, folder.find_last_of(L'\\') + 1) + name;
     }
 
     // A day of 2-second queries with the clock stepped, nothing done by hand.
@@ -339,26 +369,36 @@ private:
         report.Count("day_surfaces", "a day: surfaces made", DeviceMadeResources(DEVICE_BITMAPS) - surfacesBefore, 0);
     }
 
+    // The module, and the same item linked with the toolchain's desktop
+    // runtime as it was before it had a start-up of its own, side by side.
     void Startup(Report& report)
     {
-        const std::wstring path = ModulePath();
-        const SideBySide timer(30, 1);
-        HWND window = nullptr;
-        HMODULE module = nullptr;
-        const Timing startup = timer.Once([&] {
-            if (window) {
-                DestroyWindow(window);
-                FreeLibrary(module);
-            }
-            module = LoadLibraryW(path.c_str());
-            const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-                reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-            TODAYLISTITEM fresh = {};
-            window = initialize(&fresh, host.Window()); // shown and painted when it returns
-        });
+        const std::wstring own = ModulePath(kModule), desktop = ModulePath(kDesktopRuntimeModule);
+        report.Module("module", "mesolune.dll", own);
+        report.Module("module_desktop_runtime", "  the item with the desktop runtime", desktop);
+        std::vector<double> ownTimes, desktopTimes;
+        for (int round = 0; round < 30; ++round) {
+            ownTimes.push_back(StartupMicroseconds(own));
+            desktopTimes.push_back(StartupMicroseconds(desktop));
+        }
+        report.Versus("startup", "start-up: LoadLibrary to first painted frame",
+            Comparison{Summarise(ownTimes), Summarise(desktopTimes)});
+    }
+
+    double StartupMicroseconds(const std::wstring& path)
+    {
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        HMODULE module = LoadLibraryW(path.c_str());
+        const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
+            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
+        TODAYLISTITEM fresh = {};
+        HWND window = initialize(&fresh, host.Window()); // shown and painted when it returns
+        QueryPerformanceCounter(&end);
         DestroyWindow(window);
         FreeLibrary(module);
-        report.Time("startup", "start-up: LoadLibrary to first painted frame", startup);
+        return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
     }
 
     testhost::TestHost host;
