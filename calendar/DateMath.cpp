@@ -17,17 +17,17 @@ namespace {
 // The year is unbounded, so the 32-bit arithmetic below may leave the int
 // range for far years. It wraps as two's complement instead of overflowing;
 // every result within range is the plain signed one.
-constexpr int Add(int a, int b)
+int Add(int a, int b)
 {
     return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
 }
 
-constexpr int Sub(int a, int b)
+int Sub(int a, int b)
 {
     return static_cast<int>(static_cast<unsigned>(a) - static_cast<unsigned>(b));
 }
 
-constexpr int Mul(int a, int b)
+int Mul(int a, int b)
 {
     return static_cast<int>(static_cast<unsigned>(a) * static_cast<unsigned>(b));
 }

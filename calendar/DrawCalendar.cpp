@@ -6,8 +6,8 @@
 #include "Settings.h"
 
 bool g_bAlarmSet = false;
-HICON g_hAlarmOnIcon = nullptr;
-HICON g_hAlarmOffIcon = nullptr;
+HICON g_hAlarmOnIcon = NULL;
+HICON g_hAlarmOffIcon = NULL;
 
 void CMyToday::DrawCalendar(HDC hdc, RECT rc)
 {
@@ -23,7 +23,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     if (Settings::Alarm != 0) {
         HICON hIcon = g_bAlarmSet ? g_hAlarmOnIcon : g_hAlarmOffIcon;
         if (hIcon)
-            DrawIconEx(hdc, ScaleByDpi(2, kDpiX), ScaleByDpi(2, kDpiY), hIcon, 0, 0, 0, nullptr, DI_NORMAL);
+            DrawIconEx(hdc, ScaleByDpi(2, kDpiX), ScaleByDpi(2, kDpiY), hIcon, 0, 0, 0, NULL, DI_NORMAL);
     }
 
     // 3. The time shown is always read afresh.
@@ -61,7 +61,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     // 6. The line between the days and the week numbers, in the DC's pen.
     if (Settings::Weeks) {
         const int xLine = x0 + 7 * nCell + ScaleByDpi(10, kDpiX);
-        MoveToEx(hdc, xLine, 0, nullptr);
+        MoveToEx(hdc, xLine, 0, NULL);
         LineTo(hdc, xLine, m_nHeight);
     }
 
@@ -70,8 +70,8 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     if (Settings::DayNames) {
         SetTextColor(hdc, m_crText);
         SetRect(&rc, x0, 0, x0 + nCell, nRow);
-        for (const wchar_t* pszName : g_apszWeekdayNames) {
-            DrawTextW(hdc, pszName, -1, &rc, DT_RIGHT);
+        for (int i = 0; i < 7; ++i) {
+            DrawTextW(hdc, g_apszWeekdayNames[i], -1, &rc, DT_RIGHT);
             rc.left += nCell;
             rc.right += nCell;
         }

@@ -13,13 +13,21 @@
 
 #include <stdlib.h>
 
+// Some Windows CE toolchains' aygshell.h leave out these two of the SDK's.
+#ifndef SHRG_RETURNCMD
+#define SHRG_RETURNCMD 0x00000001
+#endif
+#ifndef GN_CONTEXTMENU
+#define GN_CONTEXTMENU 1000
+#endif
+
 BYTE g_bMenuOpened = 0;
 
 namespace {
 
 // Raw pixels, whatever the density.
-constexpr int kStrokeThreshold = 10;
-constexpr int kOptionsDialog = 500;
+const int kStrokeThreshold = 10;
+const int kOptionsDialog = 500;
 
 } // namespace
 
@@ -35,7 +43,7 @@ void CMyToday::CommonRedraw()
     }
     Render();
     if (!bChanged)
-        InvalidateRect(m_hWnd, nullptr, TRUE);
+        InvalidateRect(m_hWnd, NULL, TRUE);
 }
 
 void CMyToday::OnLButtonDown(UINT, int x, int y)
@@ -56,12 +64,12 @@ void CMyToday::OnLButtonDown(UINT, int x, int y)
     g_bMenuOpened = 1;
     HRSRC hResource = FindResourceW(m_hInstance, MAKEINTRESOURCEW(kOptionsDialog), RT_DIALOG);
     HGLOBAL hTemplate = LoadResource(m_hInstance, hResource);
-    DialogBoxIndirectParamW(m_hInstance, static_cast<LPCDLGTEMPLATEW>(hTemplate), m_hWnd, OptionsDlgProc, 0);
+    DialogBoxIndirectParamW(m_hInstance, static_cast<LPCDLGTEMPLATE>(hTemplate), m_hWnd, OptionsDlgProc, 0);
 
     // Whatever the dialog's result; a new height reaches the host at its next query.
     UpdateLayout();
     Render();
-    InvalidateRect(m_hWnd, nullptr, FALSE);
+    InvalidateRect(m_hWnd, NULL, FALSE);
 }
 
 void CMyToday::OnLButtonUp(UINT, int x, int y)
@@ -103,8 +111,8 @@ void CMyToday::OnLButtonUp(UINT, int x, int y)
         // The bell: the clock's alarms. The item does not wait for them.
         wchar_t szArguments[] = L"cplmain.cpl,16,1";
         PROCESS_INFORMATION pi = {};
-        CreateProcessW(L"\\Windows\\ctlpnl.exe", szArguments, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-            nullptr, &pi);
+        CreateProcessW(L"\\Windows\\ctlpnl.exe", szArguments, NULL, NULL, FALSE, 0, NULL, NULL,
+            NULL, &pi);
         if (pi.hThread)
             CloseHandle(pi.hThread);
         if (pi.hProcess)

@@ -9,7 +9,7 @@
 namespace {
 
 // The tallest layout the item accepts; a taller one falls back to 50 pixels.
-constexpr int kMaxHeight = 800;
+const int kMaxHeight = 800;
 
 // -((dpi * points) div 72). Sizes are typed into the registry by hand, so the
 // product may leave the int range; it wraps instead of overflowing.
@@ -21,8 +21,12 @@ int FontHeight(int nDpi, int nPoints)
 
 } // namespace
 
+// The metrics, the stylus point and the width are zero until OnInit and the
+// first stylus-down set them; messages may come before.
 CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName)
-    : CTodayWindow(hInstance, pszClassName, pszWindowName)
+    : CTodayWindow(hInstance, pszClassName, pszWindowName), m_nCellWidth(0), m_nRowHeight(0), m_nClockHeight(0),
+      m_nTodayDay(0), m_nTodayMonth(0), m_nTodayYear(0), m_nHour(0), m_nMinute(0), m_nMonth(0), m_nYear(0),
+      m_nFirstWeek(0), m_nFirstWeekday(0), m_ptDown(), m_nWidth(0), m_hMemDC(NULL), m_hOldBitmap(NULL)
 {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -34,8 +38,8 @@ CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowN
     m_nMonth = st.wMonth;
     m_nYear = st.wYear;
     m_nHeight = 50;
-    m_hMemDC = nullptr;
-    m_hOldBitmap = nullptr;
+    m_hMemDC = NULL;
+    m_hOldBitmap = NULL;
     m_nFirstWeek = 0;
     m_nFirstWeekday = 0;
 }
@@ -49,7 +53,7 @@ void CMyToday::OnInit()
 {
     m_crText = static_cast<COLORREF>(SendMessageW(m_hwndParent, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
 
-    HDC hdc = GetDC(nullptr);
+    HDC hdc = GetDC(NULL);
     LOGFONTW lf;
     GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
 
@@ -79,7 +83,7 @@ void CMyToday::OnInit()
     m_nRowHeight = rc.bottom;
     m_nClockHeight = 2 * rc.bottom;
     SelectObject(hdc, hOldFont);
-    ReleaseDC(nullptr, hdc);
+    ReleaseDC(NULL, hdc);
 
     UpdateLayout();
     m_nWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -90,7 +94,8 @@ void CMyToday::OnInit()
 bool CMyToday::UpdateLayout()
 {
     m_nFirstWeek = WeekNumber(1, m_nMonth, m_nYear);
-    const int w = DayOfWeek(DateRec{1, m_nMonth, m_nYear});
+    const DateRec first = {1, m_nMonth, m_nYear};
+    const int w = DayOfWeek(first);
     m_nFirstWeekday = w == 0 ? 7 : w;
 
     const int nCells = DaysInMonth(m_nMonth, m_nYear) + m_nFirstWeekday - 1;
@@ -114,25 +119,25 @@ void CMyToday::CreateSurface()
     if (m_hMemDC)
         DestroySurface();
 
-    HDC hdc = GetDC(nullptr);
+    HDC hdc = GetDC(NULL);
     m_hMemDC = CreateCompatibleDC(hdc);
     HBITMAP hBitmap = CreateCompatibleBitmap(hdc, m_nWidth, m_nHeight);
     m_hOldBitmap = static_cast<HBITMAP>(SelectObject(m_hMemDC, hBitmap));
     // A bitmap that could not be selected would have no owner.
     if (!m_hOldBitmap && hBitmap)
         DeleteObject(hBitmap);
-    ReleaseDC(nullptr, hdc);
+    ReleaseDC(NULL, hdc);
 }
 
 void CMyToday::DestroySurface()
 {
     if (m_hOldBitmap) {
         DeleteObject(SelectObject(m_hMemDC, m_hOldBitmap));
-        m_hOldBitmap = nullptr;
+        m_hOldBitmap = NULL;
     }
     if (m_hMemDC) {
         DeleteDC(m_hMemDC);
-        m_hMemDC = nullptr;
+        m_hMemDC = NULL;
     }
 }
 

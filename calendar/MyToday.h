@@ -24,17 +24,17 @@ class CMyToday : public CTodayWindow
 {
 public:
     CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName);
-    ~CMyToday() override;
+    ~CMyToday();
 
-    void OnInit() override;
-    int OnCreate(LPCREATESTRUCTW pcs) override;
-    void OnDestroy() override;
-    void OnPaint(HDC hdc) override;
-    void OnEraseBkgnd(HDC hdc) override;
-    void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh) override;
-    void OnLButtonUp(UINT uKeys, int x, int y) override;
-    void OnLButtonDown(UINT uKeys, int x, int y) override;
-    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    void OnInit();
+    int OnCreate(LPCREATESTRUCTW pcs);
+    void OnDestroy();
+    void OnPaint(HDC hdc);
+    void OnEraseBkgnd(HDC hdc);
+    void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh);
+    void OnLButtonUp(UINT uKeys, int x, int y);
+    void OnLButtonDown(UINT uKeys, int x, int y);
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     // True when it changed the item's height.
     bool UpdateLayout();
@@ -47,20 +47,20 @@ public:
     // otherwise an invalidation.
     void CommonRedraw();
 
-    int m_nCellWidth = 0;
-    int m_nRowHeight = 0;
-    int m_nClockHeight = 0;
-    int m_nTodayDay = 0;
-    int m_nTodayMonth = 0;
-    int m_nTodayYear = 0;
-    int m_nHour = 0;
-    int m_nMinute = 0;
-    int m_nMonth = 0;
-    int m_nYear = 0;
-    int m_nFirstWeek = 0;
-    int m_nFirstWeekday = 0;
-    POINT m_ptDown = {0, 0};
-    int m_nWidth = 0;
-    HDC m_hMemDC = nullptr;
-    HBITMAP m_hOldBitmap = nullptr;
+    int m_nCellWidth;
+    int m_nRowHeight;
+    int m_nClockHeight;
+    int m_nTodayDay;
+    int m_nTodayMonth;
+    int m_nTodayYear;
+    int m_nHour;
+    int m_nMinute;
+    int m_nMonth;
+    int m_nYear;
+    int m_nFirstWeek;
+    int m_nFirstWeekday;
+    POINT m_ptDown;
+    int m_nWidth;
+    HDC m_hMemDC;
+    HBITMAP m_hOldBitmap;
 };

@@ -10,23 +10,23 @@ DWORD g_dwLastAlarmCheck = 0;
 
 namespace {
 
-constexpr wchar_t kClockKey[] = L"\\Software\\Microsoft\\Clock";
+const wchar_t kClockKey[] = L"\\Software\\Microsoft\\Clock";
 
 // The bells for a 192-dpi screen and for every other one.
-constexpr int kAlarmOnIcon192 = 102;
-constexpr int kAlarmOnIcon = 103;
-constexpr int kAlarmOffIcon192 = 104;
-constexpr int kAlarmOffIcon = 105;
+const int kAlarmOnIcon192 = 102;
+const int kAlarmOnIcon = 103;
+const int kAlarmOffIcon192 = 104;
+const int kAlarmOffIcon = 105;
 
 void DestroyAlarmIcons()
 {
     if (g_hAlarmOnIcon) {
         DestroyIcon(g_hAlarmOnIcon);
-        g_hAlarmOnIcon = nullptr;
+        g_hAlarmOnIcon = NULL;
     }
     if (g_hAlarmOffIcon) {
         DestroyIcon(g_hAlarmOffIcon);
-        g_hAlarmOffIcon = nullptr;
+        g_hAlarmOffIcon = NULL;
     }
 }
 
@@ -58,9 +58,9 @@ int CMyToday::OnCreate(LPCREATESTRUCTW)
     // Icons of an earlier creation that was never destroyed are not lost.
     DestroyAlarmIcons();
 
-    HDC hdc = GetDC(nullptr);
+    HDC hdc = GetDC(NULL);
     const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
-    ReleaseDC(nullptr, hdc);
+    ReleaseDC(NULL, hdc);
     if (nDpi == 192) {
         g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOnIcon192));
         g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOffIcon192));
@@ -117,6 +117,6 @@ void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
     // 5. One render and one invalidation for any change.
     if (bChanged) {
         Render();
-        InvalidateRect(m_hWnd, nullptr, TRUE);
+        InvalidateRect(m_hWnd, NULL, TRUE);
     }
 }

@@ -6,11 +6,11 @@ namespace {
 
 int ReadScreenDensity(int nIndex)
 {
-    HDC hdc = GetDC(nullptr);
+    HDC hdc = GetDC(NULL);
     if (!hdc)
         return -1;
     const int nDpi = GetDeviceCaps(hdc, nIndex);
-    ReleaseDC(nullptr, hdc);
+    ReleaseDC(NULL, hdc);
     return nDpi;
 }
 

@@ -26,7 +26,8 @@ enum ControlId
 };
 
 // The stroke actions in list order; entry i >= 1 stores 1 << (i - 1).
-const wchar_t* const g_apszStrokeActions[] = {
+const int kStrokeActions = 5;
+const wchar_t* const g_apszStrokeActions[kStrokeActions] = {
     L"ничего", L"след. месяц", L"пред. месяц", L"след. год", L"пред. год",
 };
 
@@ -53,8 +54,8 @@ void ChooseFieldColor(HWND hDlg, COLORREF& crField)
     cc.lpCustColors = acrCustom;
     cc.Flags = CC_RGBINIT | CC_ANYCOLOR;
     cc.lCustData = 0;
-    cc.lpfnHook = nullptr;
-    cc.lpTemplateName = nullptr;
+    cc.lpfnHook = NULL;
+    cc.lpTemplateName = NULL;
     if (ChooseColor(&cc))
         crField = cc.rgbResult;
 }
@@ -124,8 +125,8 @@ void FillStrokeCombo(HWND hCombo, int nSlot)
         break;
     }
     SendMessageW(hCombo, CB_RESETCONTENT, 0, 0);
-    for (const wchar_t* pszAction : g_apszStrokeActions)
-        SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(pszAction));
+    for (int i = 0; i < kStrokeActions; ++i)
+        SendMessageW(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(g_apszStrokeActions[i]));
     SendMessageW(hCombo, CB_SETCURSEL, nIndex, 0);
 }
 

@@ -58,7 +58,7 @@ void LoadFaceName(CSysRegistry& registry, const wchar_t* pszName, wchar_t (&szFi
     DWORD cchName = 0;
     while (cchName < cchStored && szRead[cchName] != L'\0')
         ++cchName;
-    if (cchName == 0 || cchName >= Settings::kFaceNameLength)
+    if (cchName == 0 || cchName >= static_cast<DWORD>(Settings::kFaceNameLength))
         return;
     for (DWORD i = 0; i < cchName; ++i)
         szField[i] = szRead[i];

@@ -7,7 +7,7 @@
 
 namespace Settings {
 
-constexpr int kFaceNameLength = 32; // characters, terminator included
+const int kFaceNameLength = 32; // characters, terminator included
 
 extern COLORREF Color1;      // Saturday, when two weekend days are shown
 extern COLORREF Color2;      // Sunday (every weekend day but Saturday)
@@ -32,7 +32,7 @@ extern DWORD FontBold;
 
 // Gesture: slot k (1..4) is bits 8(k-1)..8(k-1)+7. Slot 1 is a stroke down,
 // 2 up, 3 left, 4 right; each holds one of these action codes.
-enum GestureAction : DWORD
+enum GestureAction
 {
     kGestureNone = 0,
     kGestureNextMonth = 1,

@@ -3,19 +3,21 @@
 namespace {
 
 // Windows CE ignores the access mask; KEY_WRITE is asked also for reading.
-constexpr REGSAM kOpenAccess = 0x20006;
+const REGSAM kOpenAccess = 0x20006;
 
 HKEY OpenKey(HKEY hRoot, const wchar_t* pszPath)
 {
-    HKEY hKey = nullptr;
+    HKEY hKey = NULL;
     if (RegOpenKeyExW(hRoot, pszPath, 0, kOpenAccess, &hKey) != ERROR_SUCCESS)
-        return nullptr;
+        return NULL;
     return hKey;
 }
 
 } // namespace
 
-CSysRegistry::~CSysRegistry() = default;
+CSysRegistry::~CSysRegistry()
+{
+}
 
 CSysRegistry& CSysRegistry::Instance()
 {
@@ -25,10 +27,10 @@ CSysRegistry& CSysRegistry::Instance()
 
 bool CSysRegistry::CreateKey(HKEY hRoot, const wchar_t* pszPath)
 {
-    HKEY hKey = nullptr;
+    HKEY hKey = NULL;
     DWORD dwDisposition = 0;
     const LONG lResult =
-        RegCreateKeyExW(hRoot, pszPath, 0, nullptr, 0, 0, nullptr, &hKey, &dwDisposition);
+        RegCreateKeyExW(hRoot, pszPath, 0, NULL, 0, 0, NULL, &hKey, &dwDisposition);
     if (lResult == ERROR_SUCCESS)
         RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
@@ -49,7 +51,7 @@ bool CSysRegistry::GetValue(HKEY hRoot, const wchar_t* pszPath, const wchar_t* p
     HKEY hKey = OpenKey(hRoot, pszPath);
     if (!hKey)
         return false;
-    const LONG lResult = RegQueryValueExW(hKey, pszName, nullptr, &value.dwType, value.pData, &value.cbData);
+    const LONG lResult = RegQueryValueExW(hKey, pszName, NULL, &value.dwType, value.pData, &value.cbData);
     RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
 }
@@ -75,7 +77,7 @@ bool CSysRegistry::ValueExists(HKEY hRoot, const wchar_t* pszPath, const wchar_t
     HKEY hKey = OpenKey(hRoot, pszPath);
     if (!hKey)
         return false;
-    const LONG lResult = RegQueryValueExW(hKey, pszName, nullptr, nullptr, nullptr, nullptr);
+    const LONG lResult = RegQueryValueExW(hKey, pszName, NULL, NULL, NULL, NULL);
     RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
 }

@@ -7,13 +7,13 @@
 
 #include <commctrl.h>
 
-HINSTANCE g_hInstance = nullptr;
-CTodayWindow* g_pItem = nullptr;
+HINSTANCE g_hInstance = NULL;
+CTodayWindow* g_pItem = NULL;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"MesoluneClass";
-constexpr wchar_t kWindowName[] = L"MesoluneWindow";
+const wchar_t kClassName[] = L"MesoluneClass";
+const wchar_t kWindowName[] = L"MesoluneWindow";
 
 } // namespace
 
@@ -32,7 +32,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     case DLL_PROCESS_DETACH:
         if (g_pItem) {
             delete g_pItem;
-            g_pItem = nullptr;
+            g_pItem = NULL;
         }
         break;
     default:
@@ -44,7 +44,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
 extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM*, HWND hwndParent)
 {
     if (!g_pItem)
-        return nullptr;
+        return NULL;
     InitCommonControls();
     LoadSettings();
     g_pItem->RegisterWindowClass(ItemWndProc);

@@ -5,13 +5,13 @@
 namespace {
 
 // Set by the shell once it is ready; tested without waiting.
-constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
+const wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
 
 bool IsShellReady()
 {
     // Opens the shell's event, or makes an unset one when the shell has not
     // made it yet; either way the handle is closed again.
-    HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent);
+    HANDLE hReady = CreateEventW(NULL, TRUE, FALSE, kShellReadyEvent);
     const DWORD dwWait = WaitForSingleObject(hReady, 0);
     if (hReady)
         CloseHandle(hReady);
@@ -21,7 +21,9 @@ bool IsShellReady()
 } // namespace
 
 CTodayWindow::CTodayWindow(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName)
-    : m_hInstance(hInstance), m_pszClassName(pszClassName), m_pszWindowName(pszWindowName)
+    : m_hWnd(NULL), m_bReportHeight(FALSE), m_nHeight(10), m_ptIcon(), m_hwndParent(NULL), m_hIcon(NULL),
+      m_hInstance(hInstance), m_pszClassName(pszClassName), m_pszWindowName(pszWindowName), m_crText(0),
+      m_hFont(NULL), m_hBoldFont(NULL)
 {
 }
 
@@ -57,10 +59,10 @@ BOOL CTodayWindow::Create(HWND hwndParent, DWORD dwStyle)
     m_bReportHeight = TRUE;
     m_hwndParent = hwndParent;
     const int nWidth = GetSystemMetrics(SM_CXSCREEN);
-    m_hWnd = CreateWindowExW(0, m_pszClassName, m_pszWindowName, dwStyle, 0, 0, nWidth, 0, hwndParent, nullptr,
-        m_hInstance, nullptr);
+    m_hWnd = CreateWindowExW(0, m_pszClassName, m_pszWindowName, dwStyle, 0, 0, nWidth, 0, hwndParent, NULL,
+        m_hInstance, NULL);
     OnInit();
-    return m_hWnd != nullptr;
+    return m_hWnd != NULL;
 }
 
 void CTodayWindow::SetHeight(int nHeight)
@@ -143,7 +145,7 @@ void CTodayWindow::DrawIcon(HDC hdc)
     if (!m_hIcon)
         return;
     SetBkMode(hdc, TRANSPARENT);
-    DrawIconEx(hdc, m_ptIcon.x, m_ptIcon.y, m_hIcon, 0, 0, 0, nullptr, DI_NORMAL);
+    DrawIconEx(hdc, m_ptIcon.x, m_ptIcon.y, m_hIcon, 0, 0, 0, NULL, DI_NORMAL);
 }
 
 void CTodayWindow::OnInit()

@@ -8,6 +8,10 @@
 
 #include <todaycmn.h>
 
+// Windows CE's winuser.h makes DrawIcon a macro over DrawIconEx; here it is
+// the name of a handler.
+#undef DrawIcon
+
 class CTodayWindow
 {
 public:
@@ -36,18 +40,18 @@ public:
     void SetHeight(int nHeight);
     void Show(BOOL bShow);
 
-    HWND m_hWnd = nullptr;
-    BOOL m_bReportHeight = FALSE;
-    int m_nHeight = 10;
-    POINT m_ptIcon = {0, 0};
-    HWND m_hwndParent = nullptr;
-    HICON m_hIcon = nullptr;
-    HINSTANCE m_hInstance = nullptr;
-    LPCWSTR m_pszClassName = nullptr;
-    LPCWSTR m_pszWindowName = nullptr;
-    COLORREF m_crText = 0;
-    HFONT m_hFont = nullptr;
-    HFONT m_hBoldFont = nullptr;
+    HWND m_hWnd;
+    BOOL m_bReportHeight;
+    int m_nHeight;
+    POINT m_ptIcon;
+    HWND m_hwndParent;
+    HICON m_hIcon;
+    HINSTANCE m_hInstance;
+    LPCWSTR m_pszClassName;
+    LPCWSTR m_pszWindowName;
+    COLORREF m_crText;
+    HFONT m_hFont;
+    HFONT m_hBoldFont;
 
 private:
     LRESULT OnRefreshQuery(TODAYLISTITEM* ptli);
