@@ -6,7 +6,11 @@ CTEST_PROFILES := qvga vga qvga131
 PROFILE ?= qvga
 RUN_ARGS ?=
 
-.PHONY: all deps configure build run check check-ubsan soak fuzz bench clean
+# The Windows CE build: the item for devices on ARM and its CAB.
+CE_BUILD ?= $(BUILD)/ce
+CE_TOOLCHAIN := third_party/cegcc/build-toolchain
+
+.PHONY: all deps configure build run check check-ubsan soak fuzz bench ce ce-module clean
 
 all: build
 
@@ -31,9 +35,28 @@ run: build
 		echo "No display: the Today screen is in $(abspath $(BUILD))/today-$(PROFILE).png"; \
 	fi
 
+# With a cached Windows CE toolchain, the checks of the device build run too.
 check: build
+	@if prefix=$$($(CE_TOOLCHAIN) --cached); then \
+		$(MAKE) --no-print-directory ce-module CEGCC_PREFIX=$$prefix || exit 1; \
+		export MESOLUNE_CE_DIR=$(abspath $(CE_BUILD)); \
+	else \
+		echo "make check: the Windows CE toolchain is not built, so the checks of its module and CAB are skipped (make ce builds it, about 10 minutes)"; \
+	fi; \
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
 		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The toolchain (built into its cache when missing), then the module and CAB.
+ce: deps
+	@prefix=$$($(CE_TOOLCHAIN)) && $(MAKE) --no-print-directory ce-module CEGCC_PREFIX=$$prefix
+
+# Optimised for size: a Pocket PC's memory is small.
+ce-module:
+	cmake -S . -B $(CE_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-mingw32ce.cmake -DCEGCC_PREFIX=$(CEGCC_PREFIX) \
+		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	cmake --build $(CE_BUILD) -j $(JOBS)
+	@for f in mesolune.dll Mesolune.cab; do \
+		echo "Windows CE: $(abspath $(CE_BUILD))/$$f ($$(stat -c %s $(CE_BUILD)/$$f) bytes)"; done
 
 # The same suite, built with every undefined operation trapping.
 UBSAN_BUILD ?= build-ubsan

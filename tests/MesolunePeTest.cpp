@@ -1,6 +1,7 @@
 // The module file: its exports, imports and resources.
 #include "DeviceProgram.h"
 #include "PeImage.h"
+#include "WindowsCeImports.h"
 
 #include <windows.h>
 
@@ -43,61 +44,28 @@ TEST_F(MesolunePe, TwoExportsByOrdinalOnly)
     EXPECT_EQ("", exports[1].name);
 }
 
-// The names a Windows CE system library exports, from the list built into
-// this program; empty for a library that is not one of the device's.
-std::set<std::string> WindowsCeExports(const std::string& library)
-{
-    std::string resource = library.substr(0, library.find('.'));
-    for (char& c : resource)
-        c = static_cast<char>(toupper(c));
-    HMODULE self = GetModuleHandleW(nullptr);
-    HRSRC list = FindResourceA(self, resource.c_str(), MAKEINTRESOURCEA(10)); // RT_RCDATA
-    if (!list)
-        return {};
-    const char* text = static_cast<const char*>(LockResource(LoadResource(self, list)));
-    std::set<std::string> names;
-    std::string name;
-    for (DWORD i = 0, size = SizeofResource(self, list); i < size; ++i) {
-        if (text[i] == '\n' || text[i] == '\r') {
-            if (!name.empty())
-                names.insert(name);
-            name.clear();
-        } else {
-            name += text[i];
-        }
-    }
-    if (!name.empty())
-        names.insert(name);
-    return names;
-}
-
 TEST(WindowsCeExportLists, HoldTheDeviceLibrariesNames)
 {
-    EXPECT_TRUE(WindowsCeExports("coredll.dll").count("CreateWindowExW"));
-    EXPECT_TRUE(WindowsCeExports("aygshell.dll").count("SHRecognizeGesture"));
-    EXPECT_TRUE(WindowsCeExports("commctrl.dll").count("InitCommonControls"));
+    EXPECT_TRUE(windowsce::Exports("coredll.dll").count("CreateWindowExW"));
+    EXPECT_TRUE(windowsce::Exports("coredll.dll").count("wsprintfW"));
+    EXPECT_TRUE(windowsce::Exports("aygshell.dll").count("SHRecognizeGesture"));
+    EXPECT_TRUE(windowsce::Exports("commctrl.dll").count("InitCommonControls"));
     EXPECT_EQ((std::set<std::string>{"ChooseColor", "ChooseFontW", "CommDlgExtendedError", "PageSetupDlgW",
                   "PrintDlg"}),
-        WindowsCeExports("commdlg.dll"));
-    EXPECT_TRUE(WindowsCeExports("kernel32.dll").empty());
+        windowsce::Exports("commdlg.dll"));
+    EXPECT_TRUE(windowsce::Exports("kernel32.dll").empty());
 }
 
 TEST_F(MesolunePe, ImportsOnlyWhatADeviceExports)
 {
     const peimage::PeImage image = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
     ASSERT_TRUE(image.Valid());
-    const std::vector<peimage::Import> imports = image.Imports();
+    EXPECT_EQ(std::vector<std::string>{}, windowsce::Unresolvable(image));
+    EXPECT_EQ((std::set<std::string>{"aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll"}),
+        windowsce::Libraries(image));
     std::map<std::string, std::set<std::string>> byLibrary;
-    for (const peimage::Import& import : imports) {
-        SCOPED_TRACE(import.library + " " + import.name);
-        EXPECT_FALSE(import.name.empty()) << "ordinal " << import.ordinal;
-        EXPECT_TRUE(WindowsCeExports(import.library).count(import.name));
+    for (const peimage::Import& import : image.Imports())
         byLibrary[import.library].insert(import.name);
-    }
-    std::set<std::string> libraries;
-    for (const auto& entry : byLibrary)
-        libraries.insert(entry.first);
-    EXPECT_EQ((std::set<std::string>{"aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll"}), libraries);
     for (const char* f : {"RegOpenKeyExW", "CreateWindowExW", "GetLocalTime", "DrawTextW", "BitBlt", "wsprintfW",
              "WaitForSingleObject", "malloc", "free"})
         EXPECT_TRUE(byLibrary["coredll.dll"].count(f)) << f;

@@ -1,6 +1,7 @@
 #include "PeImage.h"
 
 #include <cctype>
+#include <cwctype>
 #include <fstream>
 #include <iterator>
 
@@ -53,6 +54,20 @@ bool PeImage::Is64() const
 {
     const BYTE* headers = mapped_ ? base_ : bytes_.data();
     return As<IMAGE_NT_HEADERS32>(headers + nt_)->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+}
+
+WORD PeImage::Machine() const
+{
+    const BYTE* headers = mapped_ ? base_ : bytes_.data();
+    return As<IMAGE_NT_HEADERS32>(headers + nt_)->FileHeader.Machine;
+}
+
+WORD PeImage::Subsystem() const
+{
+    const BYTE* headers = mapped_ ? base_ : bytes_.data();
+    if (Is64())
+        return As<IMAGE_NT_HEADERS64>(headers + nt_)->OptionalHeader.Subsystem;
+    return As<IMAGE_NT_HEADERS32>(headers + nt_)->OptionalHeader.Subsystem;
 }
 
 const IMAGE_DATA_DIRECTORY* PeImage::Directory(int index) const
@@ -138,6 +153,58 @@ std::vector<Import> PeImage::Imports() const
         }
     }
     return imports;
+}
+
+namespace {
+
+// The entry of a resource directory level that matches an id or a name.
+const IMAGE_RESOURCE_DIRECTORY_ENTRY* Find(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY* level, LPCWSTR key)
+{
+    const auto* entries = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(level + 1);
+    const int count = level->NumberOfNamedEntries + level->NumberOfIdEntries;
+    for (int i = 0; i < count; ++i) {
+        const IMAGE_RESOURCE_DIRECTORY_ENTRY& e = entries[i];
+        if (IS_INTRESOURCE(key)) {
+            if (!e.NameIsString && e.Id == reinterpret_cast<ULONG_PTR>(key))
+                return &e;
+            continue;
+        }
+        if (!e.NameIsString)
+            continue;
+        const auto* name = As<IMAGE_RESOURCE_DIR_STRING_U>(root + e.NameOffset);
+        std::wstring text(name->NameString, name->Length);
+        std::wstring wanted(key);
+        for (wchar_t& c : wanted)
+            c = static_cast<wchar_t>(std::towupper(c));
+        if (text == wanted)
+            return &e;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<BYTE> PeImage::Resource(LPCWSTR type, LPCWSTR name) const
+{
+    const IMAGE_DATA_DIRECTORY* directory = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
+    if (!directory)
+        return {};
+    const BYTE* root = At(directory->VirtualAddress);
+    const auto* byType = Find(root, As<IMAGE_RESOURCE_DIRECTORY>(root), type);
+    if (!byType || !byType->DataIsDirectory)
+        return {};
+    const auto* byName = Find(root, As<IMAGE_RESOURCE_DIRECTORY>(root + byType->OffsetToDirectory), name);
+    if (!byName || !byName->DataIsDirectory)
+        return {};
+    const auto* languages = As<IMAGE_RESOURCE_DIRECTORY>(root + byName->OffsetToDirectory);
+    if (languages->NumberOfNamedEntries + languages->NumberOfIdEntries == 0)
+        return {};
+    const auto* language = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(languages + 1);
+    const auto* data = As<IMAGE_RESOURCE_DATA_ENTRY>(root + language->OffsetToData);
+    const BYTE* bytes = At(data->OffsetToData);
+    if (!bytes)
+        return {};
+    return std::vector<BYTE>(bytes, bytes + data->Size);
 }
 
 } // namespace peimage

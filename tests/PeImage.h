@@ -1,6 +1,6 @@
-// A module's image as the loader reads it: its exports and imports, for
-// 32-bit (Windows CE on ARM) and 64-bit modules alike, read from a file or
-// from a module mapped in this process.
+// A module's image as the loader reads it: its headers, exports, imports and
+// resources, for 32-bit (Windows CE on ARM) and 64-bit modules alike, read
+// from a file or from a module mapped in this process.
 #pragma once
 
 #include <windows.h>
@@ -34,10 +34,15 @@ public:
 
     bool Valid() const { return nt_ != 0; }
     size_t FileSize() const { return bytes_.size(); }
+    WORD Machine() const;
+    WORD Subsystem() const;
     // The name the export directory gives the module.
     std::string ExportName() const;
     std::vector<Export> Exports() const;
     std::vector<Import> Imports() const;
+    // The data of a resource, by type and name (a string or MAKEINTRESOURCE);
+    // empty when it is missing. The first language found counts.
+    std::vector<BYTE> Resource(LPCWSTR type, LPCWSTR name) const;
 
 private:
     const BYTE* At(DWORD rva) const;

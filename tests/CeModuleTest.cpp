@@ -1,0 +1,89 @@
+// The module built for Windows CE devices on ARM (make ce), read as the
+// device's loader would read it: no ARM Windows CE machine runs here. The
+// folder of that build is MESOLUNE_CE_DIR; without it the tests are skipped.
+#include "DeviceProgram.h"
+#include "DevicePath.h"
+#include "PeImage.h"
+#include "WindowsCeImports.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr WORD kMachineArm = 0x01C0;
+constexpr WORD kSubsystemWindowsCeGui = 9;
+
+class CeModule : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char* folder = std::getenv("MESOLUNE_CE_DIR");
+        if (!folder || !*folder)
+            GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+        const std::string unixPath = std::string(folder) + "/mesolune.dll";
+        ce = peimage::PeImage::FromFile(DevicePath(std::wstring(unixPath.begin(), unixPath.end())));
+        ASSERT_TRUE(ce.Valid()) << unixPath;
+        desktop = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
+        ASSERT_TRUE(desktop.Valid());
+    }
+
+    peimage::PeImage ce;
+    peimage::PeImage desktop;
+};
+
+TEST_F(CeModule, IsAWindowsCeArmModule)
+{
+    EXPECT_EQ(kMachineArm, ce.Machine());
+    EXPECT_EQ(kSubsystemWindowsCeGui, ce.Subsystem());
+}
+
+TEST_F(CeModule, TwoExportsByOrdinalOnly)
+{
+    EXPECT_EQ("mesolune.dll", ce.ExportName());
+    const std::vector<peimage::Export> exports = ce.Exports();
+    ASSERT_EQ(2u, exports.size());
+    EXPECT_EQ(240u, exports[0].ordinal);
+    EXPECT_EQ(241u, exports[1].ordinal);
+    EXPECT_EQ("", exports[0].name);
+    EXPECT_EQ("", exports[1].name);
+}
+
+TEST_F(CeModule, NeedsNothingButTheDevicesSystemLibraries)
+{
+    EXPECT_EQ(std::vector<std::string>{}, windowsce::Unresolvable(ce));
+    EXPECT_EQ((std::set<std::string>{"aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll"}),
+        windowsce::Libraries(ce));
+}
+
+TEST_F(CeModule, IsAtMost32Kilobytes)
+{
+    EXPECT_LE(ce.FileSize(), 32u * 1024u);
+}
+
+TEST_F(CeModule, HoldsTheResourcesOfTheDesktopBuild)
+{
+    const auto same = [&](LPCWSTR type, LPCWSTR name) {
+        const std::vector<BYTE> expected = desktop.Resource(type, name);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_EQ(expected, ce.Resource(type, name));
+    };
+    same(RT_DIALOG, MAKEINTRESOURCEW(500));
+    same(L"CEUX", L"HI_RES_AWARE");
+    for (WORD id = 102; id <= 105; ++id) {
+        SCOPED_TRACE(id);
+        same(RT_GROUP_ICON, MAKEINTRESOURCEW(id));
+        // Each group's one image, by the id the group names.
+        const std::vector<BYTE> group = ce.Resource(RT_GROUP_ICON, MAKEINTRESOURCEW(id));
+        ASSERT_GE(group.size(), 20u);
+        same(RT_ICON, MAKEINTRESOURCEW(*reinterpret_cast<const WORD*>(&group[18])));
+    }
+}
+
+} // namespace
