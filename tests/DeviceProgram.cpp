@@ -24,19 +24,23 @@ std::wstring BinFolder()
 
 namespace {
 
-HANDLE Start(const std::wstring& program, const std::wstring& arguments, DWORD& id)
+HANDLE Start(const std::wstring& program, const std::wstring& arguments, HANDLE output, DWORD& id)
 {
     const std::wstring path = BinFolder() + program;
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = startup.hStdError = output;
+    }
     PROCESS_INFORMATION process = {};
     // The desktop's own entry: a test may link the device library, whose
     // process creation takes Windows CE's arguments.
     const auto createProcess = reinterpret_cast<decltype(&CreateProcessW)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateProcessW")));
-    if (!createProcess(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-            &process))
+    if (!createProcess(path.c_str(), commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+            &startup, &process))
         return nullptr;
     CloseHandle(process.hThread);
     id = process.dwProcessId;
@@ -75,9 +79,9 @@ void PumpFor(DWORD milliseconds)
 
 } // namespace
 
-RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments)
+RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments, HANDLE output)
 {
-    process_ = Start(program, arguments, id_);
+    process_ = Start(program, arguments, output, id_);
 }
 
 RunningProgram::~RunningProgram()
@@ -120,6 +124,27 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD
 {
     RunningProgram running(program, arguments);
     return running.WaitForExit(timeoutMs);
+}
+
+int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string& output, DWORD timeoutMs)
+{
+    const TempFile file(L".out");
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE handle = CreateFileW(file.Path().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    int exitCode = -1;
+    {
+        RunningProgram running(program, arguments, handle);
+        exitCode = running.WaitForExit(timeoutMs);
+    }
+    output.clear();
+    SetFilePointer(handle, 0, nullptr, FILE_BEGIN);
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        output.append(buffer, read);
+    CloseHandle(handle);
+    return exitCode;
 }
 
 TempFile::TempFile(const std::wstring& suffix)

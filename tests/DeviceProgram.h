@@ -16,11 +16,16 @@ std::wstring BinFolder();
 // code, or -1 when it did not start or did not end within the time-out.
 int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
 
+// The same, with what the program wrote to its standard output and error.
+int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string& output,
+    DWORD timeoutMs = 60000);
+
 // A program of that folder running beside the test; it is ended with the object.
 class RunningProgram
 {
 public:
-    RunningProgram(const std::wstring& program, const std::wstring& arguments);
+    // Its standard output and error go to output when that is given.
+    RunningProgram(const std::wstring& program, const std::wstring& arguments, HANDLE output = nullptr);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

@@ -5,6 +5,7 @@
 #include "DialogDriver.h"
 
 #include <devicegesture.h>
+#include <devicescreen.h>
 
 namespace {
 
@@ -309,6 +310,25 @@ TEST_F(Input, AResizeFollowsANewWidthOnly)
     GetObjectW(GetCurrentObject(item->m_hMemDC, OBJ_BITMAP), sizeof bitmap, &bitmap);
     EXPECT_EQ(width - 40, bitmap.bmWidth);
     EXPECT_FALSE(Invalidated());
+}
+
+// As a device's screen turns: the Today screen gives the item window the
+// screen's new width, and the face is drawn at that width, each way.
+TEST_F(Input, ATurnOfTheScreenDrawsTheFaceAtTheNewWidth)
+{
+    DEVICE_SCREEN upright = {};
+    ASSERT_TRUE(DeviceGetScreen(&upright));
+    Start(Time(2026, 12, 8));
+    for (const BOOL landscape : {TRUE, FALSE}) {
+        SCOPED_TRACE(landscape ? "to landscape" : "back upright");
+        DeviceSetScreen(upright.szProfile, landscape);
+        host.FitScreen();
+        scene.width = GetSystemMetrics(SM_CXSCREEN);
+        EXPECT_EQ(landscape ? upright.cy : upright.cx, scene.width);
+        ExpectFace(); // the host places the item at the new width
+        EXPECT_EQ(scene.width, item->m_nWidth);
+    }
+    DeviceSetScreen(upright.szProfile, upright.fLandscape);
 }
 
 } // namespace

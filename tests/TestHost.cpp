@@ -83,13 +83,10 @@ TestHost::TestHost(COLORREF text) : textColor(text)
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kHostClass;
     RegisterClassW(&wc);
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    background_ = MakeBackground(width, height);
     backgroundDc_ = CreateCompatibleDC(nullptr);
-    previous_ = SelectObject(backgroundDc_, background_);
-    window_ = CreateWindowExW(0, kHostClass, L"Test host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width,
-        height, nullptr, nullptr, wc.hInstance, this);
+    window_ = CreateWindowExW(0, kHostClass, L"Test host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 1, 1,
+        nullptr, nullptr, wc.hInstance, this);
+    FitScreen();
     ready_ = CreateEventW(nullptr, TRUE, TRUE, L"SYSTEM/ShellAPIReady");
     PumpMessages();
 }
@@ -102,6 +99,20 @@ TestHost::~TestHost()
     SelectObject(backgroundDc_, previous_);
     DeleteDC(backgroundDc_);
     DeleteObject(background_);
+}
+
+void TestHost::FitScreen()
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HBITMAP background = MakeBackground(width, height);
+    const HGDIOBJ replaced = SelectObject(backgroundDc_, background);
+    if (background_)
+        DeleteObject(replaced);
+    else
+        previous_ = replaced;
+    background_ = background;
+    SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TestHost::SetReady(bool ready)

@@ -50,6 +50,9 @@ public:
     HWND Window() const { return window_; }
     // The shell's readiness signal, set or unset.
     void SetReady(bool ready);
+    // The window and its background at the device screen's size now, as the
+    // Today screen takes it when the screen turns.
+    void FitScreen();
 
     COLORREF textColor;
     // Where the host will place its item: the background it paints for the

@@ -3,10 +3,14 @@
 #include "DeviceFacts.h"
 #include "DeviceProgram.h"
 
+#include <devicescreen.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -111,16 +115,57 @@ TEST_F(TodayHost, ShowsTheTitleBarAndTheItemsAtTheirHeights)
     EXPECT_TRUE(Close(screen.At(mid, title + 58), screen.At(mid, title + 61), 3));
 }
 
-TEST_F(TodayHost, AnItemThatCannotLoadIsLeftOut)
+TEST_F(TodayHost, AnItemThatCannotBeShownStopsTheScreenWithALineNamingIt)
 {
-    items.Add(L"Missing", BinFolder() + L"no_such_item.dll", 1);
-    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+    TempFile garbled(L".dll");
+    HANDLE file = CreateFileW(garbled.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "not a module", 12, &written, nullptr);
+    CloseHandle(file);
+    const struct
+    {
+        const wchar_t* name;
+        std::wstring dll;
+        const char* says;
+    } cases[] = {
+        {L"Missing", BinFolder() + L"no_such_item.dll", "today: the Today item Missing: cannot load "},
+        {L"Garbled", garbled.Path(), "today: the Today item Garbled: cannot load "},
+        {L"Windowless", BinFolder() + L"test_item_windowless.dll",
+            "today: the Today item Windowless: it made no window"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        TodayItemsOverride only;
+        only.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
+        only.Add(c.name, c.dll, 2);
+        TempFile png(L".png");
+        std::string output;
+        EXPECT_EQ(1, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output));
+        EXPECT_EQ(0u, output.find(c.says)) << output;
+        EXPECT_EQ(1, std::count(output.begin(), output.end(), '\n')) << output;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
+    }
+}
+
+TEST_F(TodayHost, AFirstStartRegistersTheItemsBesideIt)
+{
     TempFile png(L".png");
-    ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\""));
-    const Picture screen = ReadPng(png.Path());
-    ASSERT_GT(screen.width, 0);
-    const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
-    EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, title));
+    std::string output;
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"", output));
+    const std::wstring dll = BinFolder() + L"mesolune.dll";
+    EXPECT_NE(std::string::npos, output.find("no Today items were registered; registered Mesolune")) << output;
+    const wchar_t* key = L"Software\\Microsoft\\Today\\Items\\Mesolune";
+    wchar_t stored[MAX_PATH] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, key, L"DLL", RRF_RT_REG_SZ, nullptr, stored, &size));
+    EXPECT_EQ(0, lstrcmpiW(dll.c_str(), stored));
+    for (const auto& [name, value] : {std::pair{L"Order", 1u}, {L"Enabled", 1u}, {L"Options", 1u}, {L"Type", 4u}}) {
+        DWORD number = 0;
+        size = sizeof number;
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_DWORD, nullptr, &number, &size));
+        EXPECT_EQ(value, number) << std::string(name, name + lstrlenW(name));
+    }
+    EXPECT_GT(ReadPng(png.Path()).width, 0);
 }
 
 TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
@@ -219,6 +264,137 @@ TEST_F(TodayHost, ABadCommandLineIsRefused)
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--time tomorrow"));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--frobnicate"));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--screenshot"));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--profile tiny"));
+    EXPECT_EQ(2, RunProgram(L"today.exe", L"--profile"));
+}
+
+bool Same(const Picture& a, const Picture& b)
+{
+    return a.width > 0 && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
+TEST_F(TodayInput, TurningTheScreenGivesTheCalendarTheNewWidth)
+{
+    const Picture upright = After(L"2026-12-08T09:41", "");
+    for (const char* turn : {"rotate", "key r"}) {
+        SCOPED_TRACE(turn);
+        const Picture turned = After(L"2026-12-08T09:41", turn);
+        ASSERT_EQ(upright.height, turned.width);
+        ASSERT_EQ(upright.width, turned.height);
+        // The week numbers end the day grid at the right edge of the new width.
+        const int title = devicefacts::Scaled(26);
+        int rightmost = -1;
+        for (int y = title; y < title + devicefacts::Scaled(80); ++y)
+            for (int x = 0; x < turned.width; ++x)
+                if (turned.At(x, y) == RGB(255, 255, 255))
+                    rightmost = std::max(rightmost, x);
+        EXPECT_GT(rightmost, upright.width);
+        EXPECT_GE(rightmost, turned.width - devicefacts::Scaled(20));
+    }
+    // Turned twice, the screen is as it was.
+    EXPECT_TRUE(Same(upright, After(L"2026-12-08T09:41", "rotate; wait 100; rotate")));
+}
+
+TEST_F(TodayHost, AProfileAskedForIsShownAndTheDevicesComesBack)
+{
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
+    DEVICE_SCREEN before = {};
+    ASSERT_TRUE(DeviceGetScreen(&before));
+    const struct
+    {
+        const wchar_t* arguments;
+        int width, height;
+    } cases[] = {{L"--profile square", 240, 240}, {L"--profile wvga --landscape", 800, 480},
+        {L"--landscape", before.cy, before.cx}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments, c.arguments + lstrlenW(c.arguments)));
+        TempFile png(L".png");
+        ASSERT_EQ(0, RunProgram(L"today.exe", std::wstring(c.arguments) + L" --screenshot \"" + png.Path() + L"\""));
+        const Picture screen = ReadPng(png.Path());
+        EXPECT_EQ(c.width, screen.width);
+        EXPECT_EQ(c.height, screen.height);
+        DEVICE_SCREEN after = {};
+        ASSERT_TRUE(DeviceGetScreen(&after));
+        EXPECT_STREQ(before.szProfile, after.szProfile);
+        EXPECT_EQ(before.fLandscape, after.fLandscape);
+    }
+}
+
+// Waits, on the host's clock, until a window appears.
+HWND WaitForWindow(const wchar_t* className, const wchar_t* title)
+{
+    for (int i = 0; i < 800; ++i) {
+        if (HWND window = FindWindowW(className, title))
+            return window;
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+DWORD ClearCacheCount(const wchar_t* item)
+{
+    DWORD count = 0, size = sizeof count;
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\TestItems", item, RRF_RT_REG_DWORD, nullptr, &count, &size);
+    return count;
+}
+
+TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
+{
+    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1);
+    items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 2);
+    for (const int answer : {IDCANCEL, IDOK}) {
+        SCOPED_TRACE(answer == IDOK ? "OK" : "cancelled");
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TestItems");
+        RunningProgram today(L"today.exe", L"--options Mesolune");
+        ASSERT_TRUE(today.Started());
+        HWND dialog = WaitForWindow(L"#32770", L"Настройки");
+        ASSERT_NE(nullptr, dialog);
+        PostMessageW(dialog, WM_COMMAND, answer, 0);
+        HWND screen = WaitForWindow(DEVICE_SCREEN_WINDOW_CLASS, nullptr);
+        ASSERT_NE(nullptr, screen);
+        for (int i = 0; i < 200 && IsWindow(dialog); ++i)
+            Sleep(25);
+        Sleep(300);
+        EXPECT_EQ(answer == IDOK ? 1u : 0u, ClearCacheCount(L"TestItem_tall"));
+        EXPECT_NE(nullptr, FindWindowExW(screen, nullptr, L"TestItem_tall", nullptr)); // back after the reload
+        PostMessageW(screen, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, today.WaitForExit());
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TestItems");
+}
+
+TEST_F(TodayHost, OnADesktopTheScreenIsAnOrdinaryWindowOfTheScreensSize)
+{
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
+    wchar_t bare[8] = {};
+    const bool wasBare = GetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", bare, 8) > 0;
+    for (const bool onBareServer : {true, false}) {
+        SCOPED_TRACE(onBareServer ? "bare X server" : "desktop");
+        SetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", onBareServer ? L"1" : nullptr);
+        RunningProgram today(L"today.exe", L"");
+        HWND screen = today.WaitForWindow();
+        ASSERT_NE(nullptr, screen);
+        RECT client;
+        GetClientRect(screen, &client);
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), client.right);
+        EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), client.bottom);
+        const LONG_PTR style = GetWindowLongPtrW(screen, GWL_STYLE);
+        EXPECT_EQ(!onBareServer, (style & WS_CAPTION) == WS_CAPTION);
+        wchar_t title[96] = {};
+        GetWindowTextW(screen, title, 96);
+        DEVICE_SCREEN device = {};
+        DeviceGetScreen(&device);
+        EXPECT_EQ(0, std::wstring(title).find(L"Mesolune device: " + std::wstring(device.szProfile)));
+        if (onBareServer) {
+            POINT corner = {0, 0};
+            ClientToScreen(screen, &corner);
+            EXPECT_EQ(0, corner.x);
+            EXPECT_EQ(0, corner.y);
+        }
+        PostMessageW(screen, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, today.WaitForExit());
+    }
+    SetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", wasBare ? bare : nullptr);
 }
 
 } // namespace

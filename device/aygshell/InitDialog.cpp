@@ -4,6 +4,7 @@
 #include "ScreenDensity.h"
 
 #include <aygshell.h>
+#include <devicescreen.h>
 
 namespace {
 
@@ -22,13 +23,16 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
         return TRUE;
     const HWND dialog = info->hDlg;
     const DWORD flags = info->dwFlags;
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
+    // The device's screen, wherever the desktop shows it.
+    RECT screen;
+    DeviceScreenRect(&screen);
+    const int width = screen.right - screen.left;
+    const int height = screen.bottom - screen.top;
     if (flags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
-        SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(dialog, nullptr, screen.left, screen.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     else if (flags & SHIDIF_SIZEDLG)
-        SetWindowPos(dialog, nullptr, 0, 0, width, height - MulDiv(kMenuBarHeight, ScreenDpi(), 96),
-            SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(dialog, nullptr, screen.left, screen.top, width,
+            height - MulDiv(kMenuBarHeight, ScreenDpi(), 96), SWP_NOZORDER | SWP_NOACTIVATE);
     if (flags & SHIDIF_DONEBUTTON)
         AddDoneButton(dialog);
     return TRUE;

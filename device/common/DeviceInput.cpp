@@ -18,14 +18,17 @@ void BringPointerTo(POINT point)
 
 void Stylus(POINT point, DWORD buttons)
 {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
+    // Over the whole desktop, which the device's screen is a part of.
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     INPUT input = {};
     input.type = INPUT_MOUSE;
     // The smallest normalised coordinate that maps back onto the pixel.
-    input.mi.dx = (point.x * 65536 + width - 1) / width;
-    input.mi.dy = (point.y * 65536 + height - 1) / height;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    input.mi.dx = ((point.x - left) * 65536 + width - 1) / width;
+    input.mi.dy = ((point.y - top) * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons;
     SendInput(1, &input, sizeof input);
 }
 

@@ -10,8 +10,8 @@ namespace deviceinput {
 // this brings it there, to a point. Call it before the first stylus move.
 void BringPointerTo(POINT point);
 
-// The stylus over a point, with the buttons given (MOUSEEVENTF_LEFTDOWN,
-// MOUSEEVENTF_LEFTUP or none).
+// The stylus over a point of the desktop, with the buttons given
+// (MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP or none).
 void Stylus(POINT point, DWORD buttons = 0);
 
 // The stylus moved over a point before it goes down there. Under Wine each

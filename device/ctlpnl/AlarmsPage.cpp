@@ -6,6 +6,7 @@
 #include "resource.h"
 
 #include <commctrl.h>
+#include <devicescreen.h>
 
 namespace {
 
@@ -45,19 +46,24 @@ constexpr UINT kTakeScreenshot = WM_APP + 1;
 INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         // A Pocket PC page fills the screen.
-        SetWindowPos(dialog, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0);
+        RECT screen;
+        DeviceScreenRect(&screen);
+        SetWindowPos(dialog, HWND_TOP, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+            0);
         Show(dialog, LoadAlarms());
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         if (lParam)
             PostMessageW(dialog, kTakeScreenshot, 0, 0);
         return TRUE;
+    }
     case kTakeScreenshot: {
         ShowWindow(dialog, SW_SHOW);
         RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         const auto* path = reinterpret_cast<const std::wstring*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        RECT screen;
+        DeviceScreenRect(&screen);
         WriteScreenshot(screen, DevicePath(*path));
         EndDialog(dialog, 0);
         return TRUE;

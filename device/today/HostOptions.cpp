@@ -1,20 +1,26 @@
 #include "HostOptions.h"
 
+#include <devicescreen.h>
+
 #include <cwchar>
 
-const wchar_t kHostUsage[] =
-    L"usage: today [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N] [--options NAME]\n"
-    L"             [--input SCRIPT] [--screenshot FILE.png]\n"
-    L"  --time        set the device clock before the items load\n"
-    L"  --ticks       start the device's tick count at N milliseconds (0..4294967295)\n"
-    L"  --options     open the options of the item NAME (as F2 or the soft key does)\n"
-    L"  --input       play a script of stylus and key input once the screen is up:\n"
-    L"                  tap X,Y | hold X,Y | stroke X1,Y1 X2,Y2 | key left|right|up|down|enter|f2|escape\n"
-    L"                  | wait MS   (one a line or separated by ';', '#' comments, screen pixels)\n"
-    L"  --screenshot  write the Today screen as a PNG once it has settled (after the\n"
-    L"                script, if any), then exit\n";
-
 namespace {
+
+bool IsProfile(const std::wstring& name)
+{
+    for (int i = 0; DeviceProfileName(i); ++i)
+        if (name == DeviceProfileName(i))
+            return true;
+    return false;
+}
+
+std::wstring ProfileNames()
+{
+    std::wstring names;
+    for (int i = 0; DeviceProfileName(i); ++i)
+        names += (i ? L", " : L"") + std::wstring(DeviceProfileName(i));
+    return names;
+}
 
 std::optional<SYSTEMTIME> ParseTime(const std::wstring& text)
 {
@@ -43,6 +49,24 @@ std::optional<SYSTEMTIME> ParseTime(const std::wstring& text)
 }
 
 } // namespace
+
+std::wstring HostUsage()
+{
+    return L"usage: today [--profile NAME] [--landscape] [--time YYYY-MM-DDTHH:MM[:SS]] [--ticks N]\n"
+           L"             [--options NAME] [--input SCRIPT] [--screenshot FILE.png]\n"
+           L"  --profile     the device's screen, kept by the device for its other programs: " +
+           ProfileNames() +
+           L"\n"
+           L"  --landscape   the screen turned a quarter at start (R turns it on the Today screen)\n"
+           L"  --time        set the device clock before the items load\n"
+           L"  --ticks       start the device's tick count at N milliseconds (0..4294967295)\n"
+           L"  --options     open the options of the item NAME (as F2 or the soft key does)\n"
+           L"  --input       play a script of stylus and key input once the screen is up:\n"
+           L"                  tap X,Y | hold X,Y | stroke X1,Y1 X2,Y2 | key left|right|up|down|enter|f2|escape|r\n"
+           L"                  | wait MS | rotate   (one a line or separated by ';', '#' comments, screen pixels)\n"
+           L"  --screenshot  write the Today screen as a PNG once it has settled (after the\n"
+           L"                script, if any), then exit\n";
+}
 
 std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions& options)
 {
@@ -74,6 +98,14 @@ std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions
             if (!hasValue)
                 return L"--input needs a script file";
             options.input = args[++i];
+        } else if (arg == L"--profile") {
+            if (!hasValue)
+                return L"--profile needs a profile name";
+            options.profile = args[++i];
+            if (!IsProfile(options.profile))
+                return L"--profile: no such profile: " + options.profile + L" (" + ProfileNames() + L")";
+        } else if (arg == L"--landscape") {
+            options.landscape = true;
         } else if (arg == L"--screenshot") {
             if (!hasValue)
                 return L"--screenshot needs a file name";

@@ -14,6 +14,9 @@ struct HostOptions
     std::wstring screenshot;        // --screenshot: write the screen there and exit
     std::wstring options;           // --options: open this item's options at start
     std::wstring input;             // --input: a script of device input to play
+    std::wstring profile;           // --profile: the device's screen
+    bool landscape = false;         // --landscape: the screen turned at start
+    bool bareDisplay = false;       // the desktop is a bare X server
     bool help = false;
 };
 
@@ -21,4 +24,4 @@ struct HostOptions
 // an empty string when the command line is good.
 std::wstring ParseHostOptions(const std::vector<std::wstring>& args, HostOptions& options);
 
-extern const wchar_t kHostUsage[];
+std::wstring HostUsage();

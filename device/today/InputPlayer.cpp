@@ -3,6 +3,7 @@
 #include "DeviceInput.h"
 
 #include <devicegesture.h>
+#include <devicescreen.h>
 
 #include <utility>
 
@@ -19,8 +20,8 @@ constexpr DWORD kStrokeStepMilliseconds = 20;
 
 } // namespace
 
-InputPlayer::InputPlayer(std::vector<InputStep> steps, HWND notify, UINT done)
-    : steps_(std::move(steps)), notify_(notify), done_(done)
+InputPlayer::InputPlayer(std::vector<InputStep> steps, HWND notify, UINT rotate, UINT done)
+    : steps_(std::move(steps)), notify_(notify), rotate_(rotate), done_(done)
 {
     thread_ = std::thread([this] { Play(); });
 }
@@ -35,34 +36,41 @@ void InputPlayer::Play() const
 {
     bool pointerBrought = false;
     for (const InputStep& step : steps_) {
-        if (!pointerBrought && step.kind != InputStep::kKey && step.kind != InputStep::kWait) {
-            BringPointerTo(step.from);
+        RECT screen;
+        DeviceScreenRect(&screen);
+        const POINT from = {screen.left + step.from.x, screen.top + step.from.y};
+        const POINT to = {screen.left + step.to.x, screen.top + step.to.y};
+        if (!pointerBrought && (step.kind == InputStep::kTap || step.kind == InputStep::kHold ||
+                                   step.kind == InputStep::kStroke)) {
+            BringPointerTo(from);
             pointerBrought = true;
         }
         switch (step.kind) {
         case InputStep::kTap:
         case InputStep::kHold:
-            Approach(step.from);
-            Stylus(step.from, MOUSEEVENTF_LEFTDOWN);
+            Approach(from);
+            Stylus(from, MOUSEEVENTF_LEFTDOWN);
             Sleep(step.kind == InputStep::kTap ? kTapMilliseconds : kHoldMilliseconds);
-            Stylus(step.from, MOUSEEVENTF_LEFTUP);
+            Stylus(from, MOUSEEVENTF_LEFTUP);
             break;
         case InputStep::kStroke:
-            Approach(step.from);
-            Stylus(step.from, MOUSEEVENTF_LEFTDOWN);
+            Approach(from);
+            Stylus(from, MOUSEEVENTF_LEFTDOWN);
             for (int i = 1; i <= kStrokeSteps; ++i) {
                 Sleep(kStrokeStepMilliseconds);
-                Stylus(POINT{step.from.x + (step.to.x - step.from.x) * i / kStrokeSteps,
-                    step.from.y + (step.to.y - step.from.y) * i / kStrokeSteps});
+                Stylus(POINT{from.x + (to.x - from.x) * i / kStrokeSteps, from.y + (to.y - from.y) * i / kStrokeSteps});
             }
             Sleep(kStrokeStepMilliseconds);
-            Stylus(step.to, MOUSEEVENTF_LEFTUP);
+            Stylus(to, MOUSEEVENTF_LEFTUP);
             break;
         case InputStep::kKey:
             PressKey(step.key);
             break;
         case InputStep::kWait:
             Sleep(step.milliseconds);
+            break;
+        case InputStep::kRotate:
+            SendMessageW(notify_, rotate_, 0, 0);
             break;
         }
         Sleep(kSettleMilliseconds);

@@ -10,8 +10,10 @@
 class InputPlayer
 {
 public:
-    // When the script has been played, done is posted to notify.
-    InputPlayer(std::vector<InputStep> steps, HWND notify, UINT done);
+    // A rotation is sent to notify as the message rotate, and done is posted
+    // to it when the script has been played. Points are of the device's
+    // screen, wherever the desktop shows it.
+    InputPlayer(std::vector<InputStep> steps, HWND notify, UINT rotate, UINT done);
     ~InputPlayer();
     InputPlayer(const InputPlayer&) = delete;
     InputPlayer& operator=(const InputPlayer&) = delete;
@@ -21,6 +23,7 @@ private:
 
     std::vector<InputStep> steps_;
     HWND notify_;
+    UINT rotate_;
     UINT done_;
     std::thread thread_;
 };

@@ -13,13 +13,13 @@ struct NamedKey
 
 const NamedKey kKeys[] = {
     {L"left", VK_LEFT}, {L"right", VK_RIGHT}, {L"up", VK_UP}, {L"down", VK_DOWN},
-    {L"enter", VK_RETURN}, {L"f2", VK_F2}, {L"escape", VK_ESCAPE},
+    {L"enter", VK_RETURN}, {L"f2", VK_F2}, {L"escape", VK_ESCAPE}, {L"r", 'R'},
 };
 
 class LineParser
 {
 public:
-    LineParser(int line, const std::wstring& text, SIZE screen) : line_(line), screen_(screen)
+    LineParser(int line, const std::wstring& text) : line_(line)
     {
         std::wistringstream words(text);
         for (std::wstring word; words >> word;)
@@ -28,9 +28,16 @@ public:
 
     bool Empty() const { return words_.empty(); }
 
-    std::wstring Parse(InputStep& step)
+    // The screen the points must lie on; a rotation turns it for the lines after.
+    std::wstring Parse(InputStep& step, SIZE& screen)
     {
+        screen_ = screen;
         const std::wstring& command = words_[0];
+        if (command == L"rotate") {
+            step.kind = InputStep::kRotate;
+            screen = SIZE{screen.cy, screen.cx};
+            return Arguments(0);
+        }
         if (command == L"tap" || command == L"hold") {
             step.kind = command == L"tap" ? InputStep::kTap : InputStep::kHold;
             return Arguments(1) + Point(1, step.from);
@@ -53,7 +60,7 @@ public:
                     step.key = k.key;
                     return L"";
                 }
-            return Error(1, L"unknown key (left, right, up, down, enter, f2, escape)");
+            return Error(1, L"unknown key (left, right, up, down, enter, f2, escape, r)");
         }
         if (command == L"wait") {
             step.kind = InputStep::kWait;
@@ -66,7 +73,7 @@ public:
             step.milliseconds = static_cast<DWORD>(ms);
             return L"";
         }
-        return Error(0, L"unknown command (tap, hold, stroke, key, wait)");
+        return Error(0, L"unknown command (tap, hold, stroke, key, wait, rotate)");
     }
 
 private:
@@ -98,7 +105,7 @@ private:
     }
 
     int line_;
-    SIZE screen_;
+    SIZE screen_ = {0, 0};
     std::vector<std::wstring> words_;
 };
 
@@ -114,11 +121,11 @@ std::wstring ParseInputScript(const std::wstring& text, SIZE screen, std::vector
         line = line.substr(0, line.find(L'#'));
         std::wistringstream commands(line);
         for (std::wstring command; std::getline(commands, command, L';');) {
-            LineParser parser(number, command, screen);
+            LineParser parser(number, command);
             if (parser.Empty())
                 continue;
             InputStep step;
-            if (std::wstring error = parser.Parse(step); !error.empty())
+            if (std::wstring error = parser.Parse(step, screen); !error.empty())
                 return error;
             parsed.push_back(step);
         }

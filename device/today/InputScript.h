@@ -5,8 +5,10 @@
 //   hold X,Y             the stylus held still at a point past the hold time
 //   stroke X1,Y1 X2,Y2   the stylus down at one point, drawn to the other, up
 //   key NAME             a key pressed and released: left, right, up, down,
-//                        enter, f2, escape
+//                        enter, f2, escape, r (r turns the screen)
 //   wait MS              a pause of MS milliseconds
+//   rotate               the screen turned a quarter (what follows is in
+//                        the turned screen's coordinates)
 //
 // "#" starts a comment. Each command is followed by a short pause, so that
 // the screen has caught up before the next one.
@@ -26,6 +28,7 @@ struct InputStep
         kStroke,
         kKey,
         kWait,
+        kRotate,
     };
     Kind kind = kWait;
     POINT from = {0, 0};

@@ -35,7 +35,7 @@ bool LoadedItem::Initialize(HWND host, std::wstring& error)
     }
     record_.hwndCustom = initialize(&record_, host);
     if (!record_.hwndCustom) {
-        error = entry_.name + L": the item made no window";
+        error = L"it made no window";
         return false;
     }
     return true;
@@ -46,6 +46,11 @@ bool LoadedItem::QueryRefresh()
     if (!record_.hwndCustom)
         return false;
     return Send(WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record_)) != FALSE;
+}
+
+void LoadedItem::ClearCache()
+{
+    Send(WM_TODAYCUSTOM_CLEARCACHE, reinterpret_cast<WPARAM>(&record_));
 }
 
 LRESULT LoadedItem::Send(UINT message, WPARAM wParam, LPARAM lParam) const

@@ -27,6 +27,8 @@ public:
 
     // The shell's refresh query; true when the item changed.
     bool QueryRefresh();
+    // The shell's word that the item is about to be reloaded.
+    void ClearCache();
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
 private:

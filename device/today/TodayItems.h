@@ -18,3 +18,7 @@ struct TodayItemEntry
 
 // HKLM\Software\Microsoft\Today\Items\<name>, sorted by "Order".
 std::vector<TodayItemEntry> ReadTodayItems();
+
+// Registers the device's Today items that lie beside this program, as the
+// device's set-up does, and returns them.
+std::vector<TodayItemEntry> RegisterItemsBeside();

@@ -1,21 +1,27 @@
 #include "TodayScreen.h"
 
 #include "DevicePath.h"
-#include "ScreenDensity.h"
 #include "Screenshot.h"
 #include "Utf8.h"
 
+#include <devicescreen.h>
+
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"DesktopExplorerWindow";
 constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
+constexpr DWORD kFramedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// The key that turns the screen.
+constexpr WPARAM kRotateKey = 'R';
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kTakeScreenshot = WM_APP + 1;
 constexpr UINT kOpenOptions = WM_APP + 2;
 constexpr UINT kInputPlayed = WM_APP + 3;
+constexpr UINT kRotate = WM_APP + 4;
 constexpr int kTitleBarHeight = 26; // at 96 dpi
 constexpr int kSoftKeyBarHeight = 26;
 constexpr int kOptionsDialog = 500;
@@ -45,25 +51,27 @@ TodayScreen::~TodayScreen()
 
 int TodayScreen::Run()
 {
-    width_ = GetSystemMetrics(SM_CXSCREEN);
-    height_ = GetSystemMetrics(SM_CYSCREEN);
-    theme_ = std::make_unique<Theme>(width_, height_, ScreenDpi());
-
     WNDCLASSW wc = {};
     wc.lpfnWndProc = WindowProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = DEVICE_SCREEN_WINDOW_CLASS;
     RegisterClassW(&wc);
-    window_ = CreateWindowExW(0, kClassName, L"Сегодня", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width_,
-        height_, nullptr, nullptr, wc.hInstance, this);
+    // On a bare X server the screen's window is the screen, at the corner;
+    // on a desktop it is an ordinary window.
+    const DWORD style = options_.bareDisplay ? WS_POPUP : kFramedStyle;
+    window_ = CreateWindowExW(0, DEVICE_SCREEN_WINDOW_CLASS, L"", style | WS_CLIPCHILDREN, options_.bareDisplay ? 0 : CW_USEDEFAULT,
+        options_.bareDisplay ? 0 : CW_USEDEFAULT, 1, 1, nullptr, nullptr, wc.hInstance, this);
     if (!window_) {
         Report(L"cannot create the Today screen window");
         return 1;
     }
+    FollowScreen();
+    ShowWindow(window_, SW_SHOW);
 
     shellReady_ = CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent);
-    LoadItems();
+    if (!LoadItems())
+        return exitCode_;
     SetEvent(shellReady_);
     RefreshItems();
     SetTimer(window_, kRefreshTimer, kRefreshMilliseconds, nullptr);
@@ -81,7 +89,7 @@ int TodayScreen::Run()
             Report(L"--options: no Today item is named " + options_.options);
     }
     if (!input_.empty())
-        player_ = std::make_unique<InputPlayer>(input_, window_, kInputPlayed);
+        player_ = std::make_unique<InputPlayer>(input_, window_, kRotate, kInputPlayed);
     else if (!options_.screenshot.empty())
         PostMessageW(window_, kTakeScreenshot, 0, 0);
 
@@ -91,6 +99,35 @@ int TodayScreen::Run()
         DispatchMessageW(&message);
     }
     return exitCode_;
+}
+
+void TodayScreen::FollowScreen()
+{
+    DEVICE_SCREEN screen = {};
+    DeviceGetScreen(&screen);
+    width_ = screen.cx;
+    height_ = screen.cy;
+    theme_ = std::make_unique<Theme>(width_, height_, screen.dpi);
+    RECT frame = {0, 0, width_, height_};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)), FALSE, 0);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    wchar_t title[96];
+    std::swprintf(title, std::size(title), L"Mesolune device: %ls, %d \u00D7 %d, %d dpi%ls", screen.szProfile,
+        width_, height_, screen.dpi, screen.fLandscape ? L", landscape" : L"");
+    SetWindowTextW(window_, title);
+}
+
+void TodayScreen::Rotate()
+{
+    DEVICE_SCREEN screen = {};
+    DeviceGetScreen(&screen);
+    DeviceSetScreen(screen.szProfile, !screen.fLandscape);
+    FollowScreen();
+    // Each item gets its new width, then says whether it has changed.
+    Layout();
+    RefreshItems();
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT CALLBACK TodayScreen::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -134,6 +171,9 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (!options_.screenshot.empty())
             TakeScreenshot();
         return 0;
+    case kRotate:
+        Rotate();
+        return 0;
     case WM_ENTERIDLE:
         // The options dialog is up and idle: the moment for its picture,
         // unless a script is still to play.
@@ -164,9 +204,15 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void TodayScreen::LoadItems()
+bool TodayScreen::LoadItems()
 {
-    for (const TodayItemEntry& entry : ReadTodayItems()) {
+    std::vector<TodayItemEntry> entries = ReadTodayItems();
+    if (entries.empty()) {
+        entries = RegisterItemsBeside();
+        for (const TodayItemEntry& entry : entries)
+            Report(L"no Today items were registered; registered " + entry.name + L" (" + entry.dll + L")");
+    }
+    for (const TodayItemEntry& entry : entries) {
         if (!entry.enabled || entry.type != TLIT_CUSTOM || entry.dll.empty())
             continue;
         auto item = std::make_unique<LoadedItem>(entry);
@@ -174,15 +220,34 @@ void TodayScreen::LoadItems()
         loading_ = true;
         const bool initialized = item->Initialize(window_, error);
         loading_ = false;
-        if (!initialized) {
-            Report(error);
-            continue;
-        }
+        if (!initialized)
+            return Fail(L"the Today item " + entry.name + L": " + error);
         items_.push_back(std::move(item));
     }
     if (items_.empty())
-        Report(L"no Today items are registered (HKLM\\Software\\Microsoft\\Today\\Items)");
+        return Fail(L"no Today item to show (HKLM\\Software\\Microsoft\\Today\\Items, and none beside today.exe)");
     Layout();
+    return true;
+}
+
+bool TodayScreen::Fail(const std::wstring& reason)
+{
+    Report(reason);
+    exitCode_ = 1;
+    DestroyWindow(window_);
+    return false;
+}
+
+void TodayScreen::ReloadItems()
+{
+    for (const auto& item : items_)
+        item->ClearCache();
+    items_.clear();
+    selected_ = 0;
+    if (!LoadItems())
+        return;
+    RefreshItems();
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TodayScreen::RefreshItems()
@@ -278,6 +343,9 @@ void TodayScreen::OnKey(WPARAM key)
     case VK_F2:
         OpenOptions(selected_);
         break;
+    case kRotateKey:
+        Rotate();
+        break;
     default:
         break;
     }
@@ -314,8 +382,10 @@ bool TodayScreen::OpenOptions(size_t index)
         Report(items_[index]->Entry().name + L" has no options dialog");
         return false;
     }
-    DialogBoxIndirectParamW(module, dialog, window_, procedure, 0);
-    // The item learns of new settings when it loads them again.
+    // Changed options reach the items as the Pocket PC's Today screen brings
+    // them: it reloads its items, telling each to drop what it holds first.
+    if (DialogBoxIndirectParamW(module, dialog, window_, procedure, 0) == IDOK)
+        ReloadItems();
     return true;
 }
 
@@ -323,7 +393,8 @@ void TodayScreen::TakeScreenshot()
 {
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT screen;
-    GetWindowRect(window_, &screen);
+    GetClientRect(window_, &screen);
+    MapWindowPoints(window_, nullptr, reinterpret_cast<POINT*>(&screen), 2);
     const std::wstring path = DevicePath(options_.screenshot);
     const std::wstring error = WriteScreenshot(screen, path);
     if (!error.empty()) {

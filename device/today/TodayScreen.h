@@ -27,7 +27,16 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
-    void LoadItems();
+    // The screen's window and look for the device's screen as it is now.
+    void FollowScreen();
+    // The screen turned a quarter: the items laid out again at its new width.
+    void Rotate();
+    // Loads the registered items (registering those beside the program when
+    // none is); false, with the screen closed, when an item fails.
+    bool LoadItems();
+    // The items unloaded and loaded again, each first told to drop its cache.
+    void ReloadItems();
+    bool Fail(const std::wstring& reason);
     void RefreshItems();
     void Layout();
     void Paint();

@@ -2,7 +2,9 @@
 #include "DevicePath.h"
 #include "HostOptions.h"
 #include "InputScript.h"
+#include "ScreenSession.h"
 #include "TodayScreen.h"
+#include "Utf8.h"
 
 #include <deviceclock.h>
 
@@ -44,10 +46,19 @@ int main()
     const std::wstring error = ParseHostOptions(args, options);
     if (!error.empty() || options.help) {
         if (!error.empty())
-            std::fprintf(stderr, "today: %ls\n", error.c_str());
-        std::fprintf(stderr, "%ls", kHostUsage);
+            std::fprintf(stderr, "today: %s\n", Utf8(error).c_str());
+        std::fprintf(stderr, "%s", Utf8(HostUsage()).c_str());
         return options.help && error.empty() ? 0 : 2;
     }
+    // Shown without a frame at the desktop's corner on a bare X server, which
+    // the device's launcher says it has made.
+    options.bareDisplay = GetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", nullptr, 0) > 0;
+
+    std::wstring chosen;
+    const ScreenSession screenSession(options.profile, options.landscape, chosen);
+    if (!chosen.empty())
+        std::fprintf(stderr, "today: %s\n", Utf8(chosen).c_str());
+
     std::vector<InputStep> input;
     if (!options.input.empty()) {
         std::wstring script;

@@ -1,6 +1,8 @@
 // A small Today item on the item window base class, for testing the Today
 // screen: it is TEST_ITEM_HEIGHT pixels high, shows the Today background and
-// frames itself with TEST_ITEM_FRAME.
+// frames itself with TEST_ITEM_FRAME; it counts the Today screen's word that
+// it is to drop its cache in HKCU\Software\TestItems, value TEST_ITEM_CLASS.
+// Built with TEST_ITEM_WINDOWLESS, it refuses its window.
 #include "TodayWindow.h"
 
 namespace {
@@ -17,6 +19,25 @@ public:
         HBRUSH frame = CreateSolidBrush(TEST_ITEM_FRAME);
         FrameRect(hdc, &rc, frame);
         DeleteObject(frame);
+    }
+
+#ifdef TEST_ITEM_WINDOWLESS
+    // The window is refused as it is made: the item returns none.
+    int OnCreate(LPCREATESTRUCTW) override { return -1; }
+#endif
+
+    LRESULT OnClearCache(TODAYLISTITEM*) override
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TestItems", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                nullptr) != ERROR_SUCCESS)
+            return 0;
+        DWORD count = 0, size = sizeof count;
+        RegQueryValueExW(key, TEST_ITEM_CLASS, nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+        ++count;
+        RegSetValueExW(key, TEST_ITEM_CLASS, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+        RegCloseKey(key);
+        return 0;
     }
 };
 
