@@ -10,7 +10,7 @@ RUN_ARGS ?=
 CE_BUILD ?= $(BUILD)/ce
 CE_TOOLCHAIN := third_party/cegcc/build-toolchain
 
-.PHONY: all deps configure build run check check-ubsan soak fuzz bench ce ce-module clean
+.PHONY: all deps configure build run check check-ubsan soak fuzz bench dist ce ce-module clean
 
 all: build
 
@@ -45,6 +45,10 @@ check: build
 	fi; \
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
 		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The device for Windows: build/mesolune-device-win64.zip.
+dist: build
+	cmake --build $(BUILD) --target package
 
 # The toolchain (built into its cache when missing), then the module and CAB.
 ce: deps

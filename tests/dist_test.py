@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""The device for Windows (make dist), unpacked into an empty folder and
+started as a Windows user would: in a plain Wine prefix without the device's
+launcher (no window manager's help, the desktop's 96 dpi, a 1024 x 768
+desktop, Tahoma in its Fonts folder as Windows has it). Its screenshot at
+--profile vga must be the launcher's at the same time.
+
+    dist_test.py BUILD_DIR LAUNCHER
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+import zlib
+
+BUILD, LAUNCHER = (os.path.abspath(a) for a in sys.argv[1:3])
+TIME = "2026-12-08T09:41"
+PROFILE_ARGS = ["--profile", "vga", "--time", TIME]
+SCREEN = (480, 640)
+BARS = 52  # the title and soft-key bars' height at 192 dpi
+
+
+def png_pixels(path):
+    """Width, height and RGB rows of an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", path
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    assert depth == 8 and colour in (2, 6) and interlace == 0, header
+    channels = 3 if colour == 2 else 4
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up, corner = previous[i], previous[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + up) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else up if pb <= pc else corner)) & 0xFF
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        previous = line
+    return width, height, rows
+
+
+def find_wine():
+    for candidate in (os.environ.get("WINE"), shutil.which("wine64"), "/usr/lib/wine/wine64", shutil.which("wine")):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise RuntimeError("Wine is not installed")
+
+
+class WindowsZip(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.TemporaryDirectory()
+        subprocess.run(["cpack", "--config", os.path.join(BUILD, "CPackConfig.cmake"), "-B", cls.work.name],
+                       check=True, stdout=subprocess.DEVNULL)
+        cls.folder = os.path.join(cls.work.name, "unpacked")
+        with zipfile.ZipFile(os.path.join(cls.work.name, "mesolune-device-win64.zip")) as archive:
+            archive.extractall(cls.folder)
+        cls.programs = os.path.join(cls.folder, "mesolune-device-win64")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.work.cleanup()
+
+    @staticmethod
+    def plain_prefix(wine, environment):
+        """A Wine prefix as Wine makes it, kept between runs, with Tahoma in its Fonts folder."""
+        prefix = environment["WINEPREFIX"]
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            subprocess.run([wine, "wineboot", "-i"], env=environment, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([os.path.join(os.path.dirname(wine), "wineserver"), "-w"], env=environment, check=False)
+        fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+        os.makedirs(fonts, exist_ok=True)
+        for face in ("tahoma.ttf", "tahomabd.ttf"):
+            shutil.copy(os.path.join("/usr/share/wine/fonts", face), fonts)
+
+    def screenshot_on_windows(self):
+        wine = find_wine()
+        environment = {k: v for k, v in os.environ.items()
+                       if not k.startswith(("DEVICE_", "WINE", "MESOLUNE_")) and k != "DISPLAY"}
+        environment.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                           WINEPREFIX=os.path.join(BUILD, "plain-windows-prefix"))
+        self.plain_prefix(wine, environment)
+        picture = os.path.join(self.work.name, "windows.png")
+        # Its own X server of a desktop's size; its Wine server goes with it.
+        # Each run is a first start: no Today item is registered yet.
+        script = (r'"$0" reg delete "HKLM\Software\Microsoft\Today" /f >/dev/null 2>&1; '
+                  '"$0" "$@"; rc=$?; "$(dirname "$0")/wineserver" -k 2>/dev/null; exit $rc')
+        subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "bash", "-c", script, wine,
+                        os.path.join(self.programs, "today.exe"), *PROFILE_ARGS, "--screenshot", picture],
+                       env=environment, check=True, timeout=240)
+        return picture
+
+    def screenshot_by_launcher(self):
+        picture = os.path.join(self.work.name, "launcher.png")
+        subprocess.run([LAUNCHER, "--root", os.path.join(BUILD, "test-device"), "--bin", os.path.join(BUILD, "bin"),
+                        "--profile", "vga", "today", *PROFILE_ARGS, "--screenshot", picture],
+                       check=True, timeout=240)
+        return picture
+
+    def test_holds_the_device_and_the_item(self):
+        self.assertEqual(["README.txt", "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe",
+                          "devinfo.exe", "mesolune.dll", "today.exe"], sorted(os.listdir(self.programs)))
+
+    def test_shows_on_windows_what_the_launcher_shows(self):
+        width, height, windows = png_pixels(self.screenshot_on_windows())
+        self.assertEqual(SCREEN, (width, height))
+        launcher = png_pixels(self.screenshot_by_launcher())[2]
+        same = sum(a == b for row_a, row_b in zip(windows, launcher) for a, b in zip(row_a, row_b))
+        self.assertGreaterEqual(same / (width * height), 0.99)
+        # The calendar and the background around it, between the bars, exactly.
+        for y in range(BARS, height - BARS):
+            self.assertEqual(launcher[y], windows[y], f"row {y}")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
