@@ -5,7 +5,6 @@
 #include "AllocationCounter.h"
 #include "BareFace.h"
 #include "DevicePath.h"
-#include "ItemEntry.h"
 #include "MyToday.h"
 #include "PeImage.h"
 #include "Settings.h"
@@ -23,8 +22,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-HINSTANCE g_hInstance = GetModuleHandleW(nullptr);
 
 namespace {
 

@@ -23,7 +23,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     if (Settings::Alarm != 0) {
         HICON hIcon = g_bAlarmSet ? g_hAlarmOnIcon : g_hAlarmOffIcon;
         if (hIcon)
-            DrawIconEx(hdc, ScaleByDpi(2, kDpiX), ScaleByDpi(2, kDpiY), hIcon, 0, 0, 0, NULL, DI_NORMAL);
+            DrawIconEx(hdc, ScaleByDpi(kBellMargin, kDpiX), ScaleByDpi(kBellMargin, kDpiY), hIcon, 0, 0, 0, NULL, DI_NORMAL);
     }
 
     // 3. The time shown is always read afresh.
@@ -33,9 +33,9 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     // 4. The grid sits at the right edge of the item.
     int x0;
     if (Settings::Weeks)
-        x0 = rc.right - 8 * nCell - ScaleByDpi(15, kDpiX);
+        x0 = rc.right - 8 * nCell - ScaleByDpi(kWeekOffset, kDpiX);
     else
-        x0 = rc.right - 7 * nCell - ScaleByDpi(5, kDpiX);
+        x0 = rc.right - 7 * nCell - ScaleByDpi(kGridMargin, kDpiX);
 
     // 5. The clock column: the time below the month name and year.
     HGDIOBJ hOldFont;
@@ -60,7 +60,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
 
     // 6. The line between the days and the week numbers, in the DC's pen.
     if (Settings::Weeks) {
-        const int xLine = x0 + 7 * nCell + ScaleByDpi(10, kDpiX);
+        const int xLine = x0 + 7 * nCell + ScaleByDpi(kSeparatorOffset, kDpiX);
         MoveToEx(hdc, xLine, 0, NULL);
         LineTo(hdc, xLine, m_nHeight);
     }
@@ -103,8 +103,8 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
 
         if (w == 8) {
             if (Settings::Weeks) {
-                rc.left += ScaleByDpi(15, kDpiX);
-                rc.right += ScaleByDpi(15, kDpiX);
+                rc.left += ScaleByDpi(kWeekOffset, kDpiX);
+                rc.right += ScaleByDpi(kWeekOffset, kDpiX);
                 SetTextColor(hdc, m_crText);
                 wsprintfW(szText, L"%d", nWeek);
                 if (nWeek != 0)
@@ -120,7 +120,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
 
     // 10. The week number of a last row that does not end on a Sunday.
     if (w != 8 && Settings::Weeks) {
-        SetRect(&rc, x0 + 7 * nCell + ScaleByDpi(15, kDpiX), rc.top, x0 + 8 * nCell + ScaleByDpi(15, kDpiX),
+        SetRect(&rc, x0 + 7 * nCell + ScaleByDpi(kWeekOffset, kDpiX), rc.top, x0 + 8 * nCell + ScaleByDpi(kWeekOffset, kDpiX),
             rc.bottom);
         SetTextColor(hdc, m_crText);
         wsprintfW(szText, L"%d", nWeek);

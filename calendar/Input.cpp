@@ -8,6 +8,7 @@
 #include "OptionsDlg.h"
 #include "ScaleByDpi.h"
 #include "Settings.h"
+#include "resource.h"
 
 #include <aygshell.h>
 
@@ -27,7 +28,6 @@ namespace {
 
 // Raw pixels, whatever the density.
 const int kStrokeThreshold = 10;
-const int kOptionsDialog = 500;
 
 } // namespace
 
@@ -62,7 +62,7 @@ void CMyToday::OnLButtonDown(UINT, int x, int y)
         return;
 
     g_bMenuOpened = 1;
-    HRSRC hResource = FindResourceW(m_hInstance, MAKEINTRESOURCEW(kOptionsDialog), RT_DIALOG);
+    HRSRC hResource = FindResourceW(m_hInstance, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), RT_DIALOG);
     HGLOBAL hTemplate = LoadResource(m_hInstance, hResource);
     DialogBoxIndirectParamW(m_hInstance, static_cast<LPCDLGTEMPLATE>(hTemplate), m_hWnd, OptionsDlgProc, 0);
 
@@ -84,9 +84,9 @@ void CMyToday::OnLButtonUp(UINT, int x, int y)
     if (abs(dx) >= kStrokeThreshold || abs(dy) >= kStrokeThreshold) {
         int nSlot;
         if (abs(dx) > abs(dy))
-            nSlot = dx < 0 ? 3 : 4;
+            nSlot = dx < 0 ? kStrokeLeft : kStrokeRight;
         else
-            nSlot = dy < 0 ? 2 : 1;
+            nSlot = dy < 0 ? kStrokeUp : kStrokeDown;
         switch ((Settings::Gesture >> (8 * (nSlot - 1))) & 0xFF) {
         case kGestureNextMonth:
             NextMonth(m_nMonth, m_nYear);
@@ -107,7 +107,7 @@ void CMyToday::OnLButtonUp(UINT, int x, int y)
         return;
     }
 
-    if (Settings::Alarm != 0 && x < ScaleByDpi(20, kDpiX) && y < ScaleByDpi(20, kDpiY)) {
+    if (Settings::Alarm != 0 && x < ScaleByDpi(kBellCorner, kDpiX) && y < ScaleByDpi(kBellCorner, kDpiY)) {
         // The bell: the clock's alarms. The item does not wait for them.
         wchar_t szArguments[] = L"cplmain.cpl,16,1";
         PROCESS_INFORMATION pi = {};

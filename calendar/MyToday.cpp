@@ -8,9 +8,6 @@
 
 namespace {
 
-// The tallest layout the item accepts; a taller one falls back to 50 pixels.
-const int kMaxHeight = 800;
-
 // -((dpi * points) div 72). Sizes are typed into the registry by hand, so the
 // product may leave the int range; it wraps instead of overflowing.
 int FontHeight(int nDpi, int nPoints)
@@ -37,7 +34,7 @@ CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowN
     m_nMinute = st.wMinute;
     m_nMonth = st.wMonth;
     m_nYear = st.wYear;
-    m_nHeight = 50;
+    m_nHeight = kDefaultHeight;
     m_hMemDC = NULL;
     m_hOldBitmap = NULL;
     m_nFirstWeek = 0;
@@ -79,7 +76,7 @@ void CMyToday::OnInit()
     const HGDIOBJ hOldFont = SelectObject(hdc, m_hFont);
     RECT rc = {0, 0, 10, 10};
     DrawTextW(hdc, L"00", -1, &rc, DT_CALCRECT);
-    m_nCellWidth = rc.right + ScaleByDpi(4, kDpiX);
+    m_nCellWidth = rc.right + ScaleByDpi(kCellPadding, kDpiX);
     m_nRowHeight = rc.bottom;
     m_nClockHeight = 2 * rc.bottom;
     SelectObject(hdc, hOldFont);
@@ -115,7 +112,7 @@ bool CMyToday::UpdateLayout()
 void CMyToday::CreateSurface()
 {
     if (m_nHeight > kMaxHeight)
-        m_nHeight = 50;
+        m_nHeight = kDefaultHeight;
     if (m_hMemDC)
         DestroySurface();
 

@@ -4,6 +4,22 @@
 
 #include "TodayWindow.h"
 
+// The item's height before its layout is known, and when the layout is
+// taller than kMaxHeight.
+const int kDefaultHeight = 50;
+const int kMaxHeight = 800;
+
+// Lengths of the face designed for 96 dpi, scaled to the screen (ScaleByDpi).
+enum FaceLength
+{
+    kCellPadding = 4,      // a day cell's width beyond the "00" in it
+    kBellMargin = 2,       // from the item's top-left corner to the bell
+    kBellCorner = 20,      // the square of that corner a tap on the bell hits
+    kGridMargin = 5,       // right of the grid without week numbers
+    kSeparatorOffset = 10, // from the grid to the line before the week numbers
+    kWeekOffset = 15,      // from the grid to the week numbers
+};
+
 // The alarm indicator, drawn by the face: the state found by the last read of
 // the clock's alarms and the two bells (null while not loaded).
 extern bool g_bAlarmSet;

@@ -5,18 +5,13 @@
 
 #include "Settings.h"
 #include "SysRegistry.h"
+#include "resource.h"
 
 DWORD g_dwLastAlarmCheck = 0;
 
 namespace {
 
 const wchar_t kClockKey[] = L"\\Software\\Microsoft\\Clock";
-
-// The bells for a 192-dpi screen and for every other one.
-const int kAlarmOnIcon192 = 102;
-const int kAlarmOnIcon = 103;
-const int kAlarmOffIcon192 = 104;
-const int kAlarmOffIcon = 105;
 
 void DestroyAlarmIcons()
 {
@@ -62,11 +57,11 @@ int CMyToday::OnCreate(LPCREATESTRUCTW)
     const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
     ReleaseDC(NULL, hdc);
     if (nDpi == 192) {
-        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOnIcon192));
-        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOffIcon192));
+        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_ON_LARGE));
+        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_OFF_LARGE));
     } else {
-        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOnIcon));
-        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(kAlarmOffIcon));
+        g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_ON));
+        g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_OFF));
     }
     return 0;
 }

@@ -1,35 +1,36 @@
 #include "OptionsDlg.h"
 
-#include "ItemEntry.h"
+#include "ModuleInstance.h"
 #include "Settings.h"
+#include "resource.h"
 
 #include <aygshell.h>
 #include <commdlg.h>
 
 namespace {
 
-enum ControlId
-{
-    kIdSaturday = 1003,
-    kIdSunday = 1004,
-    kIdToday = 1005,
-    kIdTwoDays = 1006,
-    kIdWeeks = 1007,
-    kIdClock = 1008,
-    kIdDayNames = 1009,
-    kIdStrokeLeft = 1010,
-    kIdStrokeRight = 1011,
-    kIdStrokeUp = 1012,
-    kIdStrokeDown = 1013,
-    kIdClockColor = 1014,
-    kIdAlarm = 1015,
-};
-
 // The stroke actions in list order; entry i >= 1 stores 1 << (i - 1).
 const int kStrokeActions = 5;
 const wchar_t* const g_apszStrokeActions[kStrokeActions] = {
     L"ничего", L"след. месяц", L"пред. месяц", L"след. год", L"пред. год",
 };
+
+// The stroke lists and the slots they edit, in the order they are filled and
+// read. The list labelled "Штрих вверх" edits the slot of the finger moving
+// down, and "Штрих ввниз" that of the finger moving up.
+struct StrokeList
+{
+    int nId;
+    int nSlot;
+};
+
+const StrokeList g_aStrokeLists[] = {
+    {IDC_STROKE_LEFT, kStrokeLeft},
+    {IDC_STROKE_RIGHT, kStrokeRight},
+    {IDC_STROKE_UP, kStrokeDown},
+    {IDC_STROKE_DOWN, kStrokeUp},
+};
+const int kStrokeLists = sizeof g_aStrokeLists / sizeof g_aStrokeLists[0];
 
 void SetCheck(HWND hDlg, int nId, bool bChecked)
 {
@@ -70,31 +71,27 @@ BOOL OnInitDialog(HWND hDlg)
 
     LoadSettings();
 
-    SetCheck(hDlg, kIdTwoDays, Settings::Weekend == 2);
-    SetCheck(hDlg, kIdWeeks, Settings::Weeks != 0);
-    SetCheck(hDlg, kIdClock, Settings::Clock != 0);
-    SetCheck(hDlg, kIdDayNames, Settings::DayNames != 0);
-    SetCheck(hDlg, kIdAlarm, Settings::Alarm != 0);
+    SetCheck(hDlg, IDC_TWO_WEEKEND_DAYS, Settings::Weekend == 2);
+    SetCheck(hDlg, IDC_WEEKS, Settings::Weeks != 0);
+    SetCheck(hDlg, IDC_CLOCK, Settings::Clock != 0);
+    SetCheck(hDlg, IDC_DAY_NAMES, Settings::DayNames != 0);
+    SetCheck(hDlg, IDC_ALARM, Settings::Alarm != 0);
 
-    FillStrokeCombo(GetDlgItem(hDlg, kIdStrokeLeft), 3);
-    FillStrokeCombo(GetDlgItem(hDlg, kIdStrokeRight), 4);
-    FillStrokeCombo(GetDlgItem(hDlg, kIdStrokeUp), 1);
-    FillStrokeCombo(GetDlgItem(hDlg, kIdStrokeDown), 2);
+    for (int i = 0; i < kStrokeLists; ++i)
+        FillStrokeCombo(GetDlgItem(hDlg, g_aStrokeLists[i].nId), g_aStrokeLists[i].nSlot);
     return TRUE;
 }
 
 BOOL OnOk(HWND hDlg)
 {
-    Settings::Weekend = IsChecked(hDlg, kIdTwoDays) ? 2 : 1;
-    Settings::Weeks = IsChecked(hDlg, kIdWeeks) ? 1 : 0;
-    Settings::Clock = IsChecked(hDlg, kIdClock) ? 1 : 0;
-    Settings::DayNames = IsChecked(hDlg, kIdDayNames) ? 1 : 0;
-    Settings::Alarm = IsChecked(hDlg, kIdAlarm) ? 60000 : 0;
+    Settings::Weekend = IsChecked(hDlg, IDC_TWO_WEEKEND_DAYS) ? 2 : 1;
+    Settings::Weeks = IsChecked(hDlg, IDC_WEEKS) ? 1 : 0;
+    Settings::Clock = IsChecked(hDlg, IDC_CLOCK) ? 1 : 0;
+    Settings::DayNames = IsChecked(hDlg, IDC_DAY_NAMES) ? 1 : 0;
+    Settings::Alarm = IsChecked(hDlg, IDC_ALARM) ? kAlarmInterval : 0;
 
-    ReadStrokeCombo(GetDlgItem(hDlg, kIdStrokeLeft), 3);
-    ReadStrokeCombo(GetDlgItem(hDlg, kIdStrokeRight), 4);
-    ReadStrokeCombo(GetDlgItem(hDlg, kIdStrokeUp), 1);
-    ReadStrokeCombo(GetDlgItem(hDlg, kIdStrokeDown), 2);
+    for (int i = 0; i < kStrokeLists; ++i)
+        ReadStrokeCombo(GetDlgItem(hDlg, g_aStrokeLists[i].nId), g_aStrokeLists[i].nSlot);
 
     SaveSettings();
     EndDialog(hDlg, 1);
@@ -137,8 +134,8 @@ void ReadStrokeCombo(HWND hCombo, int nSlot)
         return;
     const int nShift = 8 * (nSlot - 1);
     Settings::Gesture &= ~(0xFFu << nShift);
-    if (nIndex >= 1)
-        Settings::Gesture |= (1u << (nIndex - 1)) << nShift;
+    const DWORD dwAction = nIndex >= 1 ? 1u << (nIndex - 1) : static_cast<DWORD>(kGestureNone);
+    Settings::Gesture |= dwAction << nShift;
 }
 
 extern "C" INT_PTR CALLBACK OptionsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
@@ -156,16 +153,16 @@ extern "C" INT_PTR CALLBACK OptionsDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, 
         case IDCANCEL:
             EndDialog(hDlg, 0);
             return TRUE;
-        case kIdSaturday:
+        case IDC_SATURDAY_COLOR:
             ChooseFieldColor(hDlg, Settings::Color1);
             return FALSE;
-        case kIdSunday:
+        case IDC_SUNDAY_COLOR:
             ChooseFieldColor(hDlg, Settings::Color2);
             return FALSE;
-        case kIdToday:
+        case IDC_TODAY_COLOR:
             ChooseFieldColor(hDlg, Settings::Color3);
             return FALSE;
-        case kIdClockColor:
+        case IDC_CLOCK_COLOR:
             ChooseFieldColor(hDlg, Settings::Color4);
             return FALSE;
         default:

@@ -17,7 +17,7 @@ DWORD DPad = 0x00000201;
 int FontSize = 8;
 int ClockFontSize = 18;
 DWORD ClockFontBold = 1;
-DWORD Alarm = 60000;
+DWORD Alarm = kAlarmInterval;
 wchar_t Font[kFaceNameLength] = L"Tahoma";
 wchar_t ClockFont[kFaceNameLength] = L"Tahoma";
 
@@ -65,10 +65,29 @@ void LoadFaceName(CSysRegistry& registry, const wchar_t* pszName, wchar_t (&szFi
     szField[cchName] = L'\0';
 }
 
-void SaveDWord(CSysRegistry& registry, const wchar_t* pszName, DWORD dwValue)
+// The values both loaded and saved, in their order. Alarm is held in ms and
+// stored in seconds.
+struct StoredValue
 {
-    registry.SetDWord(HKEY_CURRENT_USER, g_szSettingsKey, pszName, dwValue);
-}
+    const wchar_t* pszName;
+    DWORD* pdwField;
+    DWORD dwScale;
+};
+
+const StoredValue g_aStoredValues[] = {
+    {L"Color1", &Settings::Color1, 1},
+    {L"Color2", &Settings::Color2, 1},
+    {L"Color3", &Settings::Color3, 1},
+    {L"Color4", &Settings::Color4, 1},
+    {L"Weekend", &Settings::Weekend, 1},
+    {L"Weeks", &Settings::Weeks, 1},
+    {L"Clock", &Settings::Clock, 1},
+    {L"DayNames", &Settings::DayNames, 1},
+    {L"DPad", &Settings::DPad, 1},
+    {L"Gesture", &Settings::Gesture, 1},
+    {L"Alarm", &Settings::Alarm, 1000},
+};
+const int kStoredValues = sizeof g_aStoredValues / sizeof g_aStoredValues[0];
 
 } // namespace
 
@@ -79,18 +98,11 @@ void LoadSettings()
     if (!registry.KeyExists(HKEY_CURRENT_USER, g_szSettingsKey))
         registry.CreateKey(HKEY_CURRENT_USER, g_szSettingsKey);
 
-    LoadDWord(registry, L"Color1", Color1);
-    LoadDWord(registry, L"Color2", Color2);
-    LoadDWord(registry, L"Color3", Color3);
-    LoadDWord(registry, L"Color4", Color4);
-    LoadDWord(registry, L"Weekend", Weekend);
-    LoadDWord(registry, L"Weeks", Weeks);
-    LoadDWord(registry, L"Clock", Clock);
-    LoadDWord(registry, L"DayNames", DayNames);
-    LoadDWord(registry, L"DPad", DPad);
-    LoadDWord(registry, L"Gesture", Gesture);
-    if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, L"Alarm"))
-        Alarm = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, L"Alarm") * 1000u;
+    for (int i = 0; i < kStoredValues; ++i) {
+        const StoredValue& stored = g_aStoredValues[i];
+        if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, stored.pszName))
+            *stored.pdwField = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, stored.pszName) * stored.dwScale;
+    }
     LoadInt(registry, L"FontSize", FontSize);
     LoadDWord(registry, L"FontBold", FontBold);
     LoadFaceName(registry, L"Font", Font);
@@ -101,20 +113,12 @@ void LoadSettings()
 
 void SaveSettings()
 {
-    using namespace Settings;
     CSysRegistry& registry = CSysRegistry::Instance();
     if (!registry.KeyExists(HKEY_CURRENT_USER, g_szSettingsKey))
         registry.CreateKey(HKEY_CURRENT_USER, g_szSettingsKey);
 
-    SaveDWord(registry, L"Color1", Color1);
-    SaveDWord(registry, L"Color2", Color2);
-    SaveDWord(registry, L"Color3", Color3);
-    SaveDWord(registry, L"Color4", Color4);
-    SaveDWord(registry, L"Weekend", Weekend);
-    SaveDWord(registry, L"Weeks", Weeks);
-    SaveDWord(registry, L"Clock", Clock);
-    SaveDWord(registry, L"DayNames", DayNames);
-    SaveDWord(registry, L"DPad", DPad);
-    SaveDWord(registry, L"Gesture", Gesture);
-    SaveDWord(registry, L"Alarm", Alarm / 1000u);
+    for (int i = 0; i < kStoredValues; ++i) {
+        const StoredValue& stored = g_aStoredValues[i];
+        registry.SetDWord(HKEY_CURRENT_USER, g_szSettingsKey, stored.pszName, *stored.pdwField / stored.dwScale);
+    }
 }

@@ -30,8 +30,19 @@ extern DWORD FontBold;
 
 } // namespace Settings
 
-// Gesture: slot k (1..4) is bits 8(k-1)..8(k-1)+7. Slot 1 is a stroke down,
-// 2 up, 3 left, 4 right; each holds one of these action codes.
+// The alarm poll interval the options dialog switches on, in ms.
+const DWORD kAlarmInterval = 60000;
+
+// Gesture: stroke slot k (1..4) is bits 8(k-1)..8(k-1)+7. Each holds one of
+// the action codes below.
+enum StrokeSlot
+{
+    kStrokeDown = 1,  // mostly vertical, the finger moving down
+    kStrokeUp = 2,    // mostly vertical, the finger moving up
+    kStrokeLeft = 3,  // mostly horizontal, the finger moving left
+    kStrokeRight = 4, // mostly horizontal, the finger moving right
+};
+
 enum GestureAction
 {
     kGestureNone = 0,

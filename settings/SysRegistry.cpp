@@ -3,7 +3,7 @@
 namespace {
 
 // Windows CE ignores the access mask; KEY_WRITE is asked also for reading.
-const REGSAM kOpenAccess = 0x20006;
+const REGSAM kOpenAccess = KEY_WRITE;
 
 HKEY OpenKey(HKEY hRoot, const wchar_t* pszPath)
 {

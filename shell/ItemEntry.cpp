@@ -2,12 +2,12 @@
 // the window procedure of the item's window class.
 #include "ItemEntry.h"
 
+#include "ModuleInstance.h"
 #include "MyToday.h"
 #include "Settings.h"
 
 #include <commctrl.h>
 
-HINSTANCE g_hInstance = NULL;
 CTodayWindow* g_pItem = NULL;
 
 namespace {
@@ -26,7 +26,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
         // Out of memory: the module still loads, and every entry finds no item.
         if (!g_pItem)
             break;
-        g_pItem->SetHeight(50);
+        g_pItem->SetHeight(kDefaultHeight);
         g_pItem->UnregisterWindowClass();
         break;
     case DLL_PROCESS_DETACH:

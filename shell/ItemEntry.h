@@ -2,8 +2,7 @@
 
 #include "TodayWindow.h"
 
-// The module's instance handle and its one item object, set by DllMain.
-extern HINSTANCE g_hInstance;
+// The module's one item object, set by DllMain (as is g_hInstance).
 extern CTodayWindow* g_pItem;
 
 // Export 240: loads the settings, creates and shows the item window under the

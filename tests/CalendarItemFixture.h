@@ -3,6 +3,7 @@
 #pragma once
 
 #include "FaceReference.h"
+#include "ModuleInstance.h"
 #include "MyToday.h"
 #include "RegistryFixture.h"
 #include "Settings.h"
@@ -93,6 +94,8 @@ protected:
     void SetUp() override
     {
         testreg::CleanSettings::SetUp();
+        // The item's code is linked into the test program, with its resources.
+        g_hInstance = GetModuleHandleW(nullptr);
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
         g_bAlarmSet = false;
         g_dwLastAlarmCheck = 0;

@@ -3,6 +3,7 @@
 #include "DevicePath.h"
 #include "Screenshot.h"
 #include "Utf8.h"
+#include "resource.h"
 
 #include <devicescreen.h>
 
@@ -24,7 +25,6 @@ constexpr UINT kInputPlayed = WM_APP + 3;
 constexpr UINT kRotate = WM_APP + 4;
 constexpr int kTitleBarHeight = 26; // at 96 dpi
 constexpr int kSoftKeyBarHeight = 26;
-constexpr int kOptionsDialog = 500;
 
 void Report(const std::wstring& text)
 {
@@ -376,7 +376,7 @@ bool TodayScreen::OpenOptions(size_t index)
     const HMODULE module = items_[index]->Module();
     const auto procedure = reinterpret_cast<DLGPROC>(
         reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
-    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kOptionsDialog), RT_DIALOG);
+    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), RT_DIALOG);
     const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
     if (!procedure || !dialog) {
         Report(items_[index]->Entry().name + L" has no options dialog");

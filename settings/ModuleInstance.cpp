@@ -1,0 +1,3 @@
+#include "ModuleInstance.h"
+
+HINSTANCE g_hInstance = NULL;
