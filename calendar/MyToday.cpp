@@ -27,11 +27,7 @@ CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowN
 {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    m_nTodayDay = st.wDay;
-    m_nTodayMonth = st.wMonth;
-    m_nTodayYear = st.wYear;
-    m_nHour = st.wHour;
-    m_nMinute = st.wMinute;
+    TakeClock(st);
     m_nMonth = st.wMonth;
     m_nYear = st.wYear;
     m_nHeight = kDefaultHeight;
@@ -44,6 +40,15 @@ CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowN
 CMyToday::~CMyToday()
 {
     DestroySurface();
+}
+
+void CMyToday::TakeClock(const SYSTEMTIME& st)
+{
+    m_nTodayDay = st.wDay;
+    m_nTodayMonth = st.wMonth;
+    m_nTodayYear = st.wYear;
+    m_nHour = st.wHour;
+    m_nMinute = st.wMinute;
 }
 
 void CMyToday::OnInit()

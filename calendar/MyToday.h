@@ -58,6 +58,8 @@ public:
     void DestroySurface();
     void Render();
     void DrawCalendar(HDC hdc, RECT rc);
+    // Today's date and the time of day from a reading of the local clock.
+    void TakeClock(const SYSTEMTIME& st);
     // After a change of the displayed month: a new layout, a new surface if
     // the height changed (the host learns it at its next query), a render, and
     // otherwise an invalidation.

@@ -100,11 +100,7 @@ void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
         SYSTEMTIME st;
         GetLocalTime(&st);
         if (st.wMinute != m_nMinute) {
-            m_nTodayDay = st.wDay;
-            m_nTodayMonth = st.wMonth;
-            m_nTodayYear = st.wYear;
-            m_nHour = st.wHour;
-            m_nMinute = st.wMinute;
+            TakeClock(st);
             bChanged = true;
         }
     }

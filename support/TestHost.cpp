@@ -1,5 +1,8 @@
 #include "TestHost.h"
 
+#include "TopDownBitmap.h"
+#include "WindowObject.h"
+
 namespace testhost {
 
 namespace {
@@ -10,15 +13,9 @@ constexpr wchar_t kHostClass[] = L"MesoluneTestHost";
 
 HBITMAP MakeBackground(int width, int height, POINT origin)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits)
+    HBITMAP bitmap = CreateTopDownBitmap(width, height, &bits);
+    if (!bitmap)
         return bitmap;
     auto* pixels = static_cast<std::uint32_t*>(bits);
     for (int y = 0; y < height; ++y)
@@ -34,22 +31,17 @@ Image CaptureDc(HDC source, int width, int height)
     Image image;
     image.width = width;
     image.height = height;
-    std::vector<std::uint32_t> bits(static_cast<size_t>(width) * height);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* dibBits = nullptr;
-    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0);
+    HBITMAP dib = CreateTopDownBitmap(width, height, &dibBits);
+    if (!dib)
+        return image;
     HDC memory = CreateCompatibleDC(source);
     const HGDIOBJ previous = SelectObject(memory, dib);
     BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(dibBits);
-    image.pixels.resize(bits.size());
-    for (size_t i = 0; i < bits.size(); ++i)
+    image.pixels.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < image.pixels.size(); ++i)
         image.pixels[i] = RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF);
     SelectObject(memory, previous);
     DeleteDC(memory);
@@ -125,10 +117,7 @@ void TestHost::SetReady(bool ready)
 
 LRESULT CALLBACK TestHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE)
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* host = reinterpret_cast<TestHost*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* host = WindowObject<TestHost>(window, message, lParam);
     if (!host)
         return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {

@@ -1,5 +1,7 @@
 #include "HoldFeedback.h"
 
+#include "WindowObject.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -82,10 +84,7 @@ void HoldFeedback::Paint(HDC dc) const
 
 LRESULT CALLBACK HoldFeedback::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE)
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    const auto* feedback = reinterpret_cast<const HoldFeedback*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const auto* feedback = WindowObject<const HoldFeedback>(window, message, lParam);
     switch (message) {
     case WM_ERASEBKGND:
         return 1;

@@ -1,5 +1,7 @@
 #include "Screenshot.h"
 
+#include "TopDownBitmap.h"
+
 #include <wincodec.h>
 #include <wrl/client.h>
 
@@ -56,12 +58,7 @@ std::vector<std::uint8_t> CaptureRows(const RECT& area, int& stride)
     }
     SelectObject(memory, previous);
 
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    BITMAPINFO info = TopDownBitmapInfo(width, height, 24);
     GetDIBits(memory, bitmap, 0, height, rows.data(), &info, DIB_RGB_COLORS);
 
     DeleteObject(bitmap);

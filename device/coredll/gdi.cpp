@@ -42,24 +42,17 @@ HGDIOBJ WINAPI CeGetStockObject(int object)
 
 HFONT WINAPI CeCreateFontIndirectW(const LOGFONTW* font)
 {
-    HFONT made = CreateFontIndirectW(font);
-    coredll::Made(DEVICE_FONTS, made);
-    return made;
+    return coredll::Counted(DEVICE_FONTS, CreateFontIndirectW(font));
 }
 
 HDC WINAPI CeCreateCompatibleDC(HDC dc)
 {
-    HDC made = CreateCompatibleDC(dc);
-    coredll::Made(DEVICE_DCS, made);
-    return made;
+    return coredll::Counted(DEVICE_DCS, CreateCompatibleDC(dc));
 }
 
 BOOL WINAPI CeDeleteDC(HDC dc)
 {
-    const BOOL deleted = DeleteDC(dc);
-    if (deleted)
-        coredll::Released(DEVICE_DCS, dc);
-    return deleted;
+    return coredll::ForgottenIf(DeleteDC(dc), DEVICE_DCS, dc);
 }
 
 HBITMAP WINAPI CeCreateCompatibleBitmap(HDC dc, int width, int height)
@@ -73,16 +66,12 @@ HBITMAP WINAPI CeCreateCompatibleBitmap(HDC dc, int width, int height)
 
 HBRUSH WINAPI CeCreateSolidBrush(COLORREF color)
 {
-    HBRUSH made = CreateSolidBrush(color);
-    coredll::Made(DEVICE_BRUSHES, made);
-    return made;
+    return coredll::Counted(DEVICE_BRUSHES, CreateSolidBrush(color));
 }
 
 HPEN WINAPI CeCreatePen(int style, int width, COLORREF color)
 {
-    HPEN made = CreatePen(style, width, color);
-    coredll::Made(DEVICE_PENS, made);
-    return made;
+    return coredll::Counted(DEVICE_PENS, CreatePen(style, width, color));
 }
 
 BOOL WINAPI CeDeleteObject(HGDIOBJ object)

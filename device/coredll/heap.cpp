@@ -29,9 +29,7 @@ void* __cdecl CeMalloc(size_t size)
 {
     if (FailThisAllocation())
         return nullptr;
-    void* block = std::malloc(size);
-    coredll::Made(DEVICE_HEAP_BLOCKS, block);
-    return block;
+    return coredll::Counted(DEVICE_HEAP_BLOCKS, std::malloc(size));
 }
 
 void __cdecl CeFree(void* block)

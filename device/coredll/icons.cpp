@@ -11,17 +11,13 @@ HICON WINAPI CeLoadIconW(HINSTANCE instance, LPCWSTR name)
 {
     if (!instance)
         return LoadIconW(instance, name); // the system's shared icons
-    HICON icon = static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
-    coredll::Made(DEVICE_ICONS, icon);
-    return icon;
+    return coredll::Counted(DEVICE_ICONS,
+        static_cast<HICON>(LoadImageW(instance, name, IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
 }
 
 BOOL WINAPI CeDestroyIcon(HICON icon)
 {
-    const BOOL destroyed = DestroyIcon(icon);
-    if (destroyed)
-        coredll::Released(DEVICE_ICONS, icon);
-    return destroyed;
+    return coredll::ForgottenIf(DestroyIcon(icon), DEVICE_ICONS, icon);
 }
 
 } // extern "C"

@@ -107,24 +107,17 @@ BOOL WINAPI CeUnregisterClassW(LPCWSTR className, HINSTANCE instance)
 
 HDC WINAPI CeGetDC(HWND window)
 {
-    HDC dc = GetDC(window);
-    coredll::Made(DEVICE_DCS, dc);
-    return dc;
+    return coredll::Counted(DEVICE_DCS, GetDC(window));
 }
 
 int WINAPI CeReleaseDC(HWND window, HDC dc)
 {
-    const int released = ReleaseDC(window, dc);
-    if (released)
-        coredll::Released(DEVICE_DCS, dc);
-    return released;
+    return coredll::ForgottenIf(ReleaseDC(window, dc), DEVICE_DCS, dc);
 }
 
 HDC WINAPI CeBeginPaint(HWND window, LPPAINTSTRUCT paint)
 {
-    HDC dc = BeginPaint(window, paint);
-    coredll::Made(DEVICE_DCS, dc);
-    return dc;
+    return coredll::Counted(DEVICE_DCS, BeginPaint(window, paint));
 }
 
 BOOL WINAPI CeEndPaint(HWND window, const PAINTSTRUCT* paint)

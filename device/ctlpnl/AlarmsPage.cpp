@@ -3,7 +3,7 @@
 #include "Alarms.h"
 #include "DevicePath.h"
 #include "Screenshot.h"
-#include "resource.h"
+#include "AlarmsPageIds.h"
 
 #include <commctrl.h>
 #include <devicescreen.h>

@@ -1,5 +1,7 @@
 #include "Theme.h"
 
+#include "TopDownBitmap.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
@@ -26,15 +28,9 @@ Theme::Theme(int width, int height, int dpi) : width_(width), height_(height), d
 {
     // A diagonal gradient with a soft light band: no two places of the
     // background look alike, so an item that asks for the wrong part shows.
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    background_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (background_ && bits) {
+    background_ = CreateTopDownBitmap(width_, height_, &bits);
+    if (background_) {
         auto* pixels = static_cast<std::uint32_t*>(bits);
         for (int y = 0; y < height_; ++y) {
             for (int x = 0; x < width_; ++x) {

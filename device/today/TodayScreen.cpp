@@ -3,6 +3,7 @@
 #include "DevicePath.h"
 #include "Screenshot.h"
 #include "Utf8.h"
+#include "WindowObject.h"
 #include "resource.h"
 
 #include <devicescreen.h>
@@ -132,11 +133,7 @@ void TodayScreen::Rotate()
 
 LRESULT CALLBACK TodayScreen::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* screen = reinterpret_cast<TodayScreen*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* screen = WindowObject<TodayScreen>(window, message, lParam);
     if (!screen)
         return DefWindowProcW(window, message, wParam, lParam);
     return screen->Handle(message, wParam, lParam);

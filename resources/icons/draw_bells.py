@@ -15,27 +15,13 @@ import sys
 import zlib
 
 # Shades from the outline to the highlight, then the rays and the clapper.
-PALETTES = {
-    "on": {
-        "outline": (122, 52, 0),
-        "dark": (196, 90, 0),
-        "mid": (240, 128, 16),
-        "light": (255, 170, 56),
-        "highlight": (255, 226, 150),
-        "ray": (255, 150, 0),
-        "clapper": (150, 64, 0),
-    },
-    "off": {
-        "outline": (64, 64, 64),
-        "dark": (112, 112, 112),
-        "mid": (150, 150, 150),
-        "light": (186, 186, 186),
-        "highlight": (228, 228, 228),
-        "ray": (128, 128, 128),
-        "clapper": (84, 84, 84),
-    },
-}
 SHADES = ["outline", "dark", "mid", "light", "highlight", "ray", "clapper"]
+PALETTES = {
+    "on": dict(zip(SHADES, [(122, 52, 0), (196, 90, 0), (240, 128, 16), (255, 170, 56), (255, 226, 150),
+                            (255, 150, 0), (150, 64, 0)])),
+    "off": dict(zip(SHADES, [(64, 64, 64), (112, 112, 112), (150, 150, 150), (186, 186, 186), (228, 228, 228),
+                             (128, 128, 128), (84, 84, 84)])),
+}
 
 
 def bell_half_width(y):

@@ -113,11 +113,7 @@ TEST(CoreProcess, TheItemsCallOpensTheAlarmsPage)
     PROCESS_INFORMATION info = {};
     ASSERT_TRUE(CreateProcessW(L"\\Windows\\ctlpnl.exe", Args(L"cplmain.cpl,16,1"), nullptr, nullptr, FALSE, 0, nullptr,
         nullptr, nullptr, &info));
-    HWND page = nullptr;
-    for (int i = 0; i < 400 && !page; ++i) {
-        Sleep(25);
-        page = FindWindowW(L"#32770", L"Будильники");
-    }
+    HWND page = deviceprogram::AwaitWindow(L"#32770", L"Будильники");
     ASSERT_NE(nullptr, page);
     PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 20000));

@@ -1,9 +1,11 @@
 // ctlpnl.exe, the device's clock alarms page, driven through its controls.
+#include "AlarmsPageIds.h"
 #include "DeviceProgram.h"
 #include "RegistryFixture.h"
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -45,6 +47,19 @@ class Ctlpnl : public testing::Test
 protected:
     void SetUp() override { testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey); }
     void TearDown() override { testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey); }
+
+    // The page opened as the calendar opens it, its buttons clicked in turn;
+    // its exit code.
+    static int Clicked(std::initializer_list<int> buttons)
+    {
+        RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
+        HWND window = page.WaitForWindow();
+        if (!window)
+            return -1;
+        for (int id : buttons)
+            SendMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
+        return page.WaitForExit();
+    }
 };
 
 TEST_F(Ctlpnl, TheAlarmsPageFillsTheScreen)
@@ -61,7 +76,8 @@ TEST_F(Ctlpnl, TheAlarmsPageFillsTheScreen)
     wchar_t title[64];
     GetWindowTextW(window, title, 64);
     EXPECT_STREQ(L"Будильники", title);
-    for (int id : {1000, 1001, 1002, 1010, 1011, 1012, IDOK, IDCANCEL})
+    for (int id : {IDC_ALARM_FIRST, IDC_ALARM_FIRST + 1, IDC_ALARM_FIRST + 2, IDC_TIME_FIRST, IDC_TIME_FIRST + 1,
+             IDC_TIME_FIRST + 2, IDOK, IDCANCEL})
         EXPECT_NE(nullptr, GetDlgItem(window, id)) << id;
     PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(1, page.WaitForExit());
@@ -69,12 +85,7 @@ TEST_F(Ctlpnl, TheAlarmsPageFillsTheScreen)
 
 TEST_F(Ctlpnl, OkSavesEveryAlarmWithItsFlag)
 {
-    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
-    HWND window = page.WaitForWindow();
-    ASSERT_NE(nullptr, window);
-    SendMessageW(GetDlgItem(window, 1001), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
-    EXPECT_EQ(0, page.WaitForExit());
+    EXPECT_EQ(0, Clicked({IDC_ALARM_FIRST + 1, IDOK}));
     for (int n = 0; n < 3; ++n) {
         SCOPED_TRACE(n);
         const StoredAlarm alarm = Stored(n);
@@ -88,12 +99,7 @@ TEST_F(Ctlpnl, OkSavesEveryAlarmWithItsFlag)
 
 TEST_F(Ctlpnl, CancelSavesNothing)
 {
-    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,16,1");
-    HWND window = page.WaitForWindow();
-    ASSERT_NE(nullptr, window);
-    SendMessageW(GetDlgItem(window, 1000), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
-    EXPECT_EQ(1, page.WaitForExit());
+    EXPECT_EQ(1, Clicked({IDC_ALARM_FIRST, IDCANCEL}));
     EXPECT_FALSE(testreg::KeyPresent(HKEY_LOCAL_MACHINE, kClockKey));
 }
 
@@ -106,8 +112,8 @@ TEST_F(Ctlpnl, ThePageShowsWhatIsStoredAndKeepsIt)
     RunningProgram page(L"ctlpnl.exe", L"");
     HWND window = page.WaitForWindow();
     ASSERT_NE(nullptr, window);
-    EXPECT_EQ(BST_UNCHECKED, SendMessageW(GetDlgItem(window, 1000), BM_GETCHECK, 0, 0));
-    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(window, 1002), BM_GETCHECK, 0, 0));
+    EXPECT_EQ(BST_UNCHECKED, SendMessageW(GetDlgItem(window, IDC_ALARM_FIRST), BM_GETCHECK, 0, 0));
+    EXPECT_EQ(BST_CHECKED, SendMessageW(GetDlgItem(window, IDC_ALARM_FIRST + 2), BM_GETCHECK, 0, 0));
     SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
     EXPECT_EQ(0, page.WaitForExit());
     const StoredAlarm alarm = Stored(2);

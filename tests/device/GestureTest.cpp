@@ -124,6 +124,14 @@ TEST_F(Gesture, ALittleWanderingIsStillAHold)
     EXPECT_EQ(static_cast<DWORD>(GN_CONTEXTMENU), g_seen.answer);
 }
 
+void ExpectNoHoldAndOneStylusUpAt(POINT point)
+{
+    EXPECT_EQ(0u, g_seen.answer);
+    EXPECT_EQ(1, g_seen.ups);
+    EXPECT_EQ(point.x, g_seen.up.x);
+    EXPECT_EQ(point.y, g_seen.up.y);
+}
+
 TEST_F(Gesture, AQuickTapIsNoHoldAndItsStylusUpArrives)
 {
     Play([&] {
@@ -132,10 +140,7 @@ TEST_F(Gesture, AQuickTapIsNoHoldAndItsStylusUpArrives)
         Sleep(60);
         Stylus(kPoint, MOUSEEVENTF_LEFTUP);
     });
-    EXPECT_EQ(0u, g_seen.answer);
-    EXPECT_EQ(1, g_seen.ups);
-    EXPECT_EQ(kPoint.x, g_seen.up.x);
-    EXPECT_EQ(kPoint.y, g_seen.up.y);
+    ExpectNoHoldAndOneStylusUpAt(kPoint);
 }
 
 TEST_F(Gesture, AnEarlyMoveIsNoHoldAndTheStylusUpKeepsItsPlace)
@@ -151,10 +156,7 @@ TEST_F(Gesture, AnEarlyMoveIsNoHoldAndTheStylusUpKeepsItsPlace)
         Sleep(DEVICE_HOLD_MILLISECONDS + 200); // held still, but too late
         Stylus(away, MOUSEEVENTF_LEFTUP);
     });
-    EXPECT_EQ(0u, g_seen.answer);
-    EXPECT_EQ(1, g_seen.ups);
-    EXPECT_EQ(away.x, g_seen.up.x);
-    EXPECT_EQ(away.y, g_seen.up.y);
+    ExpectNoHoldAndOneStylusUpAt(away);
 }
 
 TEST(GestureRequest, ABadRequestIsAnsweredAtOnce)

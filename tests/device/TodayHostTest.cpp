@@ -236,11 +236,7 @@ TEST_F(TodayInput, AHoldOpensTheOptions)
 TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)
 {
     After(L"2026-12-08T09:41", "tap " + At(8, 26 + 8));
-    HWND page = nullptr;
-    for (int i = 0; i < 400 && !page; ++i) {
-        Sleep(25);
-        page = FindWindowW(L"#32770", L"Будильники");
-    }
+    HWND page = AwaitWindow(L"#32770", L"Будильники");
     ASSERT_NE(nullptr, page);
     PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
 }
@@ -320,17 +316,6 @@ TEST_F(TodayHost, AProfileAskedForIsShownAndTheDevicesComesBack)
     }
 }
 
-// Waits, on the host's clock, until a window appears.
-HWND WaitForWindow(const wchar_t* className, const wchar_t* title)
-{
-    for (int i = 0; i < 800; ++i) {
-        if (HWND window = FindWindowW(className, title))
-            return window;
-        Sleep(25);
-    }
-    return nullptr;
-}
-
 DWORD ClearCacheCount(const wchar_t* item)
 {
     DWORD count = 0, size = sizeof count;
@@ -347,10 +332,10 @@ TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
         RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TestItems");
         RunningProgram today(L"today.exe", L"--options Mesolune");
         ASSERT_TRUE(today.Started());
-        HWND dialog = WaitForWindow(L"#32770", L"Настройки");
+        HWND dialog = AwaitWindow(L"#32770", L"Настройки");
         ASSERT_NE(nullptr, dialog);
         PostMessageW(dialog, WM_COMMAND, answer, 0);
-        HWND screen = WaitForWindow(DEVICE_SCREEN_WINDOW_CLASS, nullptr);
+        HWND screen = AwaitWindow(DEVICE_SCREEN_WINDOW_CLASS, nullptr);
         ASSERT_NE(nullptr, screen);
         for (int i = 0; i < 200 && IsWindow(dialog); ++i)
             Sleep(25);

@@ -26,7 +26,20 @@ bool ShowsOnlyBackground(const testhost::Image& image, int left, int top, int ri
     return true;
 }
 
-class CalendarFace : public CalendarItem {};
+class CalendarFace : public CalendarItem
+{
+protected:
+    // Pixels of a colour in a row of day cells (row 0: the weekday names),
+    // columns from..to-1 (0: Monday); to 8 runs on to the item's edge.
+    int CountInCells(COLORREF color, int row, int from, int to)
+    {
+        const face::Metrics m = face::Measure(scene);
+        const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
+        const int x0 = scene.width - 8 * m.cell - Scaled(15);
+        const int right = to >= 8 ? scene.width : x0 + to * m.cell;
+        return CountColor(shown, color, x0 + from * m.cell, row * m.row, right, (row + 1) * m.row);
+    }
+};
 
 TEST_F(CalendarFace, MetricsComeFromTheCalendarFont)
 {
@@ -48,11 +61,8 @@ TEST_F(CalendarFace, TodayInTheCurrentMonth)
     Make(Time(2026, 12, 8), o);
     ExpectFace();
     // The 8th is a Tuesday in the second row: its cell shows the today colour.
-    const face::Metrics m = face::Measure(scene);
-    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
-    const int x0 = scene.width - 8 * m.cell - Scaled(15);
-    EXPECT_GT(CountColor(shown, RGB(0, 255, 0), x0 + m.cell, 2 * m.row, x0 + 2 * m.cell, 3 * m.row), 0);
-    EXPECT_EQ(0, CountColor(shown, RGB(0, 255, 0), x0 + 2 * m.cell, 2 * m.row, scene.width, 3 * m.row));
+    EXPECT_GT(CountInCells(RGB(0, 255, 0), 2, 1, 2), 0);
+    EXPECT_EQ(0, CountInCells(RGB(0, 255, 0), 2, 2, 8));
 }
 
 TEST_F(CalendarFace, January2027StartsWithAnEmptyWeekNumber)
@@ -133,12 +143,9 @@ TEST_F(CalendarFace, TodayOnASaturdayTakesTheTodayColour)
     o.color3 = RGB(0, 255, 0);
     Make(Time(2026, 12, 12), o);
     ExpectFace();
-    const face::Metrics m = face::Measure(scene);
-    const testhost::Image shown = testhost::CaptureWindow(item->m_hWnd);
-    const int x0 = scene.width - 8 * m.cell - Scaled(15);
-    const RECT saturday12 = {x0 + 5 * m.cell, 2 * m.row, x0 + 6 * m.cell, 3 * m.row};
-    EXPECT_GT(CountColor(shown, RGB(0, 255, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom), 0);
-    EXPECT_EQ(0, CountColor(shown, RGB(255, 0, 0), saturday12.left, saturday12.top, saturday12.right, saturday12.bottom));
+    // The 12th is the Saturday of the second row.
+    EXPECT_GT(CountInCells(RGB(0, 255, 0), 2, 5, 6), 0);
+    EXPECT_EQ(0, CountInCells(RGB(255, 0, 0), 2, 5, 6));
 }
 
 TEST_F(CalendarFace, TheSameMonthOfAnotherYearHasNoToday)

@@ -1,5 +1,6 @@
 // mesolune.dll as the Today screen sees it: loaded by path, entered by
 // ordinal, judged by its window's pixels.
+#include "AlarmsPageIds.h"
 #include "DeviceFacts.h"
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
@@ -105,18 +106,30 @@ protected:
 
     face::Scene SceneAt(const SYSTEMTIME& now, const face::Options& options, bool alarmSet = false)
     {
-        face::Scene scene;
-        scene.options = options;
-        scene.month = scene.todayMonth = now.wMonth;
-        scene.year = scene.todayYear = now.wYear;
-        scene.todayDay = now.wDay;
-        scene.hour = now.wHour;
-        scene.minute = now.wMinute;
+        face::Scene scene = face::SceneOn(now, options);
         scene.text = host.textColor;
         scene.origin = {0, kTop};
         scene.width = GetSystemMetrics(SM_CXSCREEN);
         scene.icon = Bell(alarmSet);
         return scene;
+    }
+
+    // The module loaded with the alarms read every second, the bell grey; the
+    // options of that face.
+    face::Options StartWithTheBellOff(const SYSTEMTIME& now)
+    {
+        testreg::PutDWord(L"Alarm", 1);
+        Load(now);
+        DeviceSetTickCount(5000);
+        face::Options options;
+        options.alarm = 1000;
+        if (!Initialize()) {
+            ADD_FAILURE() << "export 240 made no window";
+            return options;
+        }
+        Query();
+        EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Placed()));
+        return options;
     }
 
     // The host's refresh: a query, then the paint it may have asked for.
@@ -216,15 +229,9 @@ TEST_F(MesoluneModule, ShowsTheFaceOfTheStoredSettings)
 
 TEST_F(MesoluneModule, TheBellTurnsOrangeAfterTheIntervalWhenAlarmTwoIsSet)
 {
-    testreg::PutDWord(L"Alarm", 1);
     const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
-    Load(now);
-    DeviceSetTickCount(5000);
-    ASSERT_NE(nullptr, Initialize());
-    Query();
-    face::Options options;
-    options.alarm = 1000;
-    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Placed()));
+    const face::Options options = StartWithTheBellOff(now);
+    ASSERT_NE(nullptr, window);
 
     const BYTE on = 1;
     testreg::Put(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Clock\\2", L"AlarmFlags", REG_BINARY, &on, 1);
@@ -252,22 +259,16 @@ TEST_F(MesoluneModule, TheClockFollowsTheMinute)
 
 TEST_F(MesoluneModule, SwitchingAnAlarmOnInTheClockSettingsShowsAtTheNextRead)
 {
-    testreg::PutDWord(L"Alarm", 1);
     const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
-    Load(now);
-    DeviceSetTickCount(5000);
-    ASSERT_NE(nullptr, Initialize());
-    Query();
-    face::Options options;
-    options.alarm = 1000;
-    EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, false)), Placed()));
+    const face::Options options = StartWithTheBellOff(now);
+    ASSERT_NE(nullptr, window);
 
     // The user opens the clock's alarms, switches the first one on and says OK.
     deviceprogram::RunningProgram clock(L"ctlpnl.exe", L"cplmain.cpl,16,1");
     ASSERT_TRUE(clock.Started());
     HWND page = clock.WaitForWindow();
     ASSERT_NE(nullptr, page);
-    SendMessageW(GetDlgItem(page, 1000), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(page, IDC_ALARM_FIRST), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(page, IDOK), BM_CLICK, 0, 0);
 
     EXPECT_EQ(0, clock.WaitForExit());

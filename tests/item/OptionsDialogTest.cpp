@@ -5,6 +5,7 @@
 #include "RegistryFixture.h"
 #include "TestHost.h"
 #include "Utf8.h"
+#include "resource.h"
 
 #include <todaycmn.h>
 
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -161,7 +163,7 @@ protected:
         ASSERT_NE(nullptr, module);
         procedure = reinterpret_cast<DLGPROC>(
             reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
-        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG);
+        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), RT_DIALOG);
         dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
         ASSERT_NE(nullptr, procedure);
         ASSERT_NE(nullptr, dialogTemplate);
@@ -208,17 +210,17 @@ TEST_F(OptionsDialog, TheTemplateIsTheTableByteForByte)
 TEST_F(OptionsDialog, AFirstOpeningShowsTheDefaultsAndCancelSavesNothing)
 {
     const INT_PTR result = Open([](HWND d, LPARAM) {
-        EXPECT_FALSE(Checked(d, 1006));
-        EXPECT_TRUE(Checked(d, 1007));
-        EXPECT_TRUE(Checked(d, 1008));
-        EXPECT_TRUE(Checked(d, 1009));
-        EXPECT_TRUE(Checked(d, 1015));
-        EXPECT_EQ("пред. месяц", Utf8(Selected(d, 1010)));
-        EXPECT_EQ("след. месяц", Utf8(Selected(d, 1011)));
-        EXPECT_EQ("пред. год", Utf8(Selected(d, 1012)));
-        EXPECT_EQ("след. год", Utf8(Selected(d, 1013)));
+        EXPECT_FALSE(Checked(d, IDC_TWO_WEEKEND_DAYS));
+        EXPECT_TRUE(Checked(d, IDC_WEEKS));
+        EXPECT_TRUE(Checked(d, IDC_CLOCK));
+        EXPECT_TRUE(Checked(d, IDC_DAY_NAMES));
+        EXPECT_TRUE(Checked(d, IDC_ALARM));
+        EXPECT_EQ("пред. месяц", Utf8(Selected(d, IDC_STROKE_LEFT)));
+        EXPECT_EQ("след. месяц", Utf8(Selected(d, IDC_STROKE_RIGHT)));
+        EXPECT_EQ("пред. год", Utf8(Selected(d, IDC_STROKE_UP)));
+        EXPECT_EQ("след. год", Utf8(Selected(d, IDC_STROKE_DOWN)));
         const wchar_t* entries[] = {L"ничего", L"след. месяц", L"пред. месяц", L"след. год", L"пред. год"};
-        for (int id : {1010, 1011, 1012, 1013}) {
+        for (int id : {IDC_STROKE_LEFT, IDC_STROKE_RIGHT, IDC_STROKE_UP, IDC_STROKE_DOWN}) {
             ASSERT_EQ(5, SendDlgItemMessageW(d, id, CB_GETCOUNT, 0, 0));
             for (int i = 0; i < 5; ++i) {
                 wchar_t text[32] = {};
@@ -226,8 +228,8 @@ TEST_F(OptionsDialog, AFirstOpeningShowsTheDefaultsAndCancelSavesNothing)
                 EXPECT_STREQ(entries[i], text);
             }
         }
-        SetChecked(d, 1006, true);
-        SetChecked(d, 1007, false);
+        SetChecked(d, IDC_TWO_WEEKEND_DAYS, true);
+        SetChecked(d, IDC_WEEKS, false);
         SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(0, result);
@@ -255,15 +257,15 @@ TEST_F(OptionsDialog, OkOnAFirstRunWritesAllElevenValues)
 TEST_F(OptionsDialog, OkStoresWhatTheControlsShow)
 {
     Open([](HWND d, LPARAM) {
-        SetChecked(d, 1006, true);
-        SetChecked(d, 1007, false);
-        SetChecked(d, 1008, false);
-        SetChecked(d, 1009, false);
-        SetChecked(d, 1015, false);
-        SendDlgItemMessageW(d, 1010, CB_SETCURSEL, 0, 0); // left: nothing
-        SendDlgItemMessageW(d, 1011, CB_SETCURSEL, 3, 0); // right: next year
-        SendDlgItemMessageW(d, 1012, CB_SETCURSEL, 1, 0); // slot 1: next month
-        SendDlgItemMessageW(d, 1013, CB_SETCURSEL, 2, 0); // slot 2: previous month
+        SetChecked(d, IDC_TWO_WEEKEND_DAYS, true);
+        SetChecked(d, IDC_WEEKS, false);
+        SetChecked(d, IDC_CLOCK, false);
+        SetChecked(d, IDC_DAY_NAMES, false);
+        SetChecked(d, IDC_ALARM, false);
+        SendDlgItemMessageW(d, IDC_STROKE_LEFT, CB_SETCURSEL, 0, 0); // left: nothing
+        SendDlgItemMessageW(d, IDC_STROKE_RIGHT, CB_SETCURSEL, 3, 0); // right: next year
+        SendDlgItemMessageW(d, IDC_STROKE_UP, CB_SETCURSEL, 1, 0); // slot 1: next month
+        SendDlgItemMessageW(d, IDC_STROKE_DOWN, CB_SETCURSEL, 2, 0); // slot 2: previous month
         SendMessageW(d, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(2u, StoredDWord(L"Weekend"));
@@ -274,54 +276,50 @@ TEST_F(OptionsDialog, OkStoresWhatTheControlsShow)
     EXPECT_EQ(0x04000201u, StoredDWord(L"Gesture"));
 }
 
-TEST_F(OptionsDialog, AWeekendOfThreeShowsUncheckedAndSavesOne)
+// A value stored by hand, what the dialog shows of it (and what the user
+// changes), and what OK stores.
+TEST_F(OptionsDialog, StoredValuesShowAndSaveAsTheControlsSay)
 {
-    testreg::PutDWord(L"Weekend", 3);
-    Open([](HWND d, LPARAM) {
-        EXPECT_FALSE(Checked(d, 1006));
-        SendMessageW(d, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(1u, StoredDWord(L"Weekend"));
-}
-
-TEST_F(OptionsDialog, AnyAlarmIntervalShowsCheckedAndSavesAMinute)
-{
-    testreg::PutDWord(L"Alarm", 30);
-    Open([](HWND d, LPARAM) {
-        EXPECT_TRUE(Checked(d, 1015));
-        SendMessageW(d, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
-
-    testreg::PutDWord(L"Alarm", 0);
-    Open([](HWND d, LPARAM) {
-        EXPECT_FALSE(Checked(d, 1015));
-        SetChecked(d, 1015, true);
-        SendMessageW(d, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
-}
-
-TEST_F(OptionsDialog, ASlotByteOf0x11ShowsNextMonthAndIsStoredAsOne)
-{
-    testreg::PutDWord(L"Gesture", 0x01020411);
-    Open([](HWND d, LPARAM) {
-        EXPECT_EQ("след. месяц", Utf8(Selected(d, 1012)));
-        SendMessageW(d, WM_COMMAND, IDOK, 0);
-    });
-    EXPECT_EQ(0x01020401u, StoredDWord(L"Gesture"));
+    const struct
+    {
+        const wchar_t* name;
+        DWORD stored;
+        std::function<void(HWND)> shows;
+        DWORD saved;
+    } cases[] = {
+        {L"Weekend", 3, [](HWND d) { EXPECT_FALSE(Checked(d, IDC_TWO_WEEKEND_DAYS)); }, 1},
+        {L"Alarm", 30, [](HWND d) { EXPECT_TRUE(Checked(d, IDC_ALARM)); }, 60},
+        {L"Alarm", 0,
+            [](HWND d) {
+                EXPECT_FALSE(Checked(d, IDC_ALARM));
+                SetChecked(d, IDC_ALARM, true);
+            },
+            60},
+        {L"Gesture", 0x01020411, [](HWND d) { EXPECT_EQ("след. месяц", Utf8(Selected(d, IDC_STROKE_UP))); },
+            0x01020401},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << Utf8(c.name) << " " << c.stored);
+        testreg::DeleteTree(HKEY_CURRENT_USER, testreg::kKey);
+        testreg::PutDWord(c.name, c.stored);
+        Open([&](HWND d, LPARAM) {
+            c.shows(d);
+            SendMessageW(d, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(c.saved, StoredDWord(c.name));
+    }
 }
 
 TEST_F(OptionsDialog, TextTypedIntoAComboLeavesItsSlotAlone)
 {
     testreg::PutDWord(L"Gesture", 0x08040201);
     Open([](HWND d, LPARAM) {
-        HWND edit = GetWindow(GetDlgItem(d, 1010), GW_CHILD);
+        HWND edit = GetWindow(GetDlgItem(d, IDC_STROKE_LEFT), GW_CHILD);
         ASSERT_NE(nullptr, edit);
         SendMessageW(edit, WM_CHAR, L'x', 0);
-        EXPECT_EQ(CB_ERR, SendDlgItemMessageW(d, 1010, CB_GETCURSEL, 0, 0));
-        SendDlgItemMessageW(d, 1013, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        SendDlgItemMessageW(d, 1011, CB_SETCURSEL, 0, 0);
+        EXPECT_EQ(CB_ERR, SendDlgItemMessageW(d, IDC_STROKE_LEFT, CB_GETCURSEL, 0, 0));
+        SendDlgItemMessageW(d, IDC_STROKE_DOWN, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendDlgItemMessageW(d, IDC_STROKE_RIGHT, CB_SETCURSEL, 0, 0);
         SendMessageW(d, WM_COMMAND, IDOK, 0);
     });
     // Slot 3 (left) and slot 2 (up) keep their bytes; slot 4 becomes nothing.
@@ -336,7 +334,7 @@ TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
     first.choose = RGB(200, 100, 50);
     Open([&](HWND d, LPARAM) {
         driver.Expect(first.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SATURDAY_COLOR, BN_CLICKED), 0);
         SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(static_cast<DWORD>(sizeof(CHOOSECOLOR)), first.given.lStructSize);
@@ -356,7 +354,7 @@ TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
     second.ok = false;
     Open([&](HWND d, LPARAM) {
         driver.Expect(second.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SATURDAY_COLOR, BN_CLICKED), 0);
         SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(RGB(10, 20, 30), second.given.rgbResult);
@@ -369,7 +367,7 @@ TEST_F(OptionsDialog, WithoutAStoredColourTheChosenOneStaysInMemory)
     first.choose = RGB(200, 100, 50);
     Open([&](HWND d, LPARAM) {
         driver.Expect(first.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CLOCK_COLOR, BN_CLICKED), 0);
         SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(0x00FF6464u, first.given.rgbResult);
@@ -377,7 +375,7 @@ TEST_F(OptionsDialog, WithoutAStoredColourTheChosenOneStaysInMemory)
     second.ok = false;
     Open([&](HWND d, LPARAM) {
         driver.Expect(second.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(1014, BN_CLICKED), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CLOCK_COLOR, BN_CLICKED), 0);
         // The chosen colour is the clock's in the list, and OK saves it.
         SendMessageW(d, WM_COMMAND, IDOK, 0);
     });
@@ -389,7 +387,7 @@ TEST_F(OptionsDialog, WithoutAStoredColourTheChosenOneStaysInMemory)
 TEST_F(OptionsDialog, EachColourButtonEditsItsOwnColour)
 {
     const struct { int id; const wchar_t* name; } buttons[] = {
-        {1003, L"Color1"}, {1004, L"Color2"}, {1005, L"Color3"}, {1014, L"Color4"}};
+        {IDC_SATURDAY_COLOR, L"Color1"}, {IDC_SUNDAY_COLOR, L"Color2"}, {IDC_TODAY_COLOR, L"Color3"}, {IDC_CLOCK_COLOR, L"Color4"}};
     for (const auto& b : buttons) {
         Chooser chooser;
         chooser.choose = RGB(b.id & 0xFF, 7, 77);

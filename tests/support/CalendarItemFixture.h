@@ -116,13 +116,7 @@ protected:
         DeviceHoldClock(TRUE);
         SetLocalTime(&now);
         Apply(options);
-        scene = face::Scene{};
-        scene.options = options;
-        scene.month = scene.todayMonth = now.wMonth;
-        scene.year = scene.todayYear = now.wYear;
-        scene.todayDay = now.wDay;
-        scene.hour = now.wHour;
-        scene.minute = now.wMinute;
+        scene = face::SceneOn(now, options);
         scene.text = host.textColor;
         scene.origin = {0, kTop};
         scene.width = GetSystemMetrics(SM_CXSCREEN);

@@ -147,6 +147,18 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments, std::
     return exitCode;
 }
 
+HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
+{
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (HWND window = FindWindowW(className, title))
+            return window;
+        if (GetTickCount64() - start >= timeoutMs)
+            return nullptr;
+        Sleep(25);
+    }
+}
+
 TempFile::TempFile(const std::wstring& suffix)
 {
     wchar_t folder[MAX_PATH];

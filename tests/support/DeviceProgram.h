@@ -41,6 +41,10 @@ private:
     DWORD id_ = 0;
 };
 
+// The top-level window of a class and title (null: any) of whatever program,
+// waited for on the host's clock; null when none comes within the time-out.
+HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 10000);
+
 // A file name in the temporary folder, removed when the object goes.
 class TempFile
 {

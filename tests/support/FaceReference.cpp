@@ -70,6 +70,18 @@ int DaysIn(int month, int year)
 
 } // namespace
 
+Scene SceneOn(const SYSTEMTIME& now, const Options& options)
+{
+    Scene scene;
+    scene.options = options;
+    scene.month = scene.todayMonth = now.wMonth;
+    scene.year = scene.todayYear = now.wYear;
+    scene.todayDay = now.wDay;
+    scene.hour = now.wHour;
+    scene.minute = now.wMinute;
+    return scene;
+}
+
 Metrics Measure(const Scene& scene)
 {
     Fonts fonts;

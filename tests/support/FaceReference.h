@@ -41,6 +41,11 @@ struct Metrics
     int height;
 };
 
+// The scene of the face on the day and at the time of now, today's month
+// shown with the options given; the host's part (text colour, place, width,
+// bell) is the caller's.
+Scene SceneOn(const SYSTEMTIME& now, const Options& options);
+
 Metrics Measure(const Scene& scene);
 
 // The face over the test host's background, as the item's window must show it.

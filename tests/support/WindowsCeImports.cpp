@@ -55,4 +55,16 @@ std::set<std::string> Libraries(const peimage::PeImage& image)
     return libraries;
 }
 
+std::string ExportLine(const peimage::PeImage& image)
+{
+    std::string line = image.ExportName();
+    for (const peimage::Export& e : image.Exports()) {
+        line += ' ';
+        line += std::to_string(e.ordinal);
+        if (!e.name.empty())
+            line += '=' + e.name;
+    }
+    return line;
+}
+
 } // namespace windowsce

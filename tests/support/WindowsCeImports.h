@@ -23,4 +23,8 @@ std::vector<std::string> Unresolvable(const peimage::PeImage& image);
 // The libraries the image imports from.
 std::set<std::string> Libraries(const peimage::PeImage& image);
 
+// The image's exports as a line: the module's name, then each ordinal, with
+// "=name" when it has a name ("mesolune.dll 240 241").
+std::string ExportLine(const peimage::PeImage& image);
+
 } // namespace windowsce

@@ -1,7 +1,9 @@
 // Plays the user of an options dialog that another program shows: waits for
 // the dialog to show, switches two weekend days on and week numbers off,
-// presses OK, and ends that program the moment OK has been handled. Exit code 0 when the
-// dialog was found and OK answered.
+// presses OK, and ends that program the moment OK has been handled. Exit
+// code 0 when the dialog was found and OK answered.
+#include "resource.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -25,8 +27,8 @@ int wmain()
     DWORD process = 0;
     GetWindowThreadProcessId(dialog, &process);
     HANDLE owner = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process);
-    SendDlgItemMessageW(dialog, 1006, BM_SETCHECK, BST_CHECKED, 0);
-    SendDlgItemMessageW(dialog, 1007, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendDlgItemMessageW(dialog, IDC_TWO_WEEKEND_DAYS, BM_SETCHECK, BST_CHECKED, 0);
+    SendDlgItemMessageW(dialog, IDC_WEEKS, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     TerminateProcess(owner, 9);
     WaitForSingleObject(owner, 10000);

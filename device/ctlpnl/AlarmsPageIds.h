@@ -1,3 +1,5 @@
+// The alarms page's dialog and control ids, for its resources, its code and
+// the tests.
 #pragma once
 
 #define IDD_ALARMS 100
