@@ -15,9 +15,15 @@ protected:
     CSysRegistry& registry = CSysRegistry::Instance();
 };
 
+// The one object is a static of the program's image, not made anew on the
+// heap or the stack at each call.
 TEST_F(SysRegistryTest, OneInstancePerProcess)
 {
     EXPECT_EQ(&CSysRegistry::Instance(), &registry);
+    HMODULE holder = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&registry), &holder));
+    EXPECT_EQ(GetModuleHandleW(nullptr), holder);
 }
 
 TEST_F(SysRegistryTest, CreateKeyMakesAMissingKeyAndKeepsAnExistingOne)

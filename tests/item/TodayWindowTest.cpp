@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -162,17 +164,27 @@ protected:
     std::unique_ptr<CRecordingItem> item;
 };
 
-TEST_F(TodayWindowTest, ConstructionSetsOnlyTheStatedFields)
+// Made in memory that held a live font's handle everywhere: a field the
+// constructor left as it found it would show, and the destructor would
+// release the font.
+TEST_F(TodayWindowTest, ConstructionSetsItsFieldsAndANeverInitialisedObjectReleasesNothing)
 {
-    CRecordingItem fresh;
-    EXPECT_EQ(nullptr, fresh.m_hWnd);
-    EXPECT_EQ(10, fresh.m_nHeight);
-    EXPECT_EQ(nullptr, fresh.m_hIcon);
-    EXPECT_EQ(nullptr, fresh.m_hFont);
-    EXPECT_EQ(nullptr, fresh.m_hBoldFont);
-    EXPECT_EQ(GetModuleHandleW(nullptr), fresh.m_hInstance);
-    EXPECT_EQ(kClass, fresh.m_pszClassName);
-    EXPECT_EQ(kName, fresh.m_pszWindowName);
+    HFONT unrelated = CreateFontW(-10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Tahoma");
+    alignas(CRecordingItem) unsigned char memory[sizeof(CRecordingItem)];
+    for (size_t at = 0; at + sizeof unrelated <= sizeof memory; at += sizeof unrelated)
+        std::memcpy(memory + at, &unrelated, sizeof unrelated);
+    auto* fresh = new (memory) CRecordingItem;
+    EXPECT_EQ(nullptr, fresh->m_hWnd);
+    EXPECT_EQ(10, fresh->m_nHeight);
+    EXPECT_EQ(nullptr, fresh->m_hIcon);
+    EXPECT_EQ(nullptr, fresh->m_hFont);
+    EXPECT_EQ(nullptr, fresh->m_hBoldFont);
+    EXPECT_EQ(GetModuleHandleW(nullptr), fresh->m_hInstance);
+    EXPECT_EQ(kClass, fresh->m_pszClassName);
+    EXPECT_EQ(kName, fresh->m_pszWindowName);
+    fresh->~CRecordingItem();
+    EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(unrelated));
+    DeleteObject(unrelated);
 }
 
 TEST_F(TodayWindowTest, TheClassRedrawsOnResizeAndNeverFillsItsBackground)
@@ -226,7 +238,11 @@ TEST_F(TodayWindowTest, OnCreateMinusOneRefusesTheWindowButOnInitRuns)
     EXPECT_EQ(nullptr, item->m_hWnd);
     EXPECT_EQ(1u, item->Count("OnCreate"));
     EXPECT_EQ("OnInit", item->calls.back());
-    item->Show(TRUE); // no window: nothing happens
+    // Without a window nothing is shown, not even the host.
+    ShowWindow(host.Window(), SW_HIDE);
+    item->Show(TRUE);
+    EXPECT_FALSE(IsWindowVisible(host.Window()));
+    ShowWindow(host.Window(), SW_SHOW);
 }
 
 TEST_F(TodayWindowTest, CreateAnswersMinusOneOrTheDefaultProceduresResult)
@@ -529,16 +545,6 @@ TEST_F(TodayWindowTest, TheDestructorReleasesWhatWasMadeAndNothingElse)
     EXPECT_FALSE(GetIconInfo(icon, &info));
     EXPECT_TRUE(IsWindow(window)); // the window belongs to the host
     DestroyWindow(window);
-}
-
-TEST_F(TodayWindowTest, AnObjectThatNeverInitialisedReleasesNothing)
-{
-    HFONT unrelated = CreateFontW(-10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Tahoma");
-    {
-        CRecordingItem idle;
-    }
-    EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(unrelated));
-    DeleteObject(unrelated);
 }
 
 } // namespace
