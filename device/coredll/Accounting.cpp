@@ -1,7 +1,7 @@
 // Every font, DC, bitmap, brush, pen, icon, window, registry key and heap
 // block made through the library is counted until it is released; at process
 // exit a line on the error output names what was left.
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <array>
 #include <cstdio>

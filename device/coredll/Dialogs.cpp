@@ -3,7 +3,7 @@
 // is scaled by the device's density against the desktop's before the dialog
 // is made, and a dialog of a 192-dpi device comes out twice as large on a
 // 96-dpi desktop, as the device itself would lay it out.
-#include "screen.h"
+#include "Screen.h"
 
 #include <cstring>
 #include <vector>

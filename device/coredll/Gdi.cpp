@@ -2,7 +2,7 @@
 // desktop's is the bold bitmap face "System". Items copy its LOGFONT and keep
 // what they do not set, so the device gives its own. The GDI objects made
 // here are counted while they live.
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <windows.h>
 

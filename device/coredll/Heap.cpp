@@ -1,7 +1,7 @@
 // The C runtime's heap, which Windows CE's core library exports: the blocks
 // are the desktop runtime's, counted while they live, and a test can make the
 // next allocations fail.
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <devicememory.h>
 

@@ -1,7 +1,7 @@
 // Windows CE loads an icon at the size it was drawn; the desktop stretches
 // every icon to SM_CXICON. A module's icon comes back at its own size, owned
 // by the caller (DestroyIcon releases it).
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <windows.h>
 

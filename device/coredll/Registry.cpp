@@ -1,9 +1,9 @@
 // The Windows CE registry over the desktop's: key paths may start with a
 // backslash, and every key is open for reading and writing whatever access
 // the caller asks for (Windows CE ignores the access mask).
-#include "registry.h"
+#include "Registry.h"
 
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <deviceaccounting.h>
 

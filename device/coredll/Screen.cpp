@@ -1,7 +1,7 @@
 // The device's screen: the profile and orientation kept in the device
 // registry answer the screen's size and density, read afresh at each question
 // so that every program of the device sees a turn at once.
-#include "screen.h"
+#include "Screen.h"
 
 #include <devicescreen.h>
 

@@ -6,7 +6,7 @@
 // would fail. Those messages are answered here by the window's own default
 // procedure and never reach the class's procedure. Windows of these classes,
 // and the window DCs taken through the library, are counted while they live.
-#include "accounting.h"
+#include "Accounting.h"
 
 #include <windows.h>
 

@@ -43,6 +43,13 @@ Alarms Read(HWND dialog)
 
 constexpr UINT kTakeScreenshot = WM_APP + 1;
 
+// A picture of the page asked for, and what came of it.
+struct Picture
+{
+    std::wstring path;
+    std::wstring error;
+};
+
 INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -61,10 +68,10 @@ INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case kTakeScreenshot: {
         ShowWindow(dialog, SW_SHOW);
         RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        const auto* path = reinterpret_cast<const std::wstring*>(GetWindowLongPtrW(dialog, DWLP_USER));
+        auto* picture = reinterpret_cast<Picture*>(GetWindowLongPtrW(dialog, DWLP_USER));
         RECT screen;
         DeviceScreenRect(&screen);
-        WriteScreenshot(screen, DevicePath(*path));
+        picture->error = WriteScreenshot(screen, DevicePath(picture->path));
         EndDialog(dialog, 0);
         return TRUE;
     }
@@ -87,8 +94,14 @@ INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-bool RunAlarmsPage(HINSTANCE instance, const std::wstring& screenshot)
+bool RunAlarmsPage(HINSTANCE instance)
 {
-    const LPARAM picture = screenshot.empty() ? 0 : reinterpret_cast<LPARAM>(&screenshot);
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALARMS), nullptr, AlarmsProc, picture) == 1;
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALARMS), nullptr, AlarmsProc, 0) == 1;
+}
+
+std::wstring WriteAlarmsPage(HINSTANCE instance, const std::wstring& path)
+{
+    Picture picture{path, L"the page did not show"};
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALARMS), nullptr, AlarmsProc, reinterpret_cast<LPARAM>(&picture));
+    return picture.error;
 }

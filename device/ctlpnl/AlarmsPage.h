@@ -6,6 +6,9 @@
 
 #include <string>
 
-// Runs the page modally; true when it was closed with OK. With a screenshot
-// file, the page writes its picture there once shown and closes as Cancel.
-bool RunAlarmsPage(HINSTANCE instance, const std::wstring& screenshot);
+// Runs the page modally; true when it was closed with OK.
+bool RunAlarmsPage(HINSTANCE instance);
+
+// Shows the page, writes its picture to a PNG file and closes it as Cancel;
+// an error message, or an empty string.
+std::wstring WriteAlarmsPage(HINSTANCE instance, const std::wstring& path);

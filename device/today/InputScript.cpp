@@ -40,7 +40,8 @@ public:
         }
         if (command == L"tap" || command == L"hold") {
             step.kind = command == L"tap" ? InputStep::kTap : InputStep::kHold;
-            return Arguments(1) + Point(1, step.from);
+            const std::wstring error = Arguments(1);
+            return error.empty() ? Point(1, step.from) : error;
         }
         if (command == L"stroke") {
             step.kind = InputStep::kStroke;

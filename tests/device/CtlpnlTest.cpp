@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 
@@ -128,6 +129,31 @@ BOOL CALLBACK CollectText(HWND child, LPARAM context)
     GetWindowTextW(child, text, 512);
     *reinterpret_cast<std::wstring*>(context) += text;
     return TRUE;
+}
+
+TEST_F(Ctlpnl, AScreenshotIsWrittenOrSaidToFail)
+{
+    deviceprogram::TempFile png(L".png");
+    const struct
+    {
+        std::wstring arguments;
+        int exitCode;
+        const char* says; // the start of its one line, if any
+    } cases[] = {
+        {L"cplmain.cpl,16,1 --screenshot \"" + png.Path() + L"\"", 0, ""},
+        {L"--screenshot C:\\no\\such\\folder\\page.png", 1, "ctlpnl: screenshot C:\\no\\such\\folder\\page.png: "},
+        {L"cplmain.cpl,16 --screenshot", 2, "ctlpnl: --screenshot needs a file name"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        std::string output;
+        EXPECT_EQ(c.exitCode, deviceprogram::RunProgram(L"ctlpnl.exe", c.arguments, output));
+        EXPECT_EQ(0u, output.find(c.says)) << output;
+        EXPECT_EQ(*c.says ? 1 : 0, std::count(output.begin(), output.end(), '\n')) << output;
+    }
+    const deviceprogram::Picture page = deviceprogram::ReadPng(png.Path());
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), page.width);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), page.height);
 }
 
 TEST_F(Ctlpnl, AnotherAppletIsSaidToBeMissing)

@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""The device's launcher at the edges of its command line: each command line
+it cannot take gives one line and exit status 2, before anything is made.
+
+    launcher_test.py LAUNCHER
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+LAUNCHER = os.path.abspath(sys.argv[1])
+
+
+class Launcher(unittest.TestCase):
+    def run_launcher(self, *args):
+        with tempfile.TemporaryDirectory() as folder:
+            root = os.path.join(folder, "root")
+            bin_folder = os.path.join(folder, "bin")
+            result = subprocess.run([LAUNCHER, "--root", root, "--bin", bin_folder, *args],
+                                    capture_output=True, text=True, timeout=60)
+            made = sorted(os.listdir(folder))
+        return result, made
+
+    def test_refusals_say_what_is_wrong_and_make_nothing(self):
+        cases = [
+            (["--profile"], "device: --profile needs a profile name"),
+            (["--root"], "device: --root needs a folder"),
+            (["--bin"], "device: --bin needs a folder"),
+            (["--profile", "tiny", "setup"], "device: unknown profile 'tiny' (qvga, vga, qvga131, square, wvga)"),
+            (["--frobnicate", "setup"], "device: unknown option --frobnicate (device --help lists them)"),
+            ([], "device: no command (device --help lists them)"),
+            (["session", "--profiles"], "device: session: --profiles needs profile names"),
+            (["session", "--profiles", "qvga tiny", "--", "true"],
+             "device: unknown profile 'tiny' (qvga, vga, qvga131, square, wvga)"),
+            (["session", "--"], "device: session: no command"),
+        ]
+        for args, says in cases:
+            with self.subTest(args=args):
+                result, made = self.run_launcher(*args)
+                self.assertEqual(2, result.returncode)
+                self.assertEqual(says + "\n", result.stderr)
+                self.assertEqual([], made)
+
+    def test_a_missing_program_is_named_before_a_device_is_made(self):
+        result, made = self.run_launcher("no_such_program")
+        self.assertEqual(1, result.returncode)
+        self.assertTrue(result.stderr.startswith("device: no program 'no_such_program' in "), result.stderr)
+        self.assertEqual([], made)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
