@@ -19,13 +19,26 @@ std::string Narrow(const std::wstring& text)
     return narrow;
 }
 
+// A command line, and the message its parser refuses it with.
+struct Refusal
+{
+    std::vector<std::wstring> args;
+    const wchar_t* error;
+};
+
+template <typename Command>
+void ExpectRefusals(const std::vector<Refusal>& refusals,
+    std::wstring (*parse)(const std::vector<std::wstring>&, Command&))
+{
+    for (const Refusal& refusal : refusals) {
+        Command command;
+        EXPECT_EQ(Narrow(refusal.error), Narrow(parse(refusal.args, command)));
+    }
+}
+
 TEST(TodayCommandLine, SaysWhatItRefuses)
 {
-    const struct
-    {
-        std::vector<std::wstring> args;
-        const wchar_t* error;
-    } cases[] = {
+    ExpectRefusals<HostOptions>({
         {{L"--time"}, L"--time needs a value"},
         {{L"--time", L"tomorrow"}, L"--time: not a date and time of the form YYYY-MM-DDTHH:MM[:SS]: tomorrow"},
         {{L"--time", L"2026-02-30T10:00"},
@@ -42,11 +55,7 @@ TEST(TodayCommandLine, SaysWhatItRefuses)
         {{L"--input"}, L"--input needs a script file"},
         {{L"--screenshot"}, L"--screenshot needs a file name"},
         {{L"--landscape", L"--frobnicate"}, L"unknown argument: --frobnicate"},
-    };
-    for (const auto& c : cases) {
-        HostOptions options;
-        EXPECT_EQ(Narrow(c.error), Narrow(ParseHostOptions(c.args, options)));
-    }
+    }, ParseHostOptions);
 }
 
 TEST(TodayCommandLine, TakesWhatItAccepts)
@@ -79,16 +88,20 @@ TEST(InputScript, SaysWhichLineAndWordItRefuses)
         const wchar_t* script;
         const wchar_t* error;
     } cases[] = {
+        // Words too few or too many.
         {L"tap", L"line 1, word 'tap': needs 1 argument"},
         {L"tap 1,1 2,2", L"line 1, word '2,2': one word too many"},
-        {L"stroke 1,2 3", L"line 1, word '3': not a point X,Y"},
         {L"stroke 1,2", L"line 1, word 'stroke': needs 2 arguments"},
+        {L"rotate now", L"line 1, word 'now': one word too many"},
+        // Points.
+        {L"stroke 1,2 3", L"line 1, word '3': not a point X,Y"},
         {L"hold 240,10", L"line 1, word '240,10': outside the screen (240 x 320)"},
         {L"tap -1,10", L"line 1, word '-1,10': outside the screen (240 x 320)"},
+        // Keys and times.
         {L"key space", L"line 1, word 'space': unknown key (left, right, up, down, enter, f2, escape, r)"},
         {L"wait -5", L"line 1, word '-5': not a time in milliseconds (0 to 600000)"},
         {L"wait 600001", L"line 1, word '600001': not a time in milliseconds (0 to 600000)"},
-        {L"rotate now", L"line 1, word 'now': one word too many"},
+        // Lines, comments and commands on one line.
         {L"tap 1,1\n# a comment\njump 3", L"line 3, word 'jump': unknown command (tap, hold, stroke, key, wait, rotate)"},
         {L"tap 1,1; tap 300,10", L"line 1, word '300,10': outside the screen (240 x 320)"},
     };
@@ -145,20 +158,12 @@ TEST(ControlPanelCommandLine, TellsTheClockAppletFromOthers)
 
 TEST(ControlPanelCommandLine, SaysWhatItRefuses)
 {
-    const struct
-    {
-        std::vector<std::wstring> args;
-        const wchar_t* error;
-    } cases[] = {
+    ExpectRefusals<ControlPanelCommand>({
         {{L"cplmain.cpl,16", L"--screenshot"}, L"--screenshot needs a file name"},
         {{L"--screenshot"}, L"--screenshot needs a file name"},
         {{L"--frobnicate"}, L"unknown option: --frobnicate"},
         {{L"cplmain.cpl,16", L"cplmain.cpl,16"}, L"one argument too many: cplmain.cpl,16"},
-    };
-    for (const auto& c : cases) {
-        ControlPanelCommand command;
-        EXPECT_EQ(Narrow(c.error), Narrow(ParseControlPanelCommand(c.args, command)));
-    }
+    }, ParseControlPanelCommand);
 }
 
 } // namespace

@@ -54,15 +54,28 @@ TEST_F(CalendarFace, MetricsComeFromTheCalendarFont)
     EXPECT_EQ(m.height, item->m_nHeight);
 }
 
-TEST_F(CalendarFace, TodayInTheCurrentMonth)
+// Today's cell takes the today colour, a Saturday's too with two weekend
+// days; no cell after it does, nor does it take the weekend colour.
+TEST_F(CalendarFace, TodayTakesTheTodayColour)
 {
-    face::Options o;
-    o.color3 = RGB(0, 255, 0);
-    Make(Time(2026, 12, 8), o);
-    ExpectFace();
-    // The 8th is a Tuesday in the second row: its cell shows the today colour.
-    EXPECT_GT(CountInCells(RGB(0, 255, 0), 2, 1, 2), 0);
-    EXPECT_EQ(0, CountInCells(RGB(0, 255, 0), 2, 2, 8));
+    const struct
+    {
+        int day;    // in December 2026, in the second week row
+        int column; // 0: Monday
+        DWORD weekend;
+    } cases[] = {{8, 1, 1}, {12, 5, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.day);
+        face::Options o;
+        o.weekend = c.weekend;
+        o.color1 = RGB(255, 0, 0);
+        o.color3 = RGB(0, 255, 0);
+        Make(Time(2026, 12, c.day), o);
+        ExpectFace();
+        EXPECT_GT(CountInCells(RGB(0, 255, 0), 2, c.column, c.column + 1), 0);
+        EXPECT_EQ(0, CountInCells(RGB(0, 255, 0), 2, c.column + 1, 8));
+        EXPECT_EQ(0, CountInCells(RGB(255, 0, 0), 2, c.column, c.column + 1));
+    }
 }
 
 TEST_F(CalendarFace, January2027StartsWithAnEmptyWeekNumber)
@@ -133,19 +146,6 @@ TEST_F(CalendarFace, WeekendColours)
         EXPECT_EQ(weekend == 2, red > 0);
         EXPECT_EQ(weekend == 1 || weekend == 2, blue > 0);
     }
-}
-
-TEST_F(CalendarFace, TodayOnASaturdayTakesTheTodayColour)
-{
-    face::Options o;
-    o.weekend = 2;
-    o.color1 = RGB(255, 0, 0);
-    o.color3 = RGB(0, 255, 0);
-    Make(Time(2026, 12, 12), o);
-    ExpectFace();
-    // The 12th is the Saturday of the second row.
-    EXPECT_GT(CountInCells(RGB(0, 255, 0), 2, 5, 6), 0);
-    EXPECT_EQ(0, CountInCells(RGB(255, 0, 0), 2, 5, 6));
 }
 
 TEST_F(CalendarFace, TheSameMonthOfAnotherYearHasNoToday)

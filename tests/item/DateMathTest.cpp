@@ -78,38 +78,27 @@ TEST(DateMath, NameTables)
     EXPECT_EQ(365, total);
 }
 
-TEST(DateMath, SteppingMonths)
+TEST(DateMath, SteppingMonthsAndYears)
 {
-    int month = 12, year = 2026;
-    NextMonth(month, year);
-    EXPECT_EQ(1, month);
-    EXPECT_EQ(2027, year);
-
-    month = 1;
-    year = 2026;
-    PrevMonth(month, year);
-    EXPECT_EQ(12, month);
-    EXPECT_EQ(2025, year);
-
-    month = 6;
-    NextMonth(month, year);
-    EXPECT_EQ(7, month);
-    PrevMonth(month, year);
-    PrevMonth(month, year);
-    EXPECT_EQ(5, month);
-    EXPECT_EQ(2025, year);
-}
-
-TEST(DateMath, SteppingYearsKeepsTheMonth)
-{
-    int month = 2, year = 2026;
-    NextYear(month, year);
-    EXPECT_EQ(2, month);
-    EXPECT_EQ(2027, year);
-    year = 2026;
-    PrevYear(month, year);
-    EXPECT_EQ(2, month);
-    EXPECT_EQ(2025, year);
+    const struct
+    {
+        void (*step)(int&, int&);
+        const char* name;
+        int month, year, steppedMonth, steppedYear;
+    } cases[] = {
+        {NextMonth, "NextMonth", 12, 2026, 1, 2027},
+        {PrevMonth, "PrevMonth", 1, 2026, 12, 2025},
+        {NextMonth, "NextMonth", 6, 2025, 7, 2025},
+        {PrevMonth, "PrevMonth", 7, 2025, 6, 2025},
+        {NextYear, "NextYear", 2, 2026, 2, 2027},
+        {PrevYear, "PrevYear", 2, 2026, 2, 2025},
+    };
+    for (const auto& c : cases) {
+        int month = c.month, year = c.year;
+        c.step(month, year);
+        EXPECT_EQ(c.steppedMonth, month) << c.name << " from " << c.month << "/" << c.year;
+        EXPECT_EQ(c.steppedYear, year) << c.name << " from " << c.month << "/" << c.year;
+    }
 }
 
 TEST(DateMath, FarYearsWrapInsteadOfOverflowing)
