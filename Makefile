@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEVICE := device/device --bin $(abspath $(BUILD))/bin
-CTEST_PROFILES := qvga vga qvga131
+CTEST_PROFILES := $(shell awk '!/^#/ && NF { print $$1 }' device/screen-profiles)
 PROFILE ?= qvga
 RUN_ARGS ?=
 

@@ -5,6 +5,7 @@
 #include "AllocationCounter.h"
 #include "BareFace.h"
 #include "DevicePath.h"
+#include "DeviceRoot.h"
 #include "MyToday.h"
 #include "PeImage.h"
 #include "Settings.h"
@@ -165,8 +166,8 @@ public:
     Bench()
     {
         // The defaults, and no alarm set.
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvik\\Mesolune");
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Clock");
+        RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\Orvik\\Mesolune");
+        RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), L"Software\\Microsoft\\Clock");
         DeviceHoldClock(TRUE);
         const SYSTEMTIME start = At(9, 41);
         SetLocalTime(&start);

@@ -1,17 +1,38 @@
-// The Windows CE registry over the desktop's: key paths may start with a
-// backslash, and every key is open for reading and writing whatever access
-// the caller asks for (Windows CE ignores the access mask).
+// The Windows CE registry over the desktop's. Inside a device its two roots
+// are the device's own keys (DeviceHive.h). Key paths may start with a
+// backslash. Windows CE ignores the access a key is opened with: every handle
+// reads and writes. A key is opened so where the desktop allows it, and
+// otherwise with the access the call asks for, reading included (which the
+// item's registry object relies on: it reads through keys opened for
+// writing), so that reading a key the desktop user may not write still works.
 #include "Registry.h"
 
 #include "Accounting.h"
+#include "DeviceHive.h"
 
 #include <deviceaccounting.h>
+#include <deviceregistry.h>
 
 #include <atomic>
 
 namespace {
 
 std::atomic<DWORD> g_openings{0};
+
+// Opens or creates a key with Windows CE's access where the desktop grants it.
+template <typename Open>
+LONG OpenAsOnWindowsCe(REGSAM asked, PHKEY result, Open open)
+{
+    for (const REGSAM access : {asked | KEY_READ | KEY_WRITE, asked | KEY_READ, asked}) {
+        const LONG opened = open(access);
+        if (opened != ERROR_ACCESS_DENIED) {
+            if (opened == ERROR_SUCCESS && result)
+                coredll::Made(DEVICE_REGISTRY_KEYS, *result);
+            return opened;
+        }
+    }
+    return ERROR_ACCESS_DENIED;
+}
 
 } // namespace
 
@@ -24,26 +45,28 @@ const wchar_t* CePath(const wchar_t* path)
 
 } // namespace coredll
 
+using coredll::DeviceKey;
+
 extern "C" {
 
-LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM, PHKEY result)
+LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY result)
 {
     ++g_openings;
-    const LONG opened = RegOpenKeyExW(root, coredll::CePath(path), options, coredll::kCeAccess, result);
-    if (opened == ERROR_SUCCESS && result)
-        coredll::Made(DEVICE_REGISTRY_KEYS, *result);
-    return opened;
+    const DeviceKey key(root);
+    return OpenAsOnWindowsCe(access, result, [&](REGSAM granted) {
+        return RegOpenKeyExW(key.get(), coredll::CePath(path), options, granted, result);
+    });
 }
 
 LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
-    REGSAM, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
+    REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
     ++g_openings;
-    const LONG created = RegCreateKeyExW(root, coredll::CePath(path), reserved, keyClass, options,
-        coredll::kCeAccess, security, result, disposition);
-    if (created == ERROR_SUCCESS && result)
-        coredll::Made(DEVICE_REGISTRY_KEYS, *result);
-    return created;
+    const DeviceKey key(root);
+    return OpenAsOnWindowsCe(access, result, [&](REGSAM granted) {
+        return RegCreateKeyExW(key.get(), coredll::CePath(path), reserved, keyClass, options, granted, security,
+            result, disposition);
+    });
 }
 
 LONG WINAPI CeRegCloseKey(HKEY key)
@@ -56,12 +79,60 @@ LONG WINAPI CeRegCloseKey(HKEY key)
 
 LONG WINAPI CeRegDeleteKeyW(HKEY root, LPCWSTR path)
 {
-    return RegDeleteKeyW(root, coredll::CePath(path));
+    const DeviceKey key(root);
+    return RegDeleteKeyW(key.get(), coredll::CePath(path));
+}
+
+LONG WINAPI CeRegDeleteValueW(HKEY key, LPCWSTR name)
+{
+    return RegDeleteValueW(DeviceKey(key).get(), name);
+}
+
+LONG WINAPI CeRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+    LPWSTR keyClass, LPDWORD classLength, PFILETIME written)
+{
+    return RegEnumKeyExW(DeviceKey(key).get(), index, name, nameLength, reserved, keyClass, classLength, written);
+}
+
+LONG WINAPI CeRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+    LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    return RegEnumValueW(DeviceKey(key).get(), index, name, nameLength, reserved, type, data, size);
+}
+
+LONG WINAPI CeRegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
+    LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+    LPDWORD maxValueLength, LPDWORD securityDescriptorLength, PFILETIME written)
+{
+    return RegQueryInfoKeyW(DeviceKey(key).get(), keyClass, classLength, reserved, subKeys, maxSubKeyLength,
+        maxClassLength, values, maxValueNameLength, maxValueLength, securityDescriptorLength, written);
+}
+
+LONG WINAPI CeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
+{
+    return RegQueryValueExW(DeviceKey(key).get(), name, reserved, type, data, size);
+}
+
+LONG WINAPI CeRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    return RegSetValueExW(DeviceKey(key).get(), name, reserved, type, data, size);
 }
 
 DWORD WINAPI DeviceRegistryOpenings()
 {
     return g_openings;
+}
+
+void WINAPI DeviceJoin()
+{
+    if (coredll::DeviceName().empty())
+        SetEnvironmentVariableW(DEVICE_NAME_VARIABLE, DEVICE_DEFAULT_NAME);
+}
+
+HKEY WINAPI DeviceRegistryRoot(HKEY root)
+{
+    DeviceKey key(root);
+    return key.Release();
 }
 
 } // extern "C"

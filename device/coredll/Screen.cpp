@@ -1,17 +1,16 @@
-// The device's screen: the profile and orientation kept in the device
-// registry answer the screen's size and density, read afresh at each question
-// so that every program of the device sees a turn at once.
+// The device's screen: the screen chosen for the program's run, else the
+// profile and orientation kept in the device's registry, else the first
+// profile upright; read afresh at each question, so that every program of a
+// run sees a turn at once.
 #include "Screen.h"
 
-#include <devicescreen.h>
+#include "DeviceHive.h"
+#include "ScreenRun.h"
 
 #include <cwchar>
 #include <iterator>
 
 namespace {
-
-// Under HKEY_LOCAL_MACHINE: "Profile" (REG_SZ) and "Landscape" (REG_DWORD).
-constexpr wchar_t kScreenKey[] = L"Software\\Device\\Screen";
 
 struct Profile
 {
@@ -21,20 +20,59 @@ struct Profile
     int dpi;
 };
 
+// Made from device/screen-profiles.
 constexpr Profile kProfiles[] = {
-    {L"qvga", 240, 320, 96},
-    {L"vga", 480, 640, 192},
-    {L"qvga131", 240, 320, 131},
-    {L"square", 240, 240, 96},
-    {L"wvga", 480, 800, 192},
+#include "ScreenProfiles.inc"
 };
 
-const Profile* Find(const wchar_t* name)
+int Find(const wchar_t* name)
 {
-    for (const Profile& profile : kProfiles)
-        if (name && std::wcscmp(profile.name, name) == 0)
-            return &profile;
-    return nullptr;
+    for (size_t i = 0; i < std::size(kProfiles); ++i)
+        if (name && std::wcscmp(kProfiles[i].name, name) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+DEVICE_SCREEN ScreenOf(coredll::ScreenChoice choice, DWORD fallback)
+{
+    const Profile& profile = kProfiles[choice.profile];
+    DEVICE_SCREEN screen = {};
+    std::wcsncpy(screen.szProfile, profile.name, std::size(screen.szProfile) - 1);
+    screen.fLandscape = choice.landscape;
+    screen.cx = choice.landscape ? profile.height : profile.width;
+    screen.cy = choice.landscape ? profile.width : profile.height;
+    screen.dpi = profile.dpi;
+    screen.dwFallback = fallback;
+    return screen;
+}
+
+// The device's own screen from its registry; DEVICE_PROFILE_TAKEN, or why
+// it cannot be taken.
+DWORD ReadDeviceScreen(coredll::ScreenChoice& choice)
+{
+    const coredll::DeviceKey root(HKEY_LOCAL_MACHINE);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root.get(), DEVICE_SCREEN_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return DEVICE_PROFILE_MISSING;
+    wchar_t name[32] = {};
+    DWORD type = 0, size = sizeof name - sizeof(wchar_t);
+    const LONG read = RegQueryValueExW(key, L"Profile", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    DWORD landscape = 0, landscapeType = REG_DWORD, landscapeSize = sizeof landscape;
+    const LONG turned = RegQueryValueExW(key, L"Landscape", nullptr, &landscapeType,
+        reinterpret_cast<BYTE*>(&landscape), &landscapeSize);
+    RegCloseKey(key);
+
+    if (read == ERROR_FILE_NOT_FOUND)
+        return DEVICE_PROFILE_MISSING;
+    if ((read != ERROR_SUCCESS && read != ERROR_MORE_DATA) || (turned != ERROR_SUCCESS && turned != ERROR_FILE_NOT_FOUND))
+        return DEVICE_PROFILE_MISSING;
+    if (type != REG_SZ || (turned == ERROR_SUCCESS && (landscapeType != REG_DWORD || landscapeSize != sizeof landscape)))
+        return DEVICE_PROFILE_WRONG_TYPE;
+    const int profile = read == ERROR_SUCCESS ? Find(name) : -1;
+    if (profile < 0)
+        return DEVICE_PROFILE_UNKNOWN;
+    choice = {profile, turned == ERROR_SUCCESS && landscape != 0};
+    return DEVICE_PROFILE_TAKEN;
 }
 
 } // namespace
@@ -43,21 +81,16 @@ namespace coredll {
 
 bool CurrentScreen(DEVICE_SCREEN& screen)
 {
-    screen = {};
-    DWORD size = sizeof screen.szProfile;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kScreenKey, L"Profile", RRF_RT_REG_SZ, nullptr, screen.szProfile, &size) !=
-        ERROR_SUCCESS)
+    if (const std::optional<ScreenChoice> run = RunScreen();
+        run && run->profile >= 0 && run->profile < static_cast<int>(std::size(kProfiles))) {
+        screen = ScreenOf(*run, DEVICE_PROFILE_TAKEN);
+        return true;
+    }
+    if (DeviceName().empty())
         return false;
-    const Profile* profile = Find(screen.szProfile);
-    if (!profile)
-        return false;
-    DWORD landscape = 0;
-    size = sizeof landscape;
-    RegGetValueW(HKEY_LOCAL_MACHINE, kScreenKey, L"Landscape", RRF_RT_REG_DWORD, nullptr, &landscape, &size);
-    screen.fLandscape = landscape != 0;
-    screen.cx = screen.fLandscape ? profile->height : profile->width;
-    screen.cy = screen.fLandscape ? profile->width : profile->height;
-    screen.dpi = profile->dpi;
+    ScreenChoice choice = {0, false};
+    const DWORD fallback = ReadDeviceScreen(choice);
+    screen = ScreenOf(fallback == DEVICE_PROFILE_TAKEN ? choice : ScreenChoice{0, false}, fallback);
     return true;
 }
 
@@ -85,22 +118,17 @@ BOOL WINAPI DeviceGetScreen(DEVICE_SCREEN* screen)
 
 BOOL WINAPI DeviceSetScreen(LPCWSTR name, BOOL landscape)
 {
-    const Profile* profile = Find(name);
-    if (!profile) {
+    const int profile = Find(name);
+    if (profile < 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const DWORD turned = landscape ? 1 : 0;
-    const DWORD nameSize = static_cast<DWORD>((std::wcslen(profile->name) + 1) * sizeof(wchar_t));
-    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kScreenKey, L"Profile", REG_SZ, profile->name, nameSize) ==
-               ERROR_SUCCESS &&
-           RegSetKeyValueW(HKEY_LOCAL_MACHINE, kScreenKey, L"Landscape", REG_DWORD, &turned, sizeof turned) ==
-               ERROR_SUCCESS;
+    return coredll::ChooseRunScreen({profile, landscape != FALSE});
 }
 
 void WINAPI DeviceClearScreen()
 {
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, kScreenKey);
+    coredll::DropRunScreen();
 }
 
 LPCWSTR WINAPI DeviceProfileName(int index)

@@ -5,7 +5,8 @@
 
 namespace coredll {
 
-// The screen of the profile set in the device registry; false without one.
+// The screen the calling program shows (DeviceGetScreen); false outside a
+// device without a chosen screen.
 bool CurrentScreen(DEVICE_SCREEN& screen);
 
 // The density of the desktop the device is shown on.

@@ -4,6 +4,8 @@
 #include "Command.h"
 #include "Utf8.h"
 
+#include <deviceregistry.h>
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -13,6 +15,8 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
+    // The control panel is the device's: its registry and screen are.
+    DeviceJoin();
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     const std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);

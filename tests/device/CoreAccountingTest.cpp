@@ -119,9 +119,9 @@ TEST(CoreAccounting, RegistryKeysAreCountedUntilClosed)
     const Counts before = Live();
     const DWORD openings = DeviceRegistryOpenings();
     HKEY key = nullptr, created = nullptr, missing = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software", 0, 0, &key));
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\AccountingTest", 0, nullptr, 0,
                                  0, nullptr, &created, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik", 0, 0, &key));
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"\\Software\\No\\Such", 0, 0, &missing));
     EXPECT_EQ(2, Grown(before, DEVICE_REGISTRY_KEYS));
     EXPECT_EQ(3u, DeviceRegistryOpenings() - openings);

@@ -1,9 +1,13 @@
 // coredll's registry gives Windows CE results over the desktop registry.
 #include "RegistryFixture.h"
 
+#include <deviceregistry.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -99,6 +103,54 @@ TEST_F(CoreRegistry, OtherResultsAreTheDesktopOnes)
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, L"Nothing", nullptr, nullptr, nullptr, nullptr));
     RegCloseKey(key);
+}
+
+// The device's roots are keys of the desktop user's registry, named by the
+// device; the desktop's own roots do not see what the device writes.
+TEST_F(CoreRegistry, TheDevicesRootsAreKeysOfTheUsersOwnRegistry)
+{
+    wchar_t device[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(DEVICE_NAME_VARIABLE, device, MAX_PATH), 0u);
+    const struct
+    {
+        HKEY root;
+        const wchar_t* name;
+    } roots[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"}, {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"}};
+    for (const auto& r : roots) {
+        SCOPED_TRACE(std::string(r.name, r.name + wcslen(r.name)));
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(r.root, L"\\Software\\Orvik\\RootProbe", 0, nullptr, 0, 0, nullptr,
+                                     &key, nullptr));
+        RegCloseKey(key);
+        EXPECT_EQ(ERROR_FILE_NOT_FOUND, DesktopOpenKey()(r.root, L"Software\\Orvik\\RootProbe", 0, KEY_READ, &key));
+        const std::wstring inDevice = std::wstring(DEVICE_HIVES_KEY) + L"\\" + device + L"\\" + r.name +
+                                      L"\\Software\\Orvik\\RootProbe";
+        ASSERT_EQ(ERROR_SUCCESS, DesktopOpenKey()(HKEY_CURRENT_USER, inDevice.c_str(), 0, KEY_READ, &key));
+        RegCloseKey(key);
+        // The desktop's functions reach the same key through the device's root.
+        const HKEY deviceRoot = DeviceRegistryRoot(r.root);
+        ASSERT_NE(nullptr, deviceRoot);
+        EXPECT_EQ(ERROR_SUCCESS, DesktopOpenKey()(deviceRoot, L"Software\\Orvik\\RootProbe", 0, KEY_READ, &key));
+        RegCloseKey(key);
+        RegCloseKey(deviceRoot);
+        EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(r.root, L"\\Software\\Orvik\\RootProbe"));
+    }
+}
+
+TEST_F(CoreRegistry, OutsideADeviceTheRootsAreTheDesktops)
+{
+    wchar_t device[MAX_PATH] = {};
+    GetEnvironmentVariableW(DEVICE_NAME_VARIABLE, device, MAX_PATH);
+    SetEnvironmentVariableW(DEVICE_NAME_VARIABLE, nullptr);
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"\\Software\\Orvik\\OutsideProbe", 0, nullptr, 0, 0,
+                                 nullptr, &key, nullptr));
+    RegCloseKey(key);
+    EXPECT_EQ(HKEY_CURRENT_USER, DeviceRegistryRoot(HKEY_CURRENT_USER));
+    SetEnvironmentVariableW(DEVICE_NAME_VARIABLE, device);
+    EXPECT_EQ(ERROR_SUCCESS, DesktopOpenKey()(HKEY_CURRENT_USER, L"Software\\Orvik\\OutsideProbe", 0, KEY_READ, &key));
+    RegCloseKey(key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvik\\OutsideProbe"); // the desktop's own
 }
 
 } // namespace

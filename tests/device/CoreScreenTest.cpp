@@ -1,10 +1,16 @@
-// The device's screen as the core library answers it: from the profile in the
-// device registry, upright or turned; the platform's answers without one.
-// Dialogs come out at the device's density whatever the desktop's.
+// The device's screen as the core library answers it: the screen chosen for
+// the program's run, else the profile in the device's registry, else the
+// first profile; the platform's answers outside a device. Dialogs come out
+// at the device's density whatever the desktop's.
+#include "DeviceProgram.h"
+#include "DeviceScreenKey.h"
+
+#include <deviceregistry.h>
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,21 +31,11 @@ int DesktopCaps(HDC dc, int index)
     return caps(dc, index);
 }
 
-// Each test leaves the device's screen as it found it.
+// Each test drops the screen it chose.
 class CoreScreen : public testing::Test
 {
 protected:
-    void SetUp() override { hadScreen = DeviceGetScreen(&before) != FALSE; }
-    void TearDown() override
-    {
-        if (hadScreen)
-            DeviceSetScreen(before.szProfile, before.fLandscape);
-        else
-            DeviceClearScreen();
-    }
-
-    bool hadScreen = false;
-    DEVICE_SCREEN before = {};
+    void TearDown() override { DeviceClearScreen(); }
 };
 
 TEST_F(CoreScreen, EachProfileAnswersItsScreenUprightAndTurned)
@@ -83,15 +79,107 @@ TEST_F(CoreScreen, EachProfileAnswersItsScreenUprightAndTurned)
     }
 }
 
-TEST_F(CoreScreen, WithoutAProfileThePlatformAnswers)
+// An environment variable set for a test and put back afterwards.
+class ScopedVariable
 {
-    DeviceClearScreen();
+public:
+    ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name)
+    {
+        wchar_t before[MAX_PATH];
+        const DWORD length = GetEnvironmentVariableW(name, before, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            before_ = std::wstring(before, length);
+        SetEnvironmentVariableW(name, value);
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(name_, before_ ? before_->c_str() : nullptr); }
+
+private:
+    const wchar_t* name_;
+    std::optional<std::wstring> before_;
+};
+
+TEST_F(CoreScreen, OutsideADeviceThePlatformAnswers)
+{
+    const ScopedVariable noDevice(DEVICE_NAME_VARIABLE, nullptr);
     EXPECT_FALSE(DeviceGetScreen(nullptr));
     EXPECT_EQ(DesktopMetric(SM_CXSCREEN), GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(DesktopMetric(SM_CYSCREEN), GetSystemMetrics(SM_CYSCREEN));
     HDC screen = GetDC(nullptr);
     EXPECT_EQ(DesktopCaps(screen, LOGPIXELSY), GetDeviceCaps(screen, LOGPIXELSY));
     ReleaseDC(nullptr, screen);
+    // A screen chosen for the run stands there too.
+    ASSERT_TRUE(DeviceSetScreen(L"square", FALSE));
+    EXPECT_EQ(240, GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST_F(CoreScreen, ADeviceProfileThatCannotBeReadGivesTheFirstProfileUpright)
+{
+    const DeviceScreenKey kept;
+    using Value = DeviceScreenKey::Value;
+    using devicescreenkey::Number;
+    using devicescreenkey::Text;
+    const struct
+    {
+        const char* what;
+        std::vector<Value> values;
+        DWORD fallback;
+    } cases[] = {
+        {"deleted key", {}, DEVICE_PROFILE_MISSING},
+        {"no profile", {{L"Landscape", REG_DWORD, Number(1)}}, DEVICE_PROFILE_MISSING},
+        {"unknown name", {{L"Profile", REG_SZ, Text(L"tiny")}}, DEVICE_PROFILE_UNKNOWN},
+        {"name too long", {{L"Profile", REG_SZ, Text(L"a profile name longer than any profile has")}},
+            DEVICE_PROFILE_UNKNOWN},
+        {"number for a name", {{L"Profile", REG_DWORD, Number(2)}}, DEVICE_PROFILE_WRONG_TYPE},
+        {"text for the turn", {{L"Profile", REG_SZ, Text(L"vga")}, {L"Landscape", REG_SZ, Text(L"1")}},
+            DEVICE_PROFILE_WRONG_TYPE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceScreenKey::Clear();
+        for (const Value& value : c.values)
+            DeviceScreenKey::Write(value);
+        DEVICE_SCREEN screen = {};
+        ASSERT_TRUE(DeviceGetScreen(&screen));
+        EXPECT_EQ(c.fallback, screen.dwFallback);
+        EXPECT_STREQ(DeviceProfileName(0), screen.szProfile);
+        EXPECT_FALSE(screen.fLandscape);
+        EXPECT_EQ(screen.cx, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(screen.cy, GetSystemMetrics(SM_CYSCREEN));
+        EXPECT_LT(screen.cx, screen.cy);
+    }
+    // Read again, the device's own profile stands.
+    DeviceScreenKey::Clear();
+    DeviceScreenKey::Write({L"Profile", REG_SZ, devicescreenkey::Text(L"wvga")});
+    DeviceScreenKey::Write({L"Landscape", REG_DWORD, devicescreenkey::Number(1)});
+    DEVICE_SCREEN screen = {};
+    ASSERT_TRUE(DeviceGetScreen(&screen));
+    EXPECT_EQ(static_cast<DWORD>(DEVICE_PROFILE_TAKEN), screen.dwFallback);
+    EXPECT_EQ(800, GetSystemMetrics(SM_CXSCREEN));
+}
+
+// What the device's information program, started now, says of its screen.
+std::string ScreenOfAProgramStarted()
+{
+    std::string output;
+    EXPECT_EQ(0, deviceprogram::RunProgram(L"devinfo.exe", L"", output));
+    return output.substr(0, output.find_first_of("\r\n"));
+}
+
+TEST_F(CoreScreen, AChosenScreenIsTheRunsAndGoesWithIt)
+{
+    DEVICE_SCREEN own = {};
+    ASSERT_TRUE(DeviceGetScreen(&own));
+    const std::string device = ScreenOfAProgramStarted();
+    EXPECT_EQ(0u, device.find("profile " + std::string(own.szProfile, own.szProfile + wcslen(own.szProfile))))
+        << device;
+    ASSERT_TRUE(DeviceSetScreen(L"square", TRUE));
+    EXPECT_EQ("profile square, landscape", ScreenOfAProgramStarted());
+    DeviceClearScreen();
+    EXPECT_EQ(device, ScreenOfAProgramStarted());
+    DEVICE_SCREEN after = {};
+    ASSERT_TRUE(DeviceGetScreen(&after));
+    EXPECT_STREQ(own.szProfile, after.szProfile);
+    EXPECT_EQ(own.fLandscape, after.fLandscape);
 }
 
 TEST_F(CoreScreen, AnUnknownProfileChangesNothing)

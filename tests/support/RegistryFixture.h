@@ -1,6 +1,7 @@
 // Tests that use the device's registry start from a clean settings key.
 #pragma once
 
+#include "DeviceRoot.h"
 #include "Settings.h"
 
 #include <windows.h>
@@ -17,7 +18,7 @@ constexpr const wchar_t* kKey = L"Software\\Orvik\\Mesolune";
 
 inline void DeleteTree(HKEY root, const wchar_t* path)
 {
-    RegDeleteTreeW(root, path);
+    RegDeleteTreeW(DeviceRoot(root), path);
     RegDeleteKeyW(root, path);
 }
 
