@@ -13,7 +13,7 @@ struct NamedKey
 
 const NamedKey kKeys[] = {
     {L"left", VK_LEFT}, {L"right", VK_RIGHT}, {L"up", VK_UP}, {L"down", VK_DOWN},
-    {L"enter", VK_RETURN}, {L"f2", VK_F2}, {L"escape", VK_ESCAPE}, {L"r", 'R'},
+    {L"enter", VK_RETURN}, {L"f2", VK_F2}, {L"escape", VK_ESCAPE}, {L"r", kRotateKey},
 };
 
 class LineParser
@@ -59,6 +59,9 @@ public:
             for (const NamedKey& k : kKeys)
                 if (words_[1] == k.name) {
                     step.key = k.key;
+                    // The key that turns the screen turns it for the lines after.
+                    if (k.key == kRotateKey)
+                        screen = SIZE{screen.cy, screen.cx};
                     return L"";
                 }
             return Error(1, L"unknown key (left, right, up, down, enter, f2, escape, r)");

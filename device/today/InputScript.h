@@ -19,6 +19,9 @@
 #include <string>
 #include <vector>
 
+// The key that turns the Today screen a quarter.
+constexpr WORD kRotateKey = 'R';
+
 struct InputStep
 {
     enum Kind

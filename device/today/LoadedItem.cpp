@@ -1,5 +1,7 @@
 #include "LoadedItem.h"
 
+#include <devicefiles.h>
+
 #include <cwchar>
 #include <iterator>
 
@@ -21,7 +23,9 @@ LoadedItem::~LoadedItem()
 
 bool LoadedItem::Initialize(HWND host, std::wstring& error)
 {
-    module_.reset(LoadLibraryW(entry_.dll.c_str()));
+    // The registry names the module as the device does ("\Windows\...").
+    wchar_t path[MAX_PATH];
+    module_.reset(DeviceFilePath(entry_.dll.c_str(), path, MAX_PATH) ? LoadLibraryW(path) : nullptr);
     if (!module_) {
         error = L"cannot load " + entry_.dll + L" (error " + std::to_wstring(GetLastError()) + L")";
         return false;

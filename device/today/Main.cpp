@@ -2,11 +2,12 @@
 #include "DevicePath.h"
 #include "HostOptions.h"
 #include "InputScript.h"
-#include "ScreenSession.h"
+#include "ScreenChoice.h"
 #include "TodayScreen.h"
 #include "Utf8.h"
 
 #include <deviceclock.h>
+#include <deviceregistry.h>
 
 #include <objbase.h>
 #include <shellapi.h>
@@ -54,8 +55,11 @@ int main()
     // the device's launcher says it has made.
     options.bareDisplay = GetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", nullptr, 0) > 0;
 
+    // The Today screen is the device's: its registry and screen are the
+    // device's from here on, for it and the programs it starts.
+    DeviceJoin();
     std::wstring chosen;
-    const ScreenSession screenSession(options.profile, options.landscape, chosen);
+    ChooseScreen(options.profile, options.landscape, chosen);
     if (!chosen.empty())
         std::fprintf(stderr, "today: %s\n", Utf8(chosen).c_str());
 

@@ -21,6 +21,9 @@ constexpr KnownItem kKnownItems[] = {
     {L"Mesolune", L"mesolune.dll", 1, 1},
 };
 
+// The device's Windows folder, where its programs and their items lie.
+constexpr wchar_t kWindowsFolder[] = L"\\Windows\\";
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH];
@@ -89,8 +92,10 @@ std::vector<TodayItemEntry> RegisterItemsBeside()
 {
     const std::wstring folder = ProgramFolder();
     for (const KnownItem& known : kKnownItems) {
-        const std::wstring dll = folder + known.file;
-        const DWORD attributes = GetFileAttributesW(dll.c_str());
+        // Registered by its device path, so that a device folder that is
+        // moved still finds it.
+        const std::wstring dll = kWindowsFolder + std::wstring(known.file);
+        const DWORD attributes = GetFileAttributesW((folder + known.file).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
         HKEY item = nullptr;

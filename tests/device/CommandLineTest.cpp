@@ -104,6 +104,9 @@ TEST(InputScript, SaysWhichLineAndWordItRefuses)
         // Lines, comments and commands on one line.
         {L"tap 1,1\n# a comment\njump 3", L"line 3, word 'jump': unknown command (tap, hold, stroke, key, wait, rotate)"},
         {L"tap 1,1; tap 300,10", L"line 1, word '300,10': outside the screen (240 x 320)"},
+        // The key that turns the screen turns the bounds, as a rotation does.
+        {L"key r\ntap 10,300", L"line 2, word '10,300': outside the screen (320 x 240)"},
+        {L"key r; rotate; tap 300,10", L"line 1, word '300,10': outside the screen (240 x 320)"},
     };
     for (const auto& c : cases) {
         std::vector<InputStep> steps;
@@ -128,6 +131,7 @@ TEST(InputScript, ReadsCommandsAndTurnsTheScreenForTheLinesAfterARotation)
     // Turned back, the upright screen's bounds hold again.
     EXPECT_EQ(L"line 2, word '300,10': outside the screen (240 x 320)",
         ParseInputScript(L"rotate; rotate\ntap 300,10", SIZE{240, 320}, steps));
+    EXPECT_EQ(L"", ParseInputScript(L"key r; tap 300,10", SIZE{240, 320}, steps));
 }
 
 TEST(ControlPanelCommandLine, TellsTheClockAppletFromOthers)

@@ -2,6 +2,8 @@
 // screenshot.
 #include "DeviceFacts.h"
 #include "DeviceProgram.h"
+#include "DeviceRoot.h"
+#include "DeviceScreenKey.h"
 
 #include <devicescreen.h>
 
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -28,6 +31,9 @@ bool Close(COLORREF a, COLORREF b, int tolerance)
             return false;
     return true;
 }
+
+// A full-screen dialog's distance inside its frame, left of and below its controls.
+constexpr int kInsideFrame = 5;
 
 class TodayHost : public testing::Test
 {
@@ -59,7 +65,15 @@ protected:
     // A point of the screen in pixels of a 96-dpi device.
     static std::string At(int x, int y)
     {
-        return std::to_string(MulDiv(x, devicefacts::ProfileDpi(), 96)) + "," + std::to_string(MulDiv(y, devicefacts::ProfileDpi(), 96));
+        return std::to_string(devicefacts::Scaled(x)) + "," + std::to_string(devicefacts::Scaled(y));
+    }
+
+    // A point of the day grid, which stands at the screen's right edge: x is
+    // of a 240-pixel-wide 96-dpi screen and keeps its distance from the edge.
+    static std::string InGrid(int x, int y)
+    {
+        return std::to_string(GetSystemMetrics(SM_CXSCREEN) - devicefacts::Scaled(240 - x)) + "," +
+               std::to_string(devicefacts::Scaled(y));
     }
 
     // The clock column (month, year, time) of two pictures is the same.
@@ -115,7 +129,21 @@ TEST_F(TodayHost, ShowsTheTitleBarAndTheItemsAtTheirHeights)
     EXPECT_TRUE(Close(screen.At(mid, title + 58), screen.At(mid, title + 61), 3));
 }
 
-TEST_F(TodayHost, AnItemThatCannotBeShownStopsTheScreenWithALineNamingIt)
+// The lines a program wrote that begin with prefix.
+std::vector<std::string> LinesStartingWith(const std::string& output, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < output.size();) {
+        const size_t end = std::min(output.find('\n', at), output.size());
+        const std::string line = output.substr(at, end - at);
+        if (line.rfind(prefix, 0) == 0)
+            lines.push_back(line);
+        at = end + 1;
+    }
+    return lines;
+}
+
+TEST_F(TodayHost, AnItemThatCannotBeShownIsLeftOutWithALineNamingIt)
 {
     TempFile garbled(L".dll");
     HANDLE file = CreateFileW(garbled.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -128,22 +156,37 @@ TEST_F(TodayHost, AnItemThatCannotBeShownStopsTheScreenWithALineNamingIt)
         std::wstring dll;
         const char* says;
     } cases[] = {
-        {L"Missing", BinFolder() + L"no_such_item.dll", "today: the Today item Missing: cannot load "},
-        {L"Garbled", garbled.Path(), "today: the Today item Garbled: cannot load "},
+        {L"Missing", BinFolder() + L"no_such_item.dll", "today: the Today item Missing is left out: cannot load "},
+        {L"Garbled", garbled.Path(), "today: the Today item Garbled is left out: cannot load "},
         {L"Windowless", BinFolder() + L"test_item_windowless.dll",
-            "today: the Today item Windowless: it made no window"},
+            "today: the Today item Windowless is left out: it made no window"},
     };
+    const int title = devicefacts::Scaled(26);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
-        TodayItemsOverride only;
-        only.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
-        only.Add(c.name, c.dll, 2);
-        TempFile png(L".png");
-        std::string output;
-        EXPECT_EQ(1, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output));
-        EXPECT_EQ(0u, output.find(c.says)) << output;
-        EXPECT_EQ(1, std::count(output.begin(), output.end(), '\n')) << output;
-        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
+        for (const bool alone : {false, true}) {
+            SCOPED_TRACE(alone ? "alone" : "beside a working item");
+            TodayItemsOverride only;
+            if (!alone)
+                only.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+            only.Add(c.name, c.dll, 1);
+            TempFile png(L".png");
+            std::string output;
+            EXPECT_EQ(alone ? 1 : 0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output));
+            const std::vector<std::string> lines = LinesStartingWith(output, "today: ");
+            ASSERT_EQ(alone ? 2u : 1u, lines.size()) << output;
+            EXPECT_EQ(0u, lines[0].find(c.says)) << output;
+            if (alone) {
+                EXPECT_EQ(0u, lines[1].find("today: no Today item can be shown")) << output;
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
+                continue;
+            }
+            // The working item takes the first place.
+            const Picture screen = ReadPng(png.Path());
+            ASSERT_GT(screen.width, 0);
+            EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, title));
+            EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width - 1, title + 15));
+        }
     }
 }
 
@@ -152,17 +195,18 @@ TEST_F(TodayHost, AFirstStartRegistersTheItemsBesideIt)
     TempFile png(L".png");
     std::string output;
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"", output));
-    const std::wstring dll = BinFolder() + L"mesolune.dll";
+    // As a device's set-up registers it: in the device's Windows folder.
+    const std::wstring dll = L"\\Windows\\mesolune.dll";
     EXPECT_NE(std::string::npos, output.find("no Today items were registered; registered Mesolune")) << output;
     const wchar_t* key = L"Software\\Microsoft\\Today\\Items\\Mesolune";
     wchar_t stored[MAX_PATH] = {};
     DWORD size = sizeof stored;
-    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, key, L"DLL", RRF_RT_REG_SZ, nullptr, stored, &size));
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), key, L"DLL", RRF_RT_REG_SZ, nullptr, stored, &size));
     EXPECT_EQ(0, lstrcmpiW(dll.c_str(), stored));
     for (const auto& [name, value] : {std::pair{L"Order", 1u}, {L"Enabled", 1u}, {L"Options", 1u}, {L"Type", 4u}}) {
         DWORD number = 0;
         size = sizeof number;
-        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_LOCAL_MACHINE, key, name, RRF_RT_REG_DWORD, nullptr, &number, &size));
+        EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), key, name, RRF_RT_REG_DWORD, nullptr, &number, &size));
         EXPECT_EQ(value, number) << std::string(name, name + lstrlenW(name));
     }
     EXPECT_GT(ReadPng(png.Path()).width, 0);
@@ -175,12 +219,13 @@ TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\""));
     const Picture screen = ReadPng(png.Path());
     ASSERT_GT(screen.width, 0);
-    // Down the left edge, where the calendar draws nothing, the background
+    // Down the right edge, where the calendar draws nothing, the background
     // runs on across the item's edges.
     const int title = MulDiv(26, devicefacts::ProfileDpi(), 96);
     const int softKeys = screen.height - MulDiv(26, devicefacts::ProfileDpi(), 96);
+    const int edge = screen.width - 1;
     for (int y = title + 1; y < softKeys; ++y)
-        ASSERT_TRUE(Close(screen.At(1, y - 1), screen.At(1, y), 3)) << "y " << y;
+        ASSERT_TRUE(Close(screen.At(edge, y - 1), screen.At(edge, y), 3)) << "y " << y;
     // And the calendar is there: the header row holds text in the text colour.
     bool text = false;
     for (int x = screen.width / 2; x < screen.width; ++x)
@@ -198,8 +243,8 @@ TEST_F(TodayHost, OpensAnItemsOptionsOverTheScreen)
     ASSERT_GT(screen.width, 0);
     // The full-screen dialog covers the Today screen, bottom corner included.
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(face, screen.At(screen.width - 5, screen.height - 5));
-    EXPECT_EQ(face, screen.At(5, screen.height / 2 + screen.height / 4));
+    EXPECT_EQ(face, screen.At(kInsideFrame, screen.height - kInsideFrame));
+    EXPECT_EQ(face, screen.At(kInsideFrame, screen.height / 2 + screen.height / 4));
     EXPECT_NE(face, screen.At(screen.width / 2, GetSystemMetrics(SM_CYCAPTION) / 2)); // its title bar
 }
 
@@ -207,17 +252,17 @@ TEST_F(TodayInput, StrokesStepTheMonthAndTheYear)
 {
     const Picture january2027 = After(L"2027-01-08T09:41", "");
     const Picture december2025 = After(L"2025-12-08T09:41", "");
-    const std::string grid = At(150, 60);
-    EXPECT_TRUE(SameClockColumn(january2027, After(L"2026-12-08T09:41", "stroke " + grid + " " + At(200, 62))));
-    EXPECT_TRUE(SameClockColumn(december2025, After(L"2026-12-08T09:41", "stroke " + grid + " " + At(151, 100))));
+    const std::string grid = InGrid(150, 60);
+    EXPECT_TRUE(SameClockColumn(january2027, After(L"2026-12-08T09:41", "stroke " + grid + " " + InGrid(200, 62))));
+    EXPECT_TRUE(SameClockColumn(december2025, After(L"2026-12-08T09:41", "stroke " + grid + " " + InGrid(151, 100))));
     EXPECT_FALSE(SameClockColumn(january2027, december2025));
 }
 
 TEST_F(TodayInput, ATapAndTheActionKeyReturnToToday)
 {
     const Picture today = After(L"2026-12-08T09:41", "");
-    const std::string away = "stroke " + At(150, 60) + " " + At(200, 62) + "\n";
-    EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "tap " + At(150, 70))));
+    const std::string away = "stroke " + InGrid(150, 60) + " " + InGrid(200, 62) + "\n";
+    EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "tap " + InGrid(150, 70))));
     EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "key enter")));
     // February 2027 is a row shorter: the screen shows it once its next
     // refresh has learnt the new height.
@@ -227,10 +272,9 @@ TEST_F(TodayInput, ATapAndTheActionKeyReturnToToday)
 
 TEST_F(TodayInput, AHoldOpensTheOptions)
 {
-    const Picture screen = After(L"2026-12-08T09:41", "hold " + At(150, 70));
+    const Picture screen = After(L"2026-12-08T09:41", "hold " + InGrid(150, 70));
     ASSERT_GT(screen.width, 0);
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(face, screen.At(screen.width - 5, screen.height - 5));
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(kInsideFrame, screen.height - kInsideFrame));
 }
 
 TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)
@@ -284,7 +328,9 @@ TEST_F(TodayInput, TurningTheScreenGivesTheCalendarTheNewWidth)
             for (int x = 0; x < turned.width; ++x)
                 if (turned.At(x, y) == RGB(255, 255, 255))
                     rightmost = std::max(rightmost, x);
-        EXPECT_GT(rightmost, upright.width);
+        if (turned.width != upright.width) {
+            EXPECT_GT(rightmost, upright.width);
+        }
         EXPECT_GE(rightmost, turned.width - devicefacts::Scaled(20));
     }
     // Turned twice, the screen is as it was.
@@ -319,7 +365,7 @@ TEST_F(TodayHost, AProfileAskedForIsShownAndTheDevicesComesBack)
 DWORD ClearCacheCount(const wchar_t* item)
 {
     DWORD count = 0, size = sizeof count;
-    RegGetValueW(HKEY_CURRENT_USER, L"Software\\TestItems", item, RRF_RT_REG_DWORD, nullptr, &count, &size);
+    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems", item, RRF_RT_REG_DWORD, nullptr, &count, &size);
     return count;
 }
 
@@ -329,7 +375,7 @@ TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
     items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 2);
     for (const int answer : {IDCANCEL, IDOK}) {
         SCOPED_TRACE(answer == IDOK ? "OK" : "cancelled");
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TestItems");
+        RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems");
         RunningProgram today(L"today.exe", L"--options Mesolune");
         ASSERT_TRUE(today.Started());
         HWND dialog = AwaitWindow(L"#32770", L"Настройки");
@@ -345,7 +391,7 @@ TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
         PostMessageW(screen, WM_CLOSE, 0, 0);
         EXPECT_EQ(0, today.WaitForExit());
     }
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TestItems");
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems");
 }
 
 TEST_F(TodayHost, OnADesktopTheScreenIsAnOrdinaryWindowOfTheScreensSize)
@@ -380,6 +426,133 @@ TEST_F(TodayHost, OnADesktopTheScreenIsAnOrdinaryWindowOfTheScreensSize)
         EXPECT_EQ(0, today.WaitForExit());
     }
     SetEnvironmentVariableW(L"DEVICE_BARE_DISPLAY", wasBare ? bare : nullptr);
+}
+
+TEST_F(TodayHost, ADeviceProfileThatCannotBeReadShowsTheFirstAndSaysSo)
+{
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
+    const DeviceScreenKey kept;
+    using devicescreenkey::Number;
+    using devicescreenkey::Text;
+    const struct
+    {
+        const char* what;
+        std::vector<DeviceScreenKey::Value> values;
+        const char* says;
+    } cases[] = {
+        {"deleted key", {}, "today: the device has no screen profile"},
+        {"unknown name", {{L"Profile", REG_SZ, Text(L"tiny")}}, "today: the device's screen profile is none it knows"},
+        {"number for a name", {{L"Profile", REG_DWORD, Number(1)}},
+            "today: the device's screen profile is not of its type"},
+    };
+    const std::string first = "it shows " + std::string("qvga") + " (--profile chooses another)";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeviceScreenKey::Clear();
+        for (const auto& value : c.values)
+            DeviceScreenKey::Write(value);
+        TempFile png(L".png");
+        std::string output;
+        ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output));
+        const std::vector<std::string> lines = LinesStartingWith(output, "today: ");
+        ASSERT_EQ(1u, lines.size()) << output;
+        EXPECT_EQ(0u, lines[0].find(c.says)) << output;
+        EXPECT_NE(std::string::npos, lines[0].find(first)) << output;
+        // The first profile's screen, and the item at its width.
+        const Picture screen = ReadPng(png.Path());
+        ASSERT_EQ(240, screen.width);
+        ASSERT_EQ(320, screen.height);
+        EXPECT_EQ(RGB(0, 255, 0), screen.At(239, 26 + 15));
+        EXPECT_NE(RGB(0, 255, 0), screen.At(239, 26 + 30));
+    }
+}
+
+TEST_F(TodayHost, AKilledRunLeavesTheNextOneTheScreenItAsksFor)
+{
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 1);
+    DEVICE_SCREEN device = {};
+    ASSERT_TRUE(DeviceGetScreen(&device));
+    TempFile script(L".txt");
+    HANDLE out = CreateFileW(script.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(out, "key r\n", 6, &written, nullptr);
+    CloseHandle(out);
+    for (const wchar_t* arguments : {L"--profile wvga", L"--landscape"}) {
+        SCOPED_TRACE(std::string(arguments, arguments + lstrlenW(arguments)));
+        {
+            RunningProgram turned(L"today.exe", std::wstring(arguments) + L" --input \"" + script.Path() + L"\"");
+            HWND screen = turned.WaitForWindow();
+            ASSERT_NE(nullptr, screen);
+            // Its title says how the screen stands.
+            wchar_t started[96] = {}, now[96] = {};
+            GetWindowTextW(screen, started, 96);
+            GetWindowTextW(screen, now, 96);
+            for (int i = 0; i < 200 && lstrcmpW(started, now) == 0; ++i) {
+                Sleep(25);
+                GetWindowTextW(screen, now, 96);
+            }
+            ASSERT_NE(0, lstrcmpW(started, now)) << "not turned";
+        } // killed, turned
+        TempFile png(L".png");
+        ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\""));
+        const Picture next = ReadPng(png.Path());
+        EXPECT_EQ(device.cx, next.width);
+        EXPECT_EQ(device.cy, next.height);
+        DEVICE_SCREEN after = {};
+        ASSERT_TRUE(DeviceGetScreen(&after));
+        EXPECT_STREQ(device.szProfile, after.szProfile);
+        EXPECT_EQ(device.fLandscape, after.fLandscape);
+    }
+}
+
+// A folder of the device's programs, made for a test and removed afterwards.
+class DeviceFolder
+{
+public:
+    explicit DeviceFolder(const std::wstring& path) : path_(path) { CreateDirectoryW(path_.c_str(), nullptr); }
+    ~DeviceFolder()
+    {
+        for (const std::wstring& file : files_)
+            DeleteFileW((path_ + L"\\" + file).c_str());
+        RemoveDirectoryW(path_.c_str());
+    }
+    void Copy(const std::wstring& file)
+    {
+        CopyFileW((BinFolder() + file).c_str(), (path_ + L"\\" + file).c_str(), FALSE);
+        files_.push_back(file);
+    }
+    bool MoveTo(const std::wstring& path)
+    {
+        if (!MoveFileW(path_.c_str(), path.c_str()))
+            return false;
+        path_ = path;
+        return true;
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+    std::vector<std::wstring> files_;
+};
+
+TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
+{
+    TempFile first(L".device"), moved(L".moved");
+    DeviceFolder folder(first.Path());
+    for (const wchar_t* file : {L"today.exe", L"coredll.dll", L"aygshell.dll", L"commctrl.dll", L"commdlg.dll",
+             L"mesolune.dll"})
+        folder.Copy(file);
+    std::string output;
+    TempFile picture(L".png");
+    ASSERT_EQ(0, RunProgram(folder.Path() + L"\\today.exe", L"--screenshot \"" + picture.Path() + L"\"", output))
+        << output;
+    ASSERT_NE(std::string::npos, output.find("registered Mesolune")) << output;
+    ASSERT_TRUE(folder.MoveTo(moved.Path()));
+    TempFile png(L".png");
+    EXPECT_EQ(0, RunProgram(folder.Path() + L"\\today.exe", L"--screenshot \"" + png.Path() + L"\"", output))
+        << output;
+    EXPECT_EQ(std::string::npos, output.find("today: ")) << output;
+    EXPECT_GT(ReadPng(png.Path()).width, 0);
 }
 
 } // namespace

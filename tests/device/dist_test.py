@@ -22,6 +22,15 @@ TIME = "2026-12-08T09:41"
 PROFILE_ARGS = ["--profile", "vga", "--time", TIME]
 SCREEN = (480, 640)
 BARS = 52  # the title and soft-key bars' height at 192 dpi
+# The device's registry, in the user's: what it writes, and where the
+# desktop's registry would have had it.
+DEVICE_HIVE = r"HKCU\Software\MesoluneDevice\PocketPC"
+DEVICE_KEYS = [r"HKEY_LOCAL_MACHINE\Software\Microsoft\Today\Items\Mesolune",
+               r"HKEY_LOCAL_MACHINE\Software\Microsoft\Clock\0",
+               r"HKEY_CURRENT_USER\Software\Orvik\Mesolune"]
+DESKTOP_KEYS = [r"HKLM\Software\Device", r"HKLM\Software\Microsoft\Today", r"HKLM\Software\Microsoft\Clock",
+                r"HKCU\Software\Orvik\Mesolune"]
+FRESH_DEVICE = r'"$WINE" reg delete "HKCU\Software\MesoluneDevice" /f >/dev/null 2>&1; '
 
 
 def png_pixels(path):
@@ -99,21 +108,28 @@ class WindowsZip(unittest.TestCase):
         for face in ("tahoma.ttf", "tahomabd.ttf"):
             shutil.copy(os.path.join("/usr/share/wine/fonts", face), fonts)
 
-    def screenshot_on_windows(self):
+    @classmethod
+    def on_windows(cls, script, *args):
+        """Runs a bash script as a Windows user would run the programs: in a
+        plain Wine prefix ($WINE runs a program), with an X server of a
+        desktop's size of its own; its Wine server goes with it."""
         wine = find_wine()
         environment = {k: v for k, v in os.environ.items()
                        if not k.startswith(("DEVICE_", "WINE", "MESOLUNE_")) and k != "DISPLAY"}
-        environment.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+        environment.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", WINE=wine,
                            WINEPREFIX=os.path.join(BUILD, "plain-windows-prefix"))
-        self.plain_prefix(wine, environment)
+        cls.plain_prefix(wine, environment)
+        wrapped = script + '\nrc=$?; "$(dirname "$WINE")/wineserver" -k 2>/dev/null; exit $rc'
+        return subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "bash", "-c", wrapped, "windows",
+                               *args], env=environment, check=True, timeout=240, capture_output=True, text=True)
+
+    def program(self, name):
+        return os.path.join(self.programs, name)
+
+    def screenshot_on_windows(self, *arguments):
         picture = os.path.join(self.work.name, "windows.png")
-        # Its own X server of a desktop's size; its Wine server goes with it.
-        # Each run is a first start: no Today item is registered yet.
-        script = (r'"$0" reg delete "HKLM\Software\Microsoft\Today" /f >/dev/null 2>&1; '
-                  '"$0" "$@"; rc=$?; "$(dirname "$0")/wineserver" -k 2>/dev/null; exit $rc')
-        subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "bash", "-c", script, wine,
-                        os.path.join(self.programs, "today.exe"), *PROFILE_ARGS, "--screenshot", picture],
-                       env=environment, check=True, timeout=240)
+        # Each run is a first start: the device has no registry yet.
+        self.on_windows(FRESH_DEVICE + '"$WINE" "$@"', self.program("today.exe"), *arguments, "--screenshot", picture)
         return picture
 
     def screenshot_by_launcher(self):
@@ -128,7 +144,7 @@ class WindowsZip(unittest.TestCase):
                           "devinfo.exe", "mesolune.dll", "today.exe"], sorted(os.listdir(self.programs)))
 
     def test_shows_on_windows_what_the_launcher_shows(self):
-        width, height, windows = png_pixels(self.screenshot_on_windows())
+        width, height, windows = png_pixels(self.screenshot_on_windows(*PROFILE_ARGS))
         self.assertEqual(SCREEN, (width, height))
         launcher = png_pixels(self.screenshot_by_launcher())[2]
         same = sum(a == b for row_a, row_b in zip(windows, launcher) for a, b in zip(row_a, row_b))
@@ -136,6 +152,28 @@ class WindowsZip(unittest.TestCase):
         # The calendar and the background around it, between the bars, exactly.
         for y in range(BARS, height - BARS):
             self.assertEqual(launcher[y], windows[y], f"row {y}")
+
+    def test_a_screen_taller_than_the_desktop_is_shown_whole(self):
+        width, height, _ = png_pixels(self.screenshot_on_windows("--profile", "wvga", "--time", TIME))
+        self.assertEqual((480, 800), (width, height))
+
+    def test_keeps_its_registry_to_itself(self):
+        script = os.path.join(self.work.name, "turns.txt")
+        with open(script, "w") as f:
+            f.write("rotate; wait 200; rotate\n")
+        # A turn, the options' OK and the alarms page's OK, as a user would.
+        self.on_windows(
+            FRESH_DEVICE + "".join(f'"$WINE" reg delete "{key}" /f >/dev/null 2>&1; ' for key in DESKTOP_KEYS) +
+            '"$WINE" "$1" --input "$4" --screenshot "$4.png" || exit 1\n'
+            '"$WINE" "$1" --options Mesolune & "$WINE" "$3" || exit 1\n'
+            '"$WINE" "$2" cplmain.cpl,16,1 & "$WINE" "$3" || exit 1\n'
+            'wait $!',
+            self.program("today.exe"), self.program("ctlpnl.exe"), os.path.join(BUILD, "bin", "dialog_ok.exe"),
+            script)
+        found = self.on_windows(
+            'for key in "$@"; do "$WINE" reg query "$key" >/dev/null 2>&1 && echo "$key"; done; true',
+            *DESKTOP_KEYS, *(DEVICE_HIVE + "\\" + key for key in DEVICE_KEYS)).stdout.split()
+        self.assertEqual([DEVICE_HIVE + "\\" + key for key in DEVICE_KEYS], found)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,7 @@
 #include "DeviceProgram.h"
 
+#include "DeviceRoot.h"
+
 #include <objbase.h>
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -26,7 +28,7 @@ namespace {
 
 HANDLE Start(const std::wstring& program, const std::wstring& arguments, HANDLE output, DWORD& id)
 {
-    const std::wstring path = BinFolder() + program;
+    const std::wstring path = program.find(L'\\') == std::wstring::npos ? BinFolder() + program : program;
     std::wstring commandLine = L"\"" + path + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -201,12 +203,12 @@ TodayItemsOverride::TodayItemsOverride()
         }
         RegCloseKey(items);
     }
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kItemsKey);
+    RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemsKey);
 }
 
 TodayItemsOverride::~TodayItemsOverride()
 {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kItemsKey);
+    RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemsKey);
     for (const Item& item : saved_) {
         const std::wstring path = std::wstring(kItemsKey) + L"\\" + item.name;
         HKEY key = nullptr;

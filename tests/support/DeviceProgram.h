@@ -12,8 +12,9 @@ namespace deviceprogram {
 // The folder of the running test program, which holds the device's programs.
 std::wstring BinFolder();
 
-// Runs a program of that folder with arguments and waits for it; its exit
-// code, or -1 when it did not start or did not end within the time-out.
+// Runs a program of that folder (or one named by its whole path) with
+// arguments and waits for it; its exit code, or -1 when it did not start or
+// did not end within the time-out.
 int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
 
 // The same, with what the program wrote to its standard output and error.

@@ -1,0 +1,100 @@
+#include "Automation.h"
+
+#include "DevicePath.h"
+#include "Report.h"
+#include "Screenshot.h"
+
+#include <utility>
+
+namespace {
+
+constexpr UINT kTakeScreenshot = WM_APP + 1;
+constexpr UINT kOpenOptions = WM_APP + 2;
+constexpr UINT kInputPlayed = WM_APP + 3;
+constexpr UINT kRotate = WM_APP + 4;
+
+} // namespace
+
+Automation::Automation(const HostOptions& options, std::vector<InputStep> input, HWND screen, ItemHost& host,
+    std::function<void()> rotate, std::function<void()> fail)
+    : options_(options), input_(std::move(input)), screen_(screen), host_(host), rotate_(std::move(rotate)),
+      fail_(std::move(fail))
+{
+}
+
+Automation::~Automation()
+{
+    player_.reset();
+}
+
+void Automation::Start()
+{
+    if (!options_.options.empty()) {
+        if (host_.Has(options_.options)) {
+            awaitingDialog_ = true;
+            PostMessageW(screen_, kOpenOptions, 0, 0);
+        } else
+            Report(L"--options: no Today item is named " + options_.options);
+    }
+    if (!input_.empty())
+        player_ = std::make_unique<InputPlayer>(input_, screen_, kRotate, kInputPlayed);
+    else if (!options_.screenshot.empty())
+        PostMessageW(screen_, kTakeScreenshot, 0, 0);
+}
+
+bool Automation::Handle(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case kTakeScreenshot:
+        // With an options dialog on the way, the picture waits for it.
+        if (!awaitingDialog_)
+            TakeScreenshot();
+        return true;
+    case kOpenOptions:
+        if (!host_.OpenOptions(options_.options) && awaitingDialog_) {
+            awaitingDialog_ = false;
+            if (!options_.screenshot.empty() && !player_)
+                TakeScreenshot();
+        }
+        return true;
+    case kInputPlayed:
+        if (!options_.screenshot.empty())
+            TakeScreenshot();
+        return true;
+    case kRotate:
+        rotate_();
+        return true;
+    case WM_ENTERIDLE:
+        // The options dialog is up and idle: the moment for its picture,
+        // unless a script is still to play.
+        if (wParam == MSGF_DIALOGBOX && awaitingDialog_ && !options_.screenshot.empty() && !player_) {
+            awaitingDialog_ = false;
+            TakeScreenshot();
+        }
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Automation::TakeScreenshot()
+{
+    RedrawWindow(screen_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT screen;
+    GetClientRect(screen_, &screen);
+    MapWindowPoints(screen_, nullptr, reinterpret_cast<POINT*>(&screen), 2);
+    const std::wstring error = WriteScreenshot(screen, DevicePath(options_.screenshot));
+    if (!error.empty()) {
+        Report(L"screenshot " + options_.screenshot + L": " + error);
+        fail_();
+    }
+    // A dialog over the screen (the options, opened by the host or by an
+    // item) is cancelled first; the screen closes once it has gone.
+    const HWND popup = GetLastActivePopup(screen_);
+    if (popup && popup != screen_) {
+        PostMessageW(popup, WM_COMMAND, IDCANCEL, 0);
+        PostMessageW(screen_, WM_CLOSE, 0, 0);
+        return;
+    }
+    DestroyWindow(screen_);
+}

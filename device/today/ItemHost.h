@@ -1,0 +1,55 @@
+// The Today screen's side of its contract with its items: it loads the
+// registered items as the shell does, gives each its place below the title
+// bar, asks them for a refresh, answers their requests for its colours and
+// its background, passes the user's keys to the selected item, opens an
+// item's options as the Today settings page does, and reloads the items
+// when their options changed.
+#pragma once
+
+#include "LoadedItem.h"
+#include "ScreenLayout.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ItemHost
+{
+public:
+    ItemHost(HWND host, const ScreenLayout& layout);
+    ItemHost(const ItemHost&) = delete;
+    ItemHost& operator=(const ItemHost&) = delete;
+
+    // Loads the registered items (registering those beside the program when
+    // none is); an item that cannot be shown is skipped with a line naming
+    // it. False when no item can be shown.
+    bool Load();
+    // The items unloaded and loaded again, each first told to drop its cache.
+    void Reload();
+    // Asks every item for a refresh and lays out again those that changed.
+    void Refresh();
+    // Gives every item its place at the screen's width.
+    void Layout();
+
+    // TODAYM_GETCOLOR and TODAYM_DRAWWATERMARK from an item.
+    LRESULT Answer(UINT message, WPARAM wParam, LPARAM lParam) const;
+    // A key pressed on the Today screen; false when it is not the host's.
+    bool OnKey(WPARAM key);
+    // The options of the item with this name, or of the selected one.
+    bool OpenOptions(const std::wstring& name);
+    bool OpenSelectedOptions();
+    bool SelectedHasOptions() const;
+    bool Has(const std::wstring& name) const;
+
+private:
+    bool OpenOptions(size_t index);
+    void Select(size_t index, WPARAM key);
+    // The top of the place of the item with this index.
+    int SlotTop(size_t index) const;
+
+    HWND host_;
+    const ScreenLayout& layout_;
+    std::vector<std::unique_ptr<LoadedItem>> items_;
+    size_t selected_ = 0;
+    bool loading_ = false; // an item is being initialised
+};
