@@ -40,17 +40,17 @@ class CMyToday : public CTodayWindow
 {
 public:
     CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName);
-    ~CMyToday();
+    ~CMyToday() OVERRIDE;
 
-    void OnInit();
-    int OnCreate(LPCREATESTRUCTW pcs);
-    void OnDestroy();
-    void OnPaint(HDC hdc);
-    void OnEraseBkgnd(HDC hdc);
-    void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh);
-    void OnLButtonUp(UINT uKeys, int x, int y);
-    void OnLButtonDown(UINT uKeys, int x, int y);
-    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    void OnInit() OVERRIDE;
+    int OnCreate(LPCREATESTRUCTW pcs) OVERRIDE;
+    void OnDestroy() OVERRIDE;
+    void OnPaint(HDC hdc) OVERRIDE;
+    void OnEraseBkgnd(HDC hdc) OVERRIDE;
+    void OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh) OVERRIDE;
+    void OnLButtonUp(UINT uKeys, int x, int y) OVERRIDE;
+    void OnLButtonDown(UINT uKeys, int x, int y) OVERRIDE;
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) OVERRIDE;
 
     // True when it changed the item's height.
     bool UpdateLayout();

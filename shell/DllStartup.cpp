@@ -1,9 +1,10 @@
 // The module's own start-up, in place of a C runtime: its entry point runs the
 // module's constructors before DllMain at process attach, and its exit list
 // after DllMain at process detach, as a Windows CE C runtime's DLL entry does.
-// Function-local statics (the registry object) put their destructors on that
-// list. operator new and delete take the core library's heap; new answers
-// null when the heap is exhausted.
+// Constructed globals and function-local statics put their destructors on
+// that list. operator new and delete take the core library's heap.
+#include "ModuleHeap.h"
+
 #include <windows.h>
 
 #include <stdlib.h>
@@ -22,7 +23,8 @@ extern PFNVOID __CTOR_LIST__[];
 
 namespace {
 
-// Room for every function-local static of the module.
+// Room for every destructor of the module's globals and statics; one more is
+// refused, and the device's debug output says so.
 const int kMaxExitFunctions = 32;
 
 PFNVOID g_apfnExit[kMaxExitFunctions];
@@ -48,8 +50,11 @@ void RunExitList()
 
 extern "C" int __cdecl atexit(PFNVOID pfn)
 {
-    if (g_nExitFunctions == kMaxExitFunctions)
+    if (g_nExitFunctions == kMaxExitFunctions) {
+        // The compiler's callers ignore the answer: the refusal is told here.
+        OutputDebugStringW(L"DllMainCRTStartup: the exit list is full; a destructor will not run at unload\r\n");
         return -1;
+    }
     g_apfnExit[g_nExitFunctions++] = pfn;
     return 0;
 }
@@ -64,17 +69,17 @@ extern "C" BOOL WINAPI DllMainCRTStartup(HINSTANCE hInstance, DWORD dwReason, LP
     return bResult;
 }
 
-void* operator new(size_t cb)
+void* operator new(size_t cb) throw()
 {
     return malloc(cb);
 }
 
-void operator delete(void* pv)
+void operator delete(void* pv) throw()
 {
     free(pv);
 }
 
-void operator delete(void* pv, size_t)
+void operator delete(void* pv, size_t) throw()
 {
     free(pv);
 }

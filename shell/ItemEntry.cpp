@@ -2,6 +2,7 @@
 // the window procedure of the item's window class.
 #include "ItemEntry.h"
 
+#include "ModuleHeap.h"
 #include "ModuleInstance.h"
 #include "MyToday.h"
 #include "Settings.h"

@@ -12,6 +12,14 @@
 // the name of a handler.
 #undef DrawIcon
 
+// Marks a handler that replaces one of CTodayWindow's. GCC 4.4 knows no
+// "override"; the desktop build checks it.
+#if defined(__GNUC__) && (__GNUC__ * 100 + __GNUC_MINOR__) < 407
+#define OVERRIDE
+#else
+#define OVERRIDE override
+#endif
+
 class CTodayWindow
 {
 public:
