@@ -73,6 +73,10 @@ class Cab(unittest.TestCase):
         install = parms(child(self.document, "Install"))
         self.assertEqual("install", install["InstallPhase"].get("value"))
         self.assertEqual("Mesolune", install["AppName"].get("value"))
+        # The one folder it installs into is the one it declares.
+        folders = [c.get("type") for c in child(self.document, "FileOperation").findall("characteristic")]
+        self.assertEqual([install["InstallDir"].get("value")], folders)
+        self.assertEqual(str(len(folders)), install["NumDirs"].get("value"))
         self.assertEqual("1", install["NumFiles"].get("value"))
         self.assertEqual("1", install["NumRegKeys"].get("value"))
         self.assertEqual(str(len(ITEM_VALUES)), install["NumRegVals"].get("value"))
