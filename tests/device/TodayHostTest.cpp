@@ -32,6 +32,29 @@ bool Close(COLORREF a, COLORREF b, int tolerance)
     return true;
 }
 
+void WriteText(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// The Today screen run with arguments shows a screen of this size, and the
+// device's own screen is as it was.
+void ExpectShownAndTheDevicesKept(const std::wstring& arguments, int width, int height, const DEVICE_SCREEN& device)
+{
+    TempFile png(L".png");
+    ASSERT_EQ(0, RunProgram(L"today.exe", arguments + L" --screenshot \"" + png.Path() + L"\""));
+    const Picture screen = ReadPng(png.Path());
+    EXPECT_EQ(width, screen.width);
+    EXPECT_EQ(height, screen.height);
+    DEVICE_SCREEN after = {};
+    ASSERT_TRUE(DeviceGetScreen(&after));
+    EXPECT_STREQ(device.szProfile, after.szProfile);
+    EXPECT_EQ(device.fLandscape, after.fLandscape);
+}
+
 // A full-screen dialog's distance inside its frame, left of and below its controls.
 constexpr int kInsideFrame = 5;
 
@@ -52,10 +75,7 @@ protected:
         TempFile file(L".txt"), png(L".png");
         std::wstring arguments = L"--time " + time + L" --screenshot \"" + png.Path() + L"\"";
         if (!script.empty()) {
-            HANDLE out = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            DWORD written = 0;
-            WriteFile(out, script.data(), static_cast<DWORD>(script.size()), &written, nullptr);
-            CloseHandle(out);
+            WriteText(file.Path(), script);
             arguments += L" --input \"" + file.Path() + L"\"";
         }
         EXPECT_EQ(0, RunProgram(L"today.exe", arguments));
@@ -288,11 +308,7 @@ TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)
 TEST_F(TodayInput, AScriptWithAnErrorDoesNotRun)
 {
     TempFile file(L".txt"), png(L".png");
-    HANDLE out = CreateFileW(file.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    const char script[] = "tap 10,10\nstroke 1,2 3\n";
-    DWORD written = 0;
-    WriteFile(out, script, sizeof script - 1, &written, nullptr);
-    CloseHandle(out);
+    WriteText(file.Path(), "tap 10,10\nstroke 1,2 3\n");
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L"\" --screenshot \"" + png.Path() + L"\""));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L".missing\""));
@@ -350,15 +366,7 @@ TEST_F(TodayHost, AProfileAskedForIsShownAndTheDevicesComesBack)
         {L"--landscape", before.cy, before.cx}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.arguments, c.arguments + lstrlenW(c.arguments)));
-        TempFile png(L".png");
-        ASSERT_EQ(0, RunProgram(L"today.exe", std::wstring(c.arguments) + L" --screenshot \"" + png.Path() + L"\""));
-        const Picture screen = ReadPng(png.Path());
-        EXPECT_EQ(c.width, screen.width);
-        EXPECT_EQ(c.height, screen.height);
-        DEVICE_SCREEN after = {};
-        ASSERT_TRUE(DeviceGetScreen(&after));
-        EXPECT_STREQ(before.szProfile, after.szProfile);
-        EXPECT_EQ(before.fLandscape, after.fLandscape);
+        ExpectShownAndTheDevicesKept(c.arguments, c.width, c.height, before);
     }
 }
 
@@ -473,10 +481,7 @@ TEST_F(TodayHost, AKilledRunLeavesTheNextOneTheScreenItAsksFor)
     DEVICE_SCREEN device = {};
     ASSERT_TRUE(DeviceGetScreen(&device));
     TempFile script(L".txt");
-    HANDLE out = CreateFileW(script.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(out, "key r\n", 6, &written, nullptr);
-    CloseHandle(out);
+    WriteText(script.Path(), "key r\n");
     for (const wchar_t* arguments : {L"--profile wvga", L"--landscape"}) {
         SCOPED_TRACE(std::string(arguments, arguments + lstrlenW(arguments)));
         {
@@ -493,15 +498,7 @@ TEST_F(TodayHost, AKilledRunLeavesTheNextOneTheScreenItAsksFor)
             }
             ASSERT_NE(0, lstrcmpW(started, now)) << "not turned";
         } // killed, turned
-        TempFile png(L".png");
-        ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\""));
-        const Picture next = ReadPng(png.Path());
-        EXPECT_EQ(device.cx, next.width);
-        EXPECT_EQ(device.cy, next.height);
-        DEVICE_SCREEN after = {};
-        ASSERT_TRUE(DeviceGetScreen(&after));
-        EXPECT_STREQ(device.szProfile, after.szProfile);
-        EXPECT_EQ(device.fLandscape, after.fLandscape);
+        ExpectShownAndTheDevicesKept(L"", device.cx, device.cy, device);
     }
 }
 
