@@ -1,12 +1,10 @@
 #include "AlarmsPage.h"
 
 #include "Alarms.h"
-#include "DevicePath.h"
-#include "Screenshot.h"
 #include "AlarmsPageIds.h"
+#include "Page.h"
 
 #include <commctrl.h>
-#include <devicescreen.h>
 
 namespace {
 
@@ -41,54 +39,27 @@ Alarms Read(HWND dialog)
     return alarms;
 }
 
-constexpr UINT kTakeScreenshot = WM_APP + 1;
-
-// A picture of the page asked for, and what came of it.
-struct Picture
-{
-    std::wstring path;
-    std::wstring error;
-};
-
 INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_INITDIALOG: {
-        // A Pocket PC page fills the screen.
-        RECT screen;
-        DeviceScreenRect(&screen);
-        SetWindowPos(dialog, HWND_TOP, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
-            0);
+    case WM_INITDIALOG:
+        StartPage(dialog, lParam);
         Show(dialog, LoadAlarms());
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        if (lParam)
-            PostMessageW(dialog, kTakeScreenshot, 0, 0);
         return TRUE;
-    }
-    case kTakeScreenshot: {
-        ShowWindow(dialog, SW_SHOW);
-        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        auto* picture = reinterpret_cast<Picture*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        RECT screen;
-        DeviceScreenRect(&screen);
-        picture->error = WriteScreenshot(screen, DevicePath(picture->path));
-        EndDialog(dialog, 0);
-        return TRUE;
-    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
             SaveAlarms(Read(dialog));
-            EndDialog(dialog, 1);
+            EndDialog(dialog, IDOK);
             return TRUE;
         case IDCANCEL:
-            EndDialog(dialog, 0);
+            EndDialog(dialog, IDCANCEL);
             return TRUE;
         default:
             return FALSE;
         }
     default:
-        return FALSE;
+        return TakePagePicture(dialog, message);
     }
 }
 
@@ -96,12 +67,10 @@ INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 bool RunAlarmsPage(HINSTANCE instance)
 {
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALARMS), nullptr, AlarmsProc, 0) == 1;
+    return RunPage(instance, IDD_ALARMS, AlarmsProc);
 }
 
 std::wstring WriteAlarmsPage(HINSTANCE instance, const std::wstring& path)
 {
-    Picture picture{path, L"the page did not show"};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_ALARMS), nullptr, AlarmsProc, reinterpret_cast<LPARAM>(&picture));
-    return picture.error;
+    return WritePagePicture(instance, IDD_ALARMS, AlarmsProc, path);
 }

@@ -5,10 +5,11 @@
 namespace {
 
 constexpr wchar_t kClockApplet[] = L"cplmain.cpl,16";
+constexpr wchar_t kTodayApplet[] = L"cplmain.cpl,2";
 
-bool IsClockApplet(const std::wstring& argument)
+// The argument names the applet, with or without a page number after it.
+bool Names(const std::wstring& argument, const std::wstring& applet)
 {
-    const std::wstring applet = kClockApplet;
     if (argument.size() < applet.size() ||
         CompareStringOrdinal(argument.c_str(), static_cast<int>(applet.size()), applet.c_str(),
             static_cast<int>(applet.size()), TRUE) != CSTR_EQUAL)
@@ -34,12 +35,17 @@ std::wstring ParseControlPanelCommand(const std::vector<std::wstring>& args, Con
             return L"one argument too many: " + arg;
         }
     }
-    command.clockApplet = command.applet.empty() || IsClockApplet(command.applet);
+    if (command.applet.empty() || Names(command.applet, kClockApplet))
+        command.opens = Applet::kClock;
+    else if (Names(command.applet, kTodayApplet))
+        command.opens = Applet::kTodayItems;
+    else
+        command.opens = Applet::kNone;
     return L"";
 }
 
 std::wstring NoSuchAppletMessage(const std::wstring& applet)
 {
     return L"На этом устройстве нет такого апплета: " + applet + L"\nЕсть только будильники часов (" + kClockApplet +
-           L").";
+           L") и элементы экрана «Сегодня» (" + kTodayApplet + L").";
 }

@@ -1,7 +1,8 @@
 // ctlpnl.exe: the device's control panel. Of its applets this device has the
-// clock's alarms page.
+// clock's alarms page and the Today screen's items page.
 #include "AlarmsPage.h"
 #include "Command.h"
+#include "TodayItemsPage.h"
 #include "Utf8.h"
 
 #include <deviceregistry.h>
@@ -28,21 +29,23 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         std::fprintf(stderr, "ctlpnl: %s\n", Utf8(problem).c_str());
         return 2;
     }
-    if (!command.clockApplet) {
+    if (command.opens == Applet::kNone) {
         MessageBoxW(nullptr, NoSuchAppletMessage(command.applet).c_str(), L"Панель управления",
             MB_OK | MB_ICONINFORMATION);
         return 2;
     }
 
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_DATE_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
+    const bool today = command.opens == Applet::kTodayItems;
     if (!command.screenshot.empty()) {
-        const std::wstring error = WriteAlarmsPage(instance, command.screenshot);
+        const std::wstring error = today ? WriteTodayItemsPage(instance, command.screenshot)
+                                         : WriteAlarmsPage(instance, command.screenshot);
         if (!error.empty()) {
             std::fprintf(stderr, "ctlpnl: screenshot %s: %s\n", Utf8(command.screenshot).c_str(), Utf8(error).c_str());
             return 1;
         }
         return 0;
     }
-    return RunAlarmsPage(instance) ? 0 : 1;
+    return (today ? RunTodayItemsPage(instance) : RunAlarmsPage(instance)) ? 0 : 1;
 }

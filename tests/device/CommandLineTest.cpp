@@ -134,30 +134,34 @@ TEST(InputScript, ReadsCommandsAndTurnsTheScreenForTheLinesAfterARotation)
     EXPECT_EQ(L"", ParseInputScript(L"key r; tap 300,10", SIZE{240, 320}, steps));
 }
 
-TEST(ControlPanelCommandLine, TellsTheClockAppletFromOthers)
+TEST(ControlPanelCommandLine, TellsItsAppletsFromOthers)
 {
     const struct
     {
         std::vector<std::wstring> args;
-        bool clock;
+        Applet opens;
         const wchar_t* screenshot;
     } cases[] = {
-        {{}, true, L""},
-        {{L"cplmain.cpl,16"}, true, L""},
-        {{L"cplmain.cpl,16,1"}, true, L""},
-        {{L"CPLMAIN.CPL,16,2", L"--screenshot", L"page.png"}, true, L"page.png"},
-        {{L"--screenshot", L"page.png"}, true, L"page.png"},
-        {{L"cplmain.cpl,160"}, false, L""},
-        {{L"cplmain.cpl,2"}, false, L""},
+        {{}, Applet::kClock, L""},
+        {{L"cplmain.cpl,16"}, Applet::kClock, L""},
+        {{L"cplmain.cpl,16,1"}, Applet::kClock, L""},
+        {{L"CPLMAIN.CPL,16,2", L"--screenshot", L"page.png"}, Applet::kClock, L"page.png"},
+        {{L"--screenshot", L"page.png"}, Applet::kClock, L"page.png"},
+        {{L"cplmain.cpl,2"}, Applet::kTodayItems, L""},
+        {{L"cplmain.cpl,2,1", L"--screenshot", L"items.png"}, Applet::kTodayItems, L"items.png"},
+        {{L"cplmain.cpl,160"}, Applet::kNone, L""},
+        {{L"cplmain.cpl,21"}, Applet::kNone, L""},
+        {{L"cplmain.cpl,7"}, Applet::kNone, L""},
     };
     for (const auto& c : cases) {
         ControlPanelCommand command;
         ASSERT_EQ(L"", ParseControlPanelCommand(c.args, command));
-        EXPECT_EQ(c.clock, command.clockApplet) << Narrow(command.applet);
+        EXPECT_EQ(c.opens, command.opens) << Narrow(command.applet);
         EXPECT_EQ(c.screenshot, command.screenshot);
     }
-    EXPECT_EQ(L"На этом устройстве нет такого апплета: cplmain.cpl,2\nЕсть только будильники часов (cplmain.cpl,16).",
-        NoSuchAppletMessage(L"cplmain.cpl,2"));
+    EXPECT_EQ(L"На этом устройстве нет такого апплета: cplmain.cpl,7\nЕсть только будильники часов (cplmain.cpl,16) "
+              L"и элементы экрана «Сегодня» (cplmain.cpl,2).",
+        NoSuchAppletMessage(L"cplmain.cpl,7"));
 }
 
 TEST(ControlPanelCommandLine, SaysWhatItRefuses)

@@ -158,13 +158,13 @@ TEST_F(Ctlpnl, AScreenshotIsWrittenOrSaidToFail)
 
 TEST_F(Ctlpnl, AnotherAppletIsSaidToBeMissing)
 {
-    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,2");
+    RunningProgram page(L"ctlpnl.exe", L"cplmain.cpl,7");
     HWND box = page.WaitForWindow();
     ASSERT_NE(nullptr, box);
     std::wstring text;
     EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&text));
     EXPECT_NE(std::wstring::npos, text.find(L"нет такого апплета")) << text.size();
-    EXPECT_NE(std::wstring::npos, text.find(L"cplmain.cpl,2"));
+    EXPECT_NE(std::wstring::npos, text.find(L"cplmain.cpl,7"));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(2, page.WaitForExit());
 }

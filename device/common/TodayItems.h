@@ -14,6 +14,7 @@ struct TodayItemEntry
     bool enabled = false;
     bool options = false;
     DWORD type = 0;
+    DWORD selectability = 0; // TODAY_SELECTABILITY_...
 };
 
 // HKLM\Software\Microsoft\Today\Items\<name>, sorted by "Order".
@@ -22,3 +23,7 @@ std::vector<TodayItemEntry> ReadTodayItems();
 // Registers the device's Today items that lie beside this program, as the
 // device's set-up does, and returns them.
 std::vector<TodayItemEntry> RegisterItemsBeside();
+
+// Writes where an item stands on the Today screen: shown or not, and its
+// place among the items; false when the item's entry cannot be written.
+bool WriteTodayItemPlace(const std::wstring& name, bool enabled, DWORD order);

@@ -15,10 +15,11 @@ struct KnownItem
     const wchar_t* file;
     DWORD order;
     DWORD options; // 1: the item has options for the Today settings page
+    DWORD selectability;
 };
 
 constexpr KnownItem kKnownItems[] = {
-    {L"Mesolune", L"mesolune.dll", 1, 1},
+    {L"Mesolune", L"mesolune.dll", 1, 1, TODAY_SELECTABILITY_BY_ITEM},
 };
 
 // The device's Windows folder, where its programs and their items lie.
@@ -79,6 +80,7 @@ std::vector<TodayItemEntry> ReadTodayItems()
         item.enabled = ReadNumber(itemKey, L"Enabled", 0) != 0;
         item.options = ReadNumber(itemKey, L"Options", 0) != 0;
         item.type = ReadNumber(itemKey, L"Type", 0);
+        item.selectability = ReadNumber(itemKey, L"Selectability", TODAY_SELECTABILITY_NONE);
         RegCloseKey(itemKey);
         items.push_back(item);
     }
@@ -86,6 +88,21 @@ std::vector<TodayItemEntry> ReadTodayItems()
     std::stable_sort(items.begin(), items.end(),
         [](const TodayItemEntry& a, const TodayItemEntry& b) { return a.order < b.order; });
     return items;
+}
+
+bool WriteTodayItemPlace(const std::wstring& name, bool enabled, DWORD order)
+{
+    HKEY item = nullptr;
+    const std::wstring key = std::wstring(kItemsKey) + L"\\" + name;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &item) != ERROR_SUCCESS)
+        return false;
+    const DWORD shown = enabled ? 1 : 0;
+    const bool written = RegSetValueExW(item, L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&shown),
+                             sizeof shown) == ERROR_SUCCESS &&
+                         RegSetValueExW(item, L"Order", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&order),
+                             sizeof order) == ERROR_SUCCESS;
+    RegCloseKey(item);
+    return written;
 }
 
 std::vector<TodayItemEntry> RegisterItemsBeside()
@@ -109,6 +126,7 @@ std::vector<TodayItemEntry> RegisterItemsBeside()
         SetNumber(item, L"Enabled", 1);
         SetNumber(item, L"Options", known.options);
         SetNumber(item, L"Type", TLIT_CUSTOM);
+        SetNumber(item, L"Selectability", known.selectability);
         RegCloseKey(item);
     }
     return ReadTodayItems();

@@ -1,0 +1,17 @@
+// The Today settings page's items tab (Settings, Today, Items): the
+// registered Today items in their order, each with a check box that shows
+// it on the Today screen; Up and Down move the selected one, Options opens
+// its options. OK writes each item's Enabled and Order and has a running
+// Today screen reload its items; Cancel leaves everything as it was.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Runs the page modally; true when it was closed with OK.
+bool RunTodayItemsPage(HINSTANCE instance);
+
+// Shows the page, writes its picture to a PNG file and closes it as Cancel;
+// an error message, or an empty string.
+std::wstring WriteTodayItemsPage(HINSTANCE instance, const std::wstring& path);
