@@ -17,9 +17,21 @@
 #define TODAYM_DRAWWATERMARK (WM_USER + 101)                // lParam: TODAYDRAWWATERMARKINFO*
 #define TODAYM_TOOKSELECTION (WM_USER + 102)
 
+// Broadcast as WM_WININICHANGE's wParam, it makes the Today screen reload its
+// items (after a change of their registry entries).
+#define TODAY_RELOAD_ITEMS 0xF2
+
 #define TODAYCOLOR_TEXT 0x10000004
 #define TODAYCOLOR_HIGHLIGHT 0x10000022
 #define TODAYCOLOR_HIGHLIGHTEDTEXT 0x10000023
+
+// Selectability in an item's registry entry: never selected; selected by
+// the Today screen alone (it draws the item's background highlighted and
+// taps the item at (1, 1) for the action key); or selected with the item's
+// consent, which draws its selected state and is told of keys and action.
+#define TODAY_SELECTABILITY_NONE 0
+#define TODAY_SELECTABILITY_BY_SCREEN 1
+#define TODAY_SELECTABILITY_BY_ITEM 2
 
 // Item types; Type in an item's registry entry.
 #define TLIT_OWNERINFO 0

@@ -1,7 +1,7 @@
 #include "ItemHost.h"
 
+#include "ItemOptions.h"
 #include "Report.h"
-#include "resource.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ void ItemHost::Reload()
     for (const auto& item : items_)
         item->ClearCache();
     items_.clear();
-    selected_ = 0;
+    selected_ = kNone;
     // A screen whose items have all gone lives on, empty, as the shell's does.
     if (Load())
         Refresh();
@@ -107,29 +107,43 @@ LRESULT ItemHost::Answer(UINT message, WPARAM wParam, LPARAM lParam) const
         origin = {0, 0};
         MapWindowPoints(info.hwnd, host_, &origin, 1);
     }
-    layout_.Look().PaintBackground(info.hdc, info.rc, origin);
+    // An item the screen selects by itself is shown selected by its background.
+    if (selected_ != kNone && items_[selected_]->Window() == info.hwnd &&
+        Selectability(selected_) == TODAY_SELECTABILITY_BY_SCREEN)
+        layout_.Look().PaintHighlight(info.hdc, info.rc);
+    else
+        layout_.Look().PaintBackground(info.hdc, info.rc, origin);
     return TRUE;
+}
+
+DWORD ItemHost::Selectability(size_t index) const
+{
+    return items_[index]->Entry().selectability;
 }
 
 bool ItemHost::OnKey(WPARAM key)
 {
+    const bool toItem = selected_ != kNone && Selectability(selected_) == TODAY_SELECTABILITY_BY_ITEM;
     switch (key) {
     case VK_UP:
-        if (selected_ > 0 && selected_ < items_.size())
-            Select(selected_ - 1, key);
-        return true;
     case VK_DOWN:
-        if (selected_ + 1 < items_.size())
-            Select(selected_ + 1, key);
+        // An item told of the key keeps the selection when it handles it.
+        if (!toItem || !items_[selected_]->Send(WM_TODAYCUSTOM_USERNAVIGATION, key))
+            MoveSelection(key);
         return true;
     case VK_LEFT:
     case VK_RIGHT:
-        if (selected_ < items_.size())
+        if (toItem)
             items_[selected_]->Send(WM_TODAYCUSTOM_USERNAVIGATION, key);
         return true;
     case VK_RETURN:
-        if (selected_ < items_.size())
-            items_[selected_]->Send(WM_TODAYCUSTOM_ACTION);
+        if (toItem) {
+            items_[selected_]->Send(WM_TODAYCUSTOM_ACTION, VK_RETURN);
+        } else if (selected_ != kNone) {
+            // The action key on an item the screen selects is a tap on it.
+            items_[selected_]->Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 1));
+            items_[selected_]->Send(WM_LBUTTONUP, 0, MAKELPARAM(1, 1));
+        }
         return true;
     case VK_F2:
         OpenSelectedOptions();
@@ -139,11 +153,45 @@ bool ItemHost::OnKey(WPARAM key)
     }
 }
 
-void ItemHost::Select(size_t index, WPARAM key)
+void ItemHost::MoveSelection(WPARAM key)
 {
-    items_[selected_]->Send(WM_TODAYCUSTOM_LOSTSELECTION);
+    const bool down = key == VK_DOWN;
+    // From the selected item, or from beyond the end the key moves away from.
+    size_t index = selected_ != kNone ? selected_ : down ? kNone : items_.size();
+    for (;;) {
+        index = down ? index + 1 : index - 1;
+        if (index >= items_.size())
+            return;
+        if (Takes(index, key)) {
+            Select(index);
+            return;
+        }
+    }
+}
+
+bool ItemHost::Takes(size_t index, WPARAM key) const
+{
+    switch (Selectability(index)) {
+    case TODAY_SELECTABILITY_BY_SCREEN:
+        return true;
+    case TODAY_SELECTABILITY_BY_ITEM:
+        return items_[index]->Send(WM_TODAYCUSTOM_RECEIVEDSELECTION, key) != FALSE;
+    default:
+        return false;
+    }
+}
+
+void ItemHost::Select(size_t index)
+{
+    const size_t previous = selected_;
     selected_ = index;
-    items_[selected_]->Send(WM_TODAYCUSTOM_RECEIVEDSELECTION, key);
+    if (previous != kNone && previous != index) {
+        if (Selectability(previous) == TODAY_SELECTABILITY_BY_ITEM)
+            items_[previous]->Send(WM_TODAYCUSTOM_LOSTSELECTION);
+        InvalidateRect(items_[previous]->Window(), nullptr, TRUE);
+    }
+    // Every change of the selection repaints the items it concerns.
+    InvalidateRect(items_[index]->Window(), nullptr, TRUE);
     const RECT bar = layout_.SoftKeyBar();
     InvalidateRect(host_, &bar, FALSE);
 }
@@ -156,14 +204,25 @@ bool ItemHost::Has(const std::wstring& name) const
     return false;
 }
 
+size_t ItemHost::OptionsItem() const
+{
+    if (selected_ != kNone)
+        return selected_;
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (items_[i]->Entry().options)
+            return i;
+    return kNone;
+}
+
 bool ItemHost::SelectedHasOptions() const
 {
-    return selected_ < items_.size() && items_[selected_]->Entry().options;
+    const size_t index = OptionsItem();
+    return index != kNone && items_[index]->Entry().options;
 }
 
 bool ItemHost::OpenSelectedOptions()
 {
-    return OpenOptions(selected_);
+    return OpenOptions(OptionsItem());
 }
 
 bool ItemHost::OpenOptions(const std::wstring& name)
@@ -178,18 +237,14 @@ bool ItemHost::OpenOptions(size_t index)
 {
     if (index >= items_.size() || !items_[index]->Entry().options)
         return false;
-    const HMODULE module = items_[index]->Module();
-    const auto procedure = reinterpret_cast<DLGPROC>(
-        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
-    const HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), RT_DIALOG);
-    const auto* dialog = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
-    if (!procedure || !dialog) {
+    // Changed options reach the items as the Pocket PC's Today screen brings
+    // them: it reloads its items, telling each to drop what it holds first.
+    const INT_PTR result = RunItemOptions(items_[index]->Module(), host_);
+    if (result == -1) {
         Report(items_[index]->Entry().name + L" has no options dialog");
         return false;
     }
-    // Changed options reach the items as the Pocket PC's Today screen brings
-    // them: it reloads its items, telling each to drop what it holds first.
-    if (DialogBoxIndirectParamW(module, dialog, host_, procedure, 0) == IDOK)
+    if (result == IDOK)
         Reload();
     return true;
 }

@@ -1,9 +1,10 @@
 // The Today screen's side of its contract with its items: it loads the
 // registered items as the shell does, gives each its place below the title
 // bar, asks them for a refresh, answers their requests for its colours and
-// its background, passes the user's keys to the selected item, opens an
-// item's options as the Today settings page does, and reloads the items
-// when their options changed.
+// its background, moves the selection between them with the up and down
+// keys as each item's Selectability allows, passes the keys to the selected
+// item, opens an item's options as the Today settings page does, and reloads
+// the items when their entries or options changed.
 #pragma once
 
 #include "LoadedItem.h"
@@ -35,21 +36,30 @@ public:
     LRESULT Answer(UINT message, WPARAM wParam, LPARAM lParam) const;
     // A key pressed on the Today screen; false when it is not the host's.
     bool OnKey(WPARAM key);
-    // The options of the item with this name, or of the selected one.
+    // The options of the item with this name, or of the selected one (of
+    // the first with options while none is selected).
     bool OpenOptions(const std::wstring& name);
     bool OpenSelectedOptions();
     bool SelectedHasOptions() const;
     bool Has(const std::wstring& name) const;
 
 private:
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+
     bool OpenOptions(size_t index);
-    void Select(size_t index, WPARAM key);
+    size_t OptionsItem() const;
+    DWORD Selectability(size_t index) const;
+    // The selection moved towards key (VK_UP or VK_DOWN) to the next item
+    // that takes it; where none does, it stays.
+    void MoveSelection(WPARAM key);
+    bool Takes(size_t index, WPARAM key) const;
+    void Select(size_t index);
     // The top of the place of the item with this index.
     int SlotTop(size_t index) const;
 
     HWND host_;
     const ScreenLayout& layout_;
     std::vector<std::unique_ptr<LoadedItem>> items_;
-    size_t selected_ = 0;
+    size_t selected_ = kNone;
     bool loading_ = false; // an item is being initialised
 };

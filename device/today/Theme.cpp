@@ -109,6 +109,13 @@ void Theme::PaintBar(HDC target, const RECT& bar, const TRIVERTEX& top, const TR
     SelectObject(target, previousFont);
 }
 
+void Theme::PaintHighlight(HDC target, const RECT& area) const
+{
+    HBRUSH highlight = CreateSolidBrush(kHighlight);
+    FillRect(target, &area, highlight);
+    DeleteObject(highlight);
+}
+
 COLORREF Theme::Color(WPARAM which) const
 {
     switch (which) {

@@ -16,6 +16,8 @@ public:
     // Fills area of target with the background, where the target's (0, 0)
     // lies at origin of the Today screen.
     void PaintBackground(HDC target, const RECT& area, POINT origin) const;
+    // Fills area with the highlight colour: a selected item's background.
+    void PaintHighlight(HDC target, const RECT& area) const;
     void PaintTitleBar(HDC target, const RECT& bar, const SYSTEMTIME& now) const;
     void PaintSoftKeyBar(HDC target, const RECT& bar, const wchar_t* rightKey) const;
 

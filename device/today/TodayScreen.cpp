@@ -124,6 +124,11 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam == kRefreshTimer)
             Refresh();
         return 0;
+    case WM_WININICHANGE:
+        // The items' entries changed (the Today settings page, an installer).
+        if (wParam == TODAY_RELOAD_ITEMS && host_)
+            host_->Reload();
+        return 0;
     case WM_KEYDOWN:
         if (wParam == kRotateKey)
             Rotate();

@@ -32,14 +32,6 @@ bool Close(COLORREF a, COLORREF b, int tolerance)
     return true;
 }
 
-void WriteText(const std::wstring& path, const std::string& text)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 // The Today screen run with arguments shows a screen of this size, and the
 // device's own screen is as it was.
 void ExpectShownAndTheDevicesKept(const std::wstring& arguments, int width, int height, const DEVICE_SCREEN& device)
@@ -64,6 +56,11 @@ protected:
     TodayItemsOverride items;
 };
 
+bool Same(const Picture& a, const Picture& b)
+{
+    return a.width > 0 && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+}
+
 // The Today screen with the calendar, at a time, after a script of input.
 class TodayInput : public TodayHost
 {
@@ -75,7 +72,7 @@ protected:
         TempFile file(L".txt"), png(L".png");
         std::wstring arguments = L"--time " + time + L" --screenshot \"" + png.Path() + L"\"";
         if (!script.empty()) {
-            WriteText(file.Path(), script);
+            WriteTextFile(file.Path(), script);
             arguments += L" --input \"" + file.Path() + L"\"";
         }
         EXPECT_EQ(0, RunProgram(L"today.exe", arguments));
@@ -283,11 +280,43 @@ TEST_F(TodayInput, ATapAndTheActionKeyReturnToToday)
     const Picture today = After(L"2026-12-08T09:41", "");
     const std::string away = "stroke " + InGrid(150, 60) + " " + InGrid(200, 62) + "\n";
     EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "tap " + InGrid(150, 70))));
-    EXPECT_TRUE(SameClockColumn(today, After(L"2026-12-08T09:41", away + "key enter")));
+    // The keys reach the calendar once the down key has selected it.
+    const Picture selectedToday = After(L"2026-12-08T09:41", "key down");
+    EXPECT_TRUE(SameClockColumn(selectedToday, After(L"2026-12-08T09:41", away + "key down; key enter")));
+    // (February's shorter height may have reached the screen meanwhile.)
+    EXPECT_TRUE(SameClockColumn(selectedToday,
+        After(L"2026-12-08T09:41", "key down; key right; key right; key enter; wait 2500")));
     // February 2027 is a row shorter: the screen shows it once its next
     // refresh has learnt the new height.
-    EXPECT_TRUE(SameClockColumn(After(L"2027-02-08T09:41", ""),
-        After(L"2026-12-08T09:41", "key right; key right; wait 2500")));
+    EXPECT_TRUE(SameClockColumn(After(L"2027-02-08T09:41", "key down"),
+        After(L"2026-12-08T09:41", "key down; key right; key right; wait 2500")));
+}
+
+// The Today screen's highlight, which it answers TODAYCOLOR_HIGHLIGHT.
+constexpr COLORREF kHighlight = RGB(40, 110, 200);
+
+int HighlightedPixels(const Picture& screen)
+{
+    return static_cast<int>(std::count(screen.pixels.begin(), screen.pixels.end(), kHighlight));
+}
+
+TEST_F(TodayInput, TheCalendarIsSelectedWithTheDownKeyAndOnlyThenHearsTheOthers)
+{
+    items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+    const Picture unselected = After(L"2026-12-08T09:41", "");
+    // Unselected, the keys change nothing and nothing is highlighted.
+    EXPECT_TRUE(Same(unselected, After(L"2026-12-08T09:41", "key right; key right; key enter")));
+    EXPECT_EQ(0, HighlightedPixels(unselected));
+    // Selected, its band is the highlight; once the selection has passed on
+    // to the item below it, it is exactly as it was.
+    const Picture selected = After(L"2026-12-08T09:41", "key down");
+    EXPECT_GT(HighlightedPixels(selected), selected.width * devicefacts::Scaled(20));
+    const Picture passedOn = After(L"2026-12-08T09:41", "key down; key down");
+    ASSERT_EQ(unselected.width, passedOn.width);
+    ASSERT_EQ(unselected.height, passedOn.height);
+    // (The soft key names the options of the item selected, which has none.)
+    const size_t aboveSoftKeys = static_cast<size_t>(unselected.width) * (unselected.height - devicefacts::Scaled(26));
+    EXPECT_TRUE(std::equal(unselected.pixels.begin(), unselected.pixels.begin() + aboveSoftKeys, passedOn.pixels.begin()));
 }
 
 TEST_F(TodayInput, AHoldOpensTheOptions)
@@ -308,7 +337,7 @@ TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)
 TEST_F(TodayInput, AScriptWithAnErrorDoesNotRun)
 {
     TempFile file(L".txt"), png(L".png");
-    WriteText(file.Path(), "tap 10,10\nstroke 1,2 3\n");
+    WriteTextFile(file.Path(), "tap 10,10\nstroke 1,2 3\n");
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L"\" --screenshot \"" + png.Path() + L"\""));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(png.Path().c_str()));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--input \"" + file.Path() + L".missing\""));
@@ -322,11 +351,6 @@ TEST_F(TodayHost, ABadCommandLineIsRefused)
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--screenshot"));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--profile tiny"));
     EXPECT_EQ(2, RunProgram(L"today.exe", L"--profile"));
-}
-
-bool Same(const Picture& a, const Picture& b)
-{
-    return a.width > 0 && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
 TEST_F(TodayInput, TurningTheScreenGivesTheCalendarTheNewWidth)
@@ -481,7 +505,7 @@ TEST_F(TodayHost, AKilledRunLeavesTheNextOneTheScreenItAsksFor)
     DEVICE_SCREEN device = {};
     ASSERT_TRUE(DeviceGetScreen(&device));
     TempFile script(L".txt");
-    WriteText(script.Path(), "key r\n");
+    WriteTextFile(script.Path(), "key r\n");
     for (const wchar_t* arguments : {L"--profile wvga", L"--landscape"}) {
         SCOPED_TRACE(std::string(arguments, arguments + lstrlenW(arguments)));
         {

@@ -161,6 +161,14 @@ HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs
     }
 }
 
+void WriteTextFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 TempFile::TempFile(const std::wstring& suffix)
 {
     wchar_t folder[MAX_PATH];
@@ -222,7 +230,7 @@ TodayItemsOverride::~TodayItemsOverride()
 }
 
 void TodayItemsOverride::Add(const std::wstring& name, const std::wstring& dll, DWORD order, DWORD enabled,
-    DWORD options)
+    DWORD options, DWORD selectability)
 {
     const std::wstring path = std::wstring(kItemsKey) + L"\\" + name;
     HKEY key = nullptr;
@@ -234,6 +242,7 @@ void TodayItemsOverride::Add(const std::wstring& name, const std::wstring& dll, 
     RegSetValueExW(key, L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enabled), 4);
     RegSetValueExW(key, L"Options", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&options), 4);
     RegSetValueExW(key, L"Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), 4);
+    RegSetValueExW(key, L"Selectability", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&selectability), 4);
     RegCloseKey(key);
 }
 

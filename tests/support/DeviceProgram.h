@@ -46,6 +46,9 @@ private:
 // waited for on the host's clock; null when none comes within the time-out.
 HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 10000);
 
+// Writes text into a file, replacing what it held.
+void WriteTextFile(const std::wstring& path, const std::string& text);
+
 // A file name in the temporary folder, removed when the object goes.
 class TempFile
 {
@@ -64,7 +67,9 @@ class TodayItemsOverride
 public:
     TodayItemsOverride();
     ~TodayItemsOverride();
-    void Add(const std::wstring& name, const std::wstring& dll, DWORD order, DWORD enabled = 1, DWORD options = 0);
+    // An item selected with its consent unless selectability says otherwise.
+    void Add(const std::wstring& name, const std::wstring& dll, DWORD order, DWORD enabled = 1, DWORD options = 0,
+        DWORD selectability = 2);
 
 private:
     struct Value

@@ -1,11 +1,39 @@
 // A small Today item on the item window base class, for testing the Today
 // screen: it is TEST_ITEM_HEIGHT pixels high, shows the Today background and
-// frames itself with TEST_ITEM_FRAME; it counts the Today screen's word that
+// frames itself with TEST_ITEM_FRAME. It takes the selection, or refuses it
+// when built with TEST_ITEM_REFUSES_SELECTION; of the navigation keys it
+// handles left and right and passes up and down on. It keeps what the Today
+// screen tells it under HKCU\Software\TestItems\<TEST_ITEM_CLASS> (a count of
+// each kind of message, and the wParam of the last), and counts the word that
 // it is to drop its cache in HKCU\Software\TestItems, value TEST_ITEM_CLASS.
 // Built with TEST_ITEM_WINDOWLESS, it refuses its window.
 #include "TodayWindow.h"
 
+#include <string>
+
 namespace {
+
+constexpr wchar_t kTestItemsKey[] = L"Software\\TestItems";
+
+// Adds one to a count under key, and keeps last beside it ("<name>Last").
+void Count(const std::wstring& key, const std::wstring& name, DWORD last)
+{
+    HKEY hkey = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD count = 0, size = sizeof count;
+    RegQueryValueExW(hkey, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
+    ++count;
+    RegSetValueExW(hkey, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+    RegSetValueExW(hkey, (name + L"Last").c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&last), sizeof last);
+    RegCloseKey(hkey);
+}
+
+void Heard(const wchar_t* message, DWORD last)
+{
+    Count(std::wstring(kTestItemsKey) + L"\\" + TEST_ITEM_CLASS, message, last);
+}
 
 class CTestItem : public CTodayWindow
 {
@@ -14,11 +42,18 @@ public:
 
     void OnPaint(HDC hdc) override
     {
+        Heard(L"Paint", 0);
         RECT rc;
         GetClientRect(m_hWnd, &rc);
         HBRUSH frame = CreateSolidBrush(TEST_ITEM_FRAME);
         FrameRect(hdc, &rc, frame);
         DeleteObject(frame);
+    }
+
+    void OnEraseBkgnd(HDC hdc) override
+    {
+        Heard(L"EraseBackground", 0);
+        CTodayWindow::OnEraseBkgnd(hdc);
     }
 
 #ifdef TEST_ITEM_WINDOWLESS
@@ -28,16 +63,35 @@ public:
 
     LRESULT OnClearCache(TODAYLISTITEM*) override
     {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TestItems", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                nullptr) != ERROR_SUCCESS)
-            return 0;
-        DWORD count = 0, size = sizeof count;
-        RegQueryValueExW(key, TEST_ITEM_CLASS, nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size);
-        ++count;
-        RegSetValueExW(key, TEST_ITEM_CLASS, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
-        RegCloseKey(key);
+        Count(kTestItemsKey, TEST_ITEM_CLASS, 0);
         return 0;
+    }
+
+    void OnLButtonDown(UINT, int x, int y) override { Heard(L"StylusDown", MAKELONG(x, y)); }
+    void OnLButtonUp(UINT, int x, int y) override { Heard(L"StylusUp", MAKELONG(x, y)); }
+
+    LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (uMsg) {
+        case WM_TODAYCUSTOM_RECEIVEDSELECTION:
+            Heard(L"ReceivedSelection", static_cast<DWORD>(wParam));
+#ifdef TEST_ITEM_REFUSES_SELECTION
+            return FALSE;
+#else
+            return TRUE;
+#endif
+        case WM_TODAYCUSTOM_LOSTSELECTION:
+            Heard(L"LostSelection", static_cast<DWORD>(wParam));
+            return 0;
+        case WM_TODAYCUSTOM_USERNAVIGATION:
+            Heard(L"UserNavigation", static_cast<DWORD>(wParam));
+            return wParam == VK_LEFT || wParam == VK_RIGHT;
+        case WM_TODAYCUSTOM_ACTION:
+            Heard(L"Action", static_cast<DWORD>(wParam));
+            return 0;
+        default:
+            return CTodayWindow::OnMessage(uMsg, wParam, lParam);
+        }
     }
 };
 
