@@ -293,7 +293,7 @@ private:
         HMODULE module = LoadLibraryW(ModulePath(kModule).c_str());
         const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
             reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-        TODAYLISTITEM fresh = {};
+        TODAYLISTITEM fresh = testhost::ShownItemRecord();
         HWND window = initialize(&fresh, host.Window());
         const auto query = [&] {
             SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&fresh), 0);
@@ -391,7 +391,7 @@ private:
         HMODULE module = LoadLibraryW(path.c_str());
         const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
             reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-        TODAYLISTITEM fresh = {};
+        TODAYLISTITEM fresh = testhost::ShownItemRecord();
         HWND window = initialize(&fresh, host.Window()); // shown and painted when it returns
         QueryPerformanceCounter(&end);
         DestroyWindow(window);

@@ -12,12 +12,13 @@ HICON g_hAlarmOffIcon = NULL;
 void CMyToday::DrawCalendar(HDC hdc, RECT rc)
 {
     wchar_t szText[300] = {};
+    const COLORREF crText = TextColor();
     const int nCell = m_nCellWidth;
     const int nRow = m_nRowHeight;
 
     // 1. Transparent text in the host's colour.
     SetBkMode(hdc, TRANSPARENT);
-    SetTextColor(hdc, m_crText);
+    SetTextColor(hdc, crText);
 
     // 2. The alarm bell in the top-left corner.
     if (Settings::Alarm != 0) {
@@ -47,7 +48,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
         wsprintfW(szText, L"%0.2d:%0.2d", st.wHour, st.wMinute);
         DrawTextW(hdc, szText, -1, &rc, DT_CENTER);
 
-        SetTextColor(hdc, m_crText);
+        SetTextColor(hdc, crText);
         SelectObject(hdc, m_hFont);
         rc.top = 0;
         rc.bottom = m_nClockHeight;
@@ -68,7 +69,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     // 7. The weekday names, Monday first.
     int nTop = 0;
     if (Settings::DayNames) {
-        SetTextColor(hdc, m_crText);
+        SetTextColor(hdc, crText);
         SetRect(&rc, x0, 0, x0 + nCell, nRow);
         for (int i = 0; i < 7; ++i) {
             DrawTextW(hdc, g_apszWeekdayNames[i], -1, &rc, DT_RIGHT);
@@ -94,7 +95,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
         else if (static_cast<DWORD>(w) > 7u - Settings::Weekend)
             SetTextColor(hdc, w == 6 ? Settings::Color1 : Settings::Color2);
         else
-            SetTextColor(hdc, m_crText);
+            SetTextColor(hdc, crText);
         wsprintfW(szText, L"%d", d);
         DrawTextW(hdc, szText, -1, &rc, DT_RIGHT);
         rc.left += nCell;
@@ -105,7 +106,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
             if (Settings::Weeks) {
                 rc.left += ScaleByDpi(kWeekOffset, kDpiX);
                 rc.right += ScaleByDpi(kWeekOffset, kDpiX);
-                SetTextColor(hdc, m_crText);
+                SetTextColor(hdc, crText);
                 wsprintfW(szText, L"%d", nWeek);
                 if (nWeek != 0)
                     DrawTextW(hdc, szText, -1, &rc, DT_LEFT);
@@ -122,7 +123,7 @@ void CMyToday::DrawCalendar(HDC hdc, RECT rc)
     if (w != 8 && Settings::Weeks) {
         SetRect(&rc, x0 + 7 * nCell + ScaleByDpi(kWeekOffset, kDpiX), rc.top, x0 + 8 * nCell + ScaleByDpi(kWeekOffset, kDpiX),
             rc.bottom);
-        SetTextColor(hdc, m_crText);
+        SetTextColor(hdc, crText);
         wsprintfW(szText, L"%d", nWeek);
         DrawTextW(hdc, szText, -1, &rc, DT_LEFT);
     }

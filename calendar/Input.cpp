@@ -37,9 +37,14 @@ void CMyToday::CommonRedraw()
     bool bChanged = UpdateLayout();
     if (bChanged) {
         CreateSurface();
-        // A layout over the height limit may fall back to the height the host
-        // already has: it would never learn of a change, so paint here.
-        bChanged = m_nHeight != nHeightBefore;
+        // The host learns a new height at its next query, and repaints the
+        // item then. A height it shows the item at already brings no such
+        // repaint, so paint here: a layout over the height limit that falls
+        // back to it, or a height that came back to it before the query (two
+        // steps of the month in quick succession).
+        RECT rc;
+        GetClientRect(m_hWnd, &rc);
+        bChanged = m_nHeight != nHeightBefore && m_nHeight != rc.bottom;
     }
     Render();
     if (!bChanged)
@@ -151,6 +156,14 @@ LRESULT CMyToday::OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         m_nMonth = m_nTodayMonth;
         m_nYear = m_nTodayYear;
         CommonRedraw();
+        break;
+    case WM_TODAYCUSTOM_RECEIVEDSELECTION:
+        // The item takes the selection the Today screen offers: without it,
+        // the navigation and action keys above never reach the item.
+        ShowSelection(TRUE);
+        return TRUE;
+    case WM_TODAYCUSTOM_LOSTSELECTION:
+        ShowSelection(FALSE);
         break;
     default:
         break;

@@ -23,7 +23,8 @@ int FontHeight(int nDpi, int nPoints)
 CMyToday::CMyToday(HINSTANCE hInstance, LPCWSTR pszClassName, LPCWSTR pszWindowName)
     : CTodayWindow(hInstance, pszClassName, pszWindowName), m_nCellWidth(0), m_nRowHeight(0), m_nClockHeight(0),
       m_nTodayDay(0), m_nTodayMonth(0), m_nTodayYear(0), m_nHour(0), m_nMinute(0), m_nMonth(0), m_nYear(0),
-      m_nFirstWeek(0), m_nFirstWeekday(0), m_ptDown(), m_nWidth(0), m_hMemDC(NULL), m_hOldBitmap(NULL)
+      m_nFirstWeek(0), m_nFirstWeekday(0), m_ptDown(), m_nWidth(0), m_hMemDC(NULL), m_hOldBitmap(NULL),
+      m_bSelected(FALSE), m_crHighlight(0), m_crHighlightText(0)
 {
     SYSTEMTIME st;
     GetLocalTime(&st);
@@ -151,8 +152,31 @@ void CMyToday::Render()
     dwi.hdc = m_hMemDC;
     SetRect(&dwi.rc, 0, 0, m_nWidth, m_nHeight);
     dwi.hwnd = m_hWnd;
-    SendMessageW(m_hwndParent, TODAYM_DRAWWATERMARK, 0, reinterpret_cast<LPARAM>(&dwi));
+    if (m_bSelected) {
+        HBRUSH hbrHighlight = CreateSolidBrush(m_crHighlight);
+        FillRect(m_hMemDC, &dwi.rc, hbrHighlight);
+        DeleteObject(hbrHighlight);
+    } else {
+        SendMessageW(m_hwndParent, TODAYM_DRAWWATERMARK, 0, reinterpret_cast<LPARAM>(&dwi));
+    }
     DrawCalendar(m_hMemDC, dwi.rc);
+}
+
+void CMyToday::ShowSelection(BOOL bSelected)
+{
+    m_bSelected = bSelected;
+    if (bSelected) {
+        m_crHighlight = static_cast<COLORREF>(SendMessageW(m_hwndParent, TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHT, 0));
+        m_crHighlightText =
+            static_cast<COLORREF>(SendMessageW(m_hwndParent, TODAYM_GETCOLOR, TODAYCOLOR_HIGHLIGHTEDTEXT, 0));
+    }
+    Render();
+    InvalidateRect(m_hWnd, NULL, TRUE);
+}
+
+COLORREF CMyToday::TextColor() const
+{
+    return m_bSelected ? m_crHighlightText : m_crText;
 }
 
 void CMyToday::OnPaint(HDC hdc)

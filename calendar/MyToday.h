@@ -64,6 +64,12 @@ public:
     // the height changed (the host learns it at its next query), a render, and
     // otherwise an invalidation.
     void CommonRedraw();
+    // The Today screen's selection taken or lost: the face drawn again, on
+    // the host's highlight colours while selected.
+    void ShowSelection(BOOL bSelected);
+    // The colour of the face's plain text: the host's text colour, or its
+    // highlighted text colour while the item is selected.
+    COLORREF TextColor() const;
 
     int m_nCellWidth;
     int m_nRowHeight;
@@ -81,4 +87,9 @@ public:
     int m_nWidth;
     HDC m_hMemDC;
     HBITMAP m_hOldBitmap;
+    // The Today screen's selection: while the item holds it, its band is the
+    // host's highlight colour and its plain text the highlighted text colour.
+    BOOL m_bSelected;
+    COLORREF m_crHighlight;
+    COLORREF m_crHighlightText;
 };

@@ -42,9 +42,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     return TRUE;
 }
 
-extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM*, HWND hwndParent)
+extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* ptli, HWND hwndParent)
 {
-    if (!g_pItem)
+    // An item the user switched off makes nothing, as the Today screen asks.
+    if (!g_pItem || (ptli && !ptli->fEnabled))
         return NULL;
     InitCommonControls();
     LoadSettings();

@@ -123,7 +123,16 @@ LRESULT CALLBACK TestHost::WindowProc(HWND window, UINT message, WPARAM wParam, 
     switch (message) {
     case TODAYM_GETCOLOR:
         ++host->colorRequests;
-        return wParam == TODAYCOLOR_TEXT ? host->textColor : RGB(1, 1, 1);
+        switch (wParam) {
+        case TODAYCOLOR_TEXT:
+            return host->textColor;
+        case TODAYCOLOR_HIGHLIGHT:
+            return host->highlightColor;
+        case TODAYCOLOR_HIGHLIGHTEDTEXT:
+            return host->highlightTextColor;
+        default:
+            return RGB(1, 1, 1);
+        }
     case TODAYM_DRAWWATERMARK: {
         const auto& info = *reinterpret_cast<const TODAYDRAWWATERMARKINFO*>(lParam);
         host->watermarks.push_back(info);

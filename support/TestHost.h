@@ -39,6 +39,15 @@ Image CaptureWindow(HWND window);
 // Dispatches every message waiting for this thread.
 void PumpMessages();
 
+// The record a Today screen hands export 240 for an item it shows.
+inline TODAYLISTITEM ShownItemRecord()
+{
+    TODAYLISTITEM record = {};
+    record.tlit = TLIT_CUSTOM;
+    record.fEnabled = TRUE;
+    return record;
+}
+
 class TestHost
 {
 public:
@@ -55,6 +64,9 @@ public:
     void FitScreen();
 
     COLORREF textColor;
+    // Its answers for a selected item's background and text.
+    COLORREF highlightColor = RGB(0x28, 0x50, 0xA0);
+    COLORREF highlightTextColor = RGB(0xFF, 0xF0, 0x80);
     // Where the host will place its item: the background it paints for the
     // item lies there, wherever the item window is now. Unset, the item
     // window's present place is used.

@@ -279,6 +279,24 @@ TEST_F(Input, AStepBetweenMonthsOfOneHeightInvalidatesWithErase)
     ExpectFace();
 }
 
+// Two steps before the host's query: to a month of another height and back
+// to one of the height the host shows. No query would hand a change over, so
+// the step back paints at once.
+TEST_F(Input, AStepBackToTheHeightTheHostShowsIsPainted)
+{
+    Start(Time(2026, 12, 8)); // December 2026 and January 2027: 5 week rows; February 2027: 4
+    ASSERT_EQ(item->m_nHeight, placedHeight);
+    SendMessageW(item->m_hWnd, WM_TODAYCUSTOM_USERNAVIGATION, VK_RIGHT, 0);
+    SendMessageW(item->m_hWnd, WM_TODAYCUSTOM_USERNAVIGATION, VK_RIGHT, 0);
+    ExpectShown(2, 2027);
+    ValidateRect(item->m_hWnd, nullptr);
+    SendMessageW(item->m_hWnd, WM_TODAYCUSTOM_ACTION, 0, 0);
+    ExpectShown(12, 2026);
+    EXPECT_EQ(placedHeight, item->m_nHeight);
+    EXPECT_TRUE(Invalidated());
+    ExpectFace();
+}
+
 TEST_F(Input, AStepOverTheHeightLimitThatKeepsTheFallbackHeightIsPainted)
 {
     face::Options huge;

@@ -143,7 +143,7 @@ protected:
     testhost::TestHost host;
     HMODULE module = nullptr;
     PFNCUSTOMINITIALIZEITEM initialize = nullptr;
-    TODAYLISTITEM record = {};
+    TODAYLISTITEM record = testhost::ShownItemRecord();
     HWND window = nullptr;
     std::vector<HICON> bells;
 };
@@ -277,11 +277,44 @@ TEST_F(MesoluneModule, SwitchingAnAlarmOnInTheClockSettingsShowsAtTheNextRead)
     EXPECT_EQ("", face::Difference(face::Render(SceneAt(now, options, true)), Refreshed()));
 }
 
-TEST_F(MesoluneModule, ADisabledRecordStillGetsItsWindow)
+TEST_F(MesoluneModule, AnItemSwitchedOffMakesNothing)
 {
     Load(Time(2026, 12, 8, 9, 41));
+    const devicefacts::Counts before = devicefacts::Live();
     record.fEnabled = FALSE;
+    EXPECT_EQ(nullptr, Initialize());
+    EXPECT_EQ(nullptr, FindWindowExW(host.Window(), nullptr, L"MesoluneClass", nullptr));
+    EXPECT_EQ(before, devicefacts::Live());
+    EXPECT_EQ(0, host.colorRequests);
+    // Switched on again, it is made.
+    record.fEnabled = TRUE;
     EXPECT_NE(nullptr, Initialize());
+}
+
+TEST_F(MesoluneModule, TakesTheSelectionAndShowsItOnTheHostsHighlightUntilItLosesIt)
+{
+    const SYSTEMTIME now = Time(2026, 12, 8, 9, 41);
+    Load(now);
+    ASSERT_NE(nullptr, Initialize());
+    Query();
+    const face::Scene plain = SceneAt(now, {});
+    EXPECT_EQ("", face::Difference(face::Render(plain), Placed()));
+
+    for (const WPARAM key : {VK_DOWN, VK_UP}) {
+        EXPECT_EQ(TRUE, SendMessageW(window, WM_TODAYCUSTOM_RECEIVEDSELECTION, key, 0));
+        UpdateWindow(window);
+        face::Scene selected = plain;
+        selected.highlight = host.highlightColor;
+        selected.text = host.highlightTextColor;
+        EXPECT_EQ("", face::Difference(face::Render(selected), testhost::CaptureWindow(window)));
+        // Up and down are passed on; the answers stay the default procedure's.
+        EXPECT_EQ(0, SendMessageW(window, WM_TODAYCUSTOM_USERNAVIGATION, VK_DOWN, 0));
+        EXPECT_EQ(0, SendMessageW(window, WM_TODAYCUSTOM_ACTION, VK_RETURN, 0));
+
+        SendMessageW(window, WM_TODAYCUSTOM_LOSTSELECTION, 0, 0);
+        UpdateWindow(window);
+        EXPECT_EQ("", face::Difference(face::Render(plain), testhost::CaptureWindow(window)));
+    }
 }
 
 TEST_F(MesoluneModule, ReloadingAfterUnloadWorks)

@@ -77,7 +77,7 @@ protected:
     }
 
     testhost::TestHost host;
-    TODAYLISTITEM record = {};
+    TODAYLISTITEM record = testhost::ShownItemRecord();
 };
 
 TEST_F(ItemLife, AWholeLifeLeavesNothingBehind)

@@ -125,6 +125,12 @@ testhost::Image Render(const Scene& scene)
     HBITMAP bitmap = testhost::MakeBackground(width, height, scene.origin);
     HDC dc = CreateCompatibleDC(nullptr);
     const HGDIOBJ previousBitmap = SelectObject(dc, bitmap);
+    if (scene.highlight) {
+        HBRUSH band = CreateSolidBrush(*scene.highlight);
+        const RECT all = {0, 0, width, height};
+        FillRect(dc, &all, band);
+        DeleteObject(band);
+    }
 
     SetBkMode(dc, TRANSPARENT);
     if (o.alarm && scene.icon)

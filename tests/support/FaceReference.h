@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace face {
@@ -28,6 +29,7 @@ struct Scene
     POINT origin = {0, 0};                            // the item's place in the host
     int width = 0;                                    // the item's width
     HICON icon = nullptr;                             // the bell the face shows, if any
+    std::optional<COLORREF> highlight;                // selected: the band's colour
     Options options;
 };
 
