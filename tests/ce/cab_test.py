@@ -23,6 +23,7 @@ ITEM_VALUES = {
     "Enabled": ("1", "integer"),
     "Options": ("1", "integer"),
     "Order": ("1", "integer"),
+    "Selectability": ("2", "integer"),  # selected with its consent: its keys reach it
 }
 
 

@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""The ARM code of the Windows CE module (make ce), read word by word with
+the link map that tells where each object's code lies: nothing newer than
+ARMv5TE anywhere (the XScale of Windows Mobile 5 and 6 devices runs it, and
+ARMv4T's return instructions too), and every function of the item's own
+objects returns with BX, so that it returns to a caller in Thumb state as
+well. The words of literal pools and switch tables, which the code loads as
+data, are left out.
+
+    code_test.py        (MESOLUNE_CE_DIR names the Windows CE build)
+"""
+import os
+import re
+import struct
+import sys
+import unittest
+
+CE_DIR = os.environ.get("MESOLUNE_CE_DIR", "")
+SKIPPED = 77
+
+
+def sections(image):
+    """The PE image's sections: (virtual address, raw data), image base added."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    base = struct.unpack_from("<I", image, pe + 24 + 28)[0]
+    table = pe + 24 + optional_size
+    found = []
+    for i in range(count):
+        name, virtual_size, address, raw_size, raw_offset = struct.unpack_from("<8sIIII", image, table + 40 * i)
+        found.append((base + address, image[raw_offset:raw_offset + min(virtual_size, raw_size)]))
+    return found
+
+
+def code_ranges(map_text):
+    """Each object's .text in the module: (start, end, object)."""
+    ranges = []
+    for match in re.finditer(r"^ \.text\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+)$", map_text, re.M):
+        start, size = int(match.group(1), 16), int(match.group(2), 16)
+        if size:
+            ranges.append((start, start + size, match.group(3)))
+    return ranges
+
+
+def is_items_own(obj):
+    """The item's objects, as against the toolchain's (libgcc, import stubs)."""
+    return "CMakeFiles/" in obj or "/libmesolune_" in obj
+
+
+def data_words(words):
+    """Addresses of the words the code reads as data: literals loaded
+    pc-relative, and switch tables indexed from the pc."""
+    data = set()
+    addresses = sorted(words)
+    for i, address in enumerate(addresses):
+        w = words[address]
+        if w >> 28 == 0xF:
+            continue
+        if w & 0x0F7F0000 == 0x051F0000:  # ldr rt, [pc, #+-imm12]
+            offset = w & 0xFFF
+            data.add(address + 8 + (offset if w & (1 << 23) else -offset))
+        elif w & 0x0E5F00D0 == 0x004F00D0:  # ldrd rt, [pc, #+-imm8]
+            offset = ((w >> 4) & 0xF0) | (w & 0xF)
+            target = address + 8 + (offset if w & (1 << 23) else -offset)
+            data.update((target, target + 4))
+        elif w & 0x0FFFFFF0 == 0x079FF100:  # ldr pc, [pc, rm, lsl #2]: a table of addresses follows
+            register = w & 0xF
+            for back in addresses[max(0, i - 4):i][::-1]:
+                earlier = words[back]
+                if earlier & 0x0FFFF000 == 0x03500000 | (register << 16):  # cmp rm, #imm
+                    entries = (earlier & 0xFF) + 1
+                    data.update(address + 8 + 4 * n for n in range(entries))
+                    break
+            else:
+                raise AssertionError(f"a switch table at 0x{address:08x} without its bound")
+    return data
+
+
+def newer_than_v5te(w):
+    """The name of the ARMv6-or-later instruction class of an instruction word,
+    or None for one that ARMv5TE knows."""
+    if w >> 28 == 0xF:
+        if w & 0xFE000000 == 0xFA000000:  # blx label
+            return None
+        if w & 0xFD70F000 == 0xF550F000:  # pld
+            return None
+        if w & 0xFE000000 == 0xFC000000 or w & 0xFF000000 == 0xFE000000:  # coprocessor, second forms
+            return None
+        return "unconditional (cps, setend, srs, rfe, barriers, NEON)"
+    if w & 0x0E000010 == 0x06000010:
+        return "media (rev, sxt, uxt, parallel arithmetic, bitfields)"
+    if w & 0x0F8000F0 == 0x01800090:
+        return "exclusive load or store"
+    if w & 0x0FB00000 == 0x03000000:
+        return "movw or movt"
+    if w & 0x0FFFFF00 == 0x0320F000:
+        return "hint (nop, yield, wfe, wfi, sev)"
+    if w & 0x0FF000F0 in (0x00400090, 0x00600090):
+        return "umaal or mls"
+    if w & 0x0C000E00 == 0x0C000A00:
+        return "VFP"
+    return None
+
+
+def returns_without_bx(w):
+    if w >> 28 == 0xF:
+        return False
+    if w & 0x0FEFFFFF == 0x01A0F00E:  # mov(s) pc, lr
+        return True
+    if w & 0x0E108000 == 0x08108000:  # ldm ..., {..., pc}
+        return True
+    return w & 0x0FFFFFFF == 0x049DF004  # ldr pc, [sp], #4
+
+
+def is_bx(w):
+    return w >> 28 != 0xF and w & 0x0FFFFFF0 == 0x012FFF10
+
+
+class ArmCode(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with open(os.path.join(CE_DIR, "mesolune.dll"), "rb") as f:
+            image = f.read()
+        with open(os.path.join(CE_DIR, "mesolune.map")) as f:
+            cls.ranges = code_ranges(f.read())
+        words = {}
+        for start, end, _ in cls.ranges:
+            for address, data in sections(image):
+                if address <= start and end <= address + len(data):
+                    for at in range(start, end, 4):
+                        words[at] = struct.unpack_from("<I", data, at - address)[0]
+        cls.words = words
+        cls.data = data_words(words)
+
+    def instructions(self, start, end):
+        return [(a, self.words[a]) for a in range(start, end, 4) if a not in self.data]
+
+    def test_the_map_covers_the_items_code(self):
+        own = [r for r in self.ranges if is_items_own(r[2])]
+        self.assertGreater(sum(end - start for start, end, _ in own), 0x2000)
+        self.assertEqual(len(self.words) * 4, sum(end - start for start, end, _ in self.ranges))
+
+    def test_nothing_is_newer_than_armv5te(self):
+        newer = [f"0x{a:08x} {w:08x} {kind} in {obj}" for start, end, obj in self.ranges
+                 for a, w in self.instructions(start, end) if (kind := newer_than_v5te(w))]
+        self.assertEqual([], newer)
+
+    def test_the_items_functions_return_with_bx(self):
+        for start, end, obj in self.ranges:
+            if not is_items_own(obj):
+                continue
+            with self.subTest(obj=obj):
+                code = self.instructions(start, end)
+                self.assertEqual([], [f"0x{a:08x} {w:08x}" for a, w in code if returns_without_bx(w)])
+                self.assertTrue(any(is_bx(w) for _, w in code))
+
+
+if __name__ == "__main__":
+    if not CE_DIR or not os.path.isfile(os.path.join(CE_DIR, "mesolune.map")):
+        print("skipped: no Windows CE build named (make ce builds one)")
+        sys.exit(SKIPPED)
+    unittest.main(verbosity=2)
