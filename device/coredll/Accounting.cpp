@@ -4,6 +4,7 @@
 #include "Accounting.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -25,7 +26,7 @@ public:
         if (!handle || kind >= DEVICE_RESOURCE_KINDS)
             return;
         std::lock_guard<std::mutex> lock(mutex_);
-        Entry& entry = live_[handle];
+        Entry& entry = LedgerFor(kind)[Key(kind, handle)];
         if (entry.references && entry.kind != kind) {
             // A handle the platform reused after a release not seen here.
             counts_[entry.kind] -= entry.references;
@@ -41,12 +42,13 @@ public:
     bool Released(DWORD kind, const void* handle)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        const auto entry = live_.find(handle);
-        if (entry == live_.end() || (kind < DEVICE_RESOURCE_KINDS && entry->second.kind != kind))
+        auto& live = LedgerFor(kind);
+        const auto entry = live.find(Key(kind, handle));
+        if (entry == live.end() || (kind < DEVICE_RESOURCE_KINDS && entry->second.kind != kind))
             return false;
         --counts_[entry->second.kind];
         if (--entry->second.references == 0)
-            live_.erase(entry);
+            live.erase(entry);
         return true;
     }
 
@@ -82,8 +84,21 @@ private:
         LONG references = 0;
     };
 
+    using Handles = std::unordered_map<std::uintptr_t, Entry>;
+
+    // A handle's significant bits are its low 32: 32-bit code hands the same
+    // handle back sign-extended. A heap block is its whole address.
+    static std::uintptr_t Key(DWORD kind, const void* handle)
+    {
+        const auto value = reinterpret_cast<std::uintptr_t>(handle);
+        return kind == DEVICE_HEAP_BLOCKS ? value : static_cast<std::uint32_t>(value);
+    }
+
+    Handles& LedgerFor(DWORD kind) { return kind == DEVICE_HEAP_BLOCKS ? blocks_ : handles_; }
+
     std::mutex mutex_;
-    std::unordered_map<const void*, Entry> live_;
+    Handles handles_;
+    Handles blocks_;
     std::array<LONG, DEVICE_RESOURCE_KINDS> counts_ = {};
     std::array<LONG, DEVICE_RESOURCE_KINDS> made_ = {};
 };

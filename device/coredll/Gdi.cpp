@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace {
 
 HFONT MakeSystemFont()
@@ -76,8 +78,10 @@ HPEN WINAPI CeCreatePen(int style, int width, COLORREF color)
 
 BOOL WINAPI CeDeleteObject(HGDIOBJ object)
 {
-    // Stock objects are never deleted; the call succeeds all the same.
-    if (object && object == SystemFont())
+    // Stock objects are never deleted; the call succeeds all the same. A
+    // handle's low 32 bits name it, however its caller widened them.
+    if (object && static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(object)) ==
+                      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(SystemFont())))
         return TRUE;
     const BOOL deleted = DeleteObject(object);
     if (deleted)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 
 namespace {
 
@@ -53,6 +54,31 @@ TEST(CoreAccounting, GdiObjectsAreCountedUntilDeleted)
     EXPECT_EQ(madeFonts, DeviceMadeResources(DEVICE_FONTS)); // made counts only grow
     DeleteObject(GetStockObject(SYSTEM_FONT)); // a stock object is nobody's
     EXPECT_EQ(before, Live());
+}
+
+// 32-bit code holds a handle in 32 bits and hands it back sign-extended; the
+// platform takes it, and so does the count.
+TEST(CoreAccounting, AHandleComesBackWithItsUpperHalfSignExtended)
+{
+    const auto extended = [](HGDIOBJ handle) {
+        return reinterpret_cast<HGDIOBJ>(reinterpret_cast<std::uintptr_t>(handle) | 0xFFFFFFFF00000000u);
+    };
+    const Counts before = Live();
+    LOGFONTW lf = {};
+    lf.lfHeight = -10;
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ objects[] = {CreateFontIndirectW(&lf), CreateCompatibleBitmap(screen, 8, 8), CreateSolidBrush(RGB(1, 2, 3))};
+    ReleaseDC(nullptr, screen);
+    for (HGDIOBJ object : objects)
+        EXPECT_TRUE(DeleteObject(extended(object)));
+    HDC memory = CreateCompatibleDC(nullptr);
+    EXPECT_TRUE(DeleteDC(static_cast<HDC>(extended(memory))));
+    EXPECT_EQ(before, Live());
+    // The stock font stays, however its handle is widened.
+    HGDIOBJ stock = GetStockObject(SYSTEM_FONT);
+    EXPECT_TRUE(DeleteObject(extended(stock)));
+    LOGFONTW still = {};
+    EXPECT_EQ(static_cast<int>(sizeof still), GetObjectW(stock, sizeof still, &still));
 }
 
 // The C runtime heap of Windows CE modules; device programs keep their own
