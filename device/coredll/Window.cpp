@@ -16,28 +16,52 @@
 
 namespace {
 
+// A class is its name's atom and the module that registered it: two modules
+// may each register a class of one name.
 struct RegisteredClass
 {
     ATOM atom;
+    HINSTANCE instance;
     WNDPROC procedure;
 };
 
 std::mutex g_classesMutex;
 std::vector<RegisteredClass> g_classes;
 
-WNDPROC ProcedureOf(ATOM atom)
+void Forget(ATOM atom, HINSTANCE instance)
 {
-    std::lock_guard<std::mutex> lock(g_classesMutex);
-    for (const RegisteredClass& c : g_classes)
-        if (c.atom == atom)
-            return c.procedure;
-    return nullptr;
+    std::erase_if(g_classes, [&](const RegisteredClass& c) { return c.atom == atom && c.instance == instance; });
 }
 
-void Forget(ATOM atom)
+void Remember(ATOM atom, HINSTANCE instance, WNDPROC procedure)
 {
     std::lock_guard<std::mutex> lock(g_classesMutex);
-    std::erase_if(g_classes, [atom](const RegisteredClass& c) { return c.atom == atom; });
+    // A module unloaded without unregistering left its class's procedure.
+    Forget(atom, instance);
+    g_classes.push_back({atom, instance, procedure});
+}
+
+void ForgetClass(ATOM atom, HINSTANCE instance)
+{
+    std::lock_guard<std::mutex> lock(g_classesMutex);
+    Forget(atom, instance);
+}
+
+// A class registered without a module is the process's.
+HINSTANCE ClassModule(HINSTANCE instance)
+{
+    return instance ? instance : GetModuleHandleW(nullptr);
+}
+
+WNDPROC ProcedureOf(HWND window)
+{
+    const auto atom = static_cast<ATOM>(GetClassWord(window, GCW_ATOM));
+    const auto instance = reinterpret_cast<HINSTANCE>(GetClassLongPtrW(window, GCLP_HMODULE));
+    std::lock_guard<std::mutex> lock(g_classesMutex);
+    for (const RegisteredClass& c : g_classes)
+        if (c.atom == atom && c.instance == instance)
+            return c.procedure;
+    return nullptr;
 }
 
 bool NeverSentOnWindowsCe(UINT message)
@@ -66,7 +90,7 @@ bool NeverSentOnWindowsCe(UINT message)
 
 LRESULT CALLBACK CeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    const WNDPROC procedure = ProcedureOf(static_cast<ATOM>(GetClassWord(window, GCW_ATOM)));
+    const WNDPROC procedure = ProcedureOf(window);
     if (message == WM_NCCREATE)
         coredll::Made(DEVICE_WINDOWS, window);
     else if (message == WM_NCDESTROY)
@@ -87,10 +111,8 @@ ATOM WINAPI CeRegisterClassW(const WNDCLASSW* windowClass)
     WNDCLASSW ceClass = *windowClass;
     ceClass.lpfnWndProc = CeWindowProc;
     const ATOM atom = RegisterClassW(&ceClass);
-    if (atom) {
-        std::lock_guard<std::mutex> lock(g_classesMutex);
-        g_classes.push_back({atom, windowClass->lpfnWndProc});
-    }
+    if (atom)
+        Remember(atom, ClassModule(windowClass->hInstance), windowClass->lpfnWndProc);
     return atom;
 }
 
@@ -101,7 +123,7 @@ BOOL WINAPI CeUnregisterClassW(LPCWSTR className, HINSTANCE instance)
     const ATOM atom = static_cast<ATOM>(GetClassInfoExW(instance, className, &info));
     const BOOL unregistered = UnregisterClassW(className, instance);
     if (unregistered && atom)
-        Forget(atom);
+        ForgetClass(atom, ClassModule(instance));
     return unregistered;
 }
 

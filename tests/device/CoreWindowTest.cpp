@@ -114,6 +114,45 @@ TEST_F(CoreWindow, UnregisteringForgetsTheProcedure)
     DestroyWindow(window);
 }
 
+// A module unloaded without unregistering leaves its class; another module's
+// class of that name reaches its own procedure, and each goes on its own.
+TEST_F(CoreWindow, ClassesOfOneNameFromTwoModulesKeepTheirOwnProcedures)
+{
+    const HINSTANCE other = GetModuleHandleW(L"coredll.dll");
+    WNDCLASSW wc = Class(NullHandleProc);
+    ASSERT_NE(0, RegisterClassW(&wc));
+    wc.lpfnWndProc = OwnHandleProc;
+    wc.hInstance = other;
+    ASSERT_NE(0, RegisterClassW(&wc));
+    const auto create = [&](HINSTANCE instance) {
+        g_messages.clear();
+        HWND window = CreateWindowExW(0, L"CeTestClass", L"", WS_CHILD, 0, 0, 5, 5, host.Window(), nullptr, instance,
+            nullptr);
+        EXPECT_NE(nullptr, window);
+        const UINT first = g_messages.empty() ? 0 : g_messages.front();
+        DestroyWindow(window);
+        return first;
+    };
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), create(other));
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE), create(GetModuleHandleW(nullptr)));
+    ASSERT_TRUE(UnregisterClassW(L"CeTestClass", GetModuleHandleW(nullptr)));
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), create(other));
+    EXPECT_TRUE(UnregisterClassW(L"CeTestClass", other));
+}
+
+// A class registered without a module is the program's.
+TEST_F(CoreWindow, AClassWithoutAModuleIsTheProgramsAndReachesItsProcedure)
+{
+    WNDCLASSW wc = Class(OwnHandleProc);
+    wc.hInstance = nullptr;
+    ASSERT_NE(0, RegisterClassW(&wc));
+    HWND window = Create();
+    ASSERT_NE(nullptr, window);
+    ASSERT_FALSE(g_messages.empty());
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), g_messages.front());
+    DestroyWindow(window);
+}
+
 TEST(CoreGdi, TheSystemFontIsTahomaOfNormalWeight)
 {
     LOGFONTW font;
