@@ -49,6 +49,34 @@ class Launcher(unittest.TestCase):
         self.assertTrue(result.stderr.startswith("device: no program 'no_such_program' in "), result.stderr)
         self.assertEqual([], made)
 
+    def test_regedit_imports_and_exports_the_devices_keys(self):
+        """A .reg file names the device's keys; wherever the file lies, an
+        absolute path included, they land in the device's hive."""
+        with tempfile.TemporaryDirectory() as folder:
+            launcher = [LAUNCHER, "--root", os.path.join(folder, "root"), "--bin", os.path.join(folder, "bin")]
+            os.mkdir(os.path.join(folder, "bin"))
+            reg = os.path.join(folder, "import.reg")
+            with open(reg, "w", newline="\r\n") as f:
+                f.write('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\LauncherTest]\n"Value"=dword:00000007\n')
+            exported = os.path.join(folder, "export.reg")
+            for path, cwd in ((reg, None), ("import.reg", folder)):
+                with self.subTest(path=path):
+                    subprocess.run([*launcher, "reg", "delete", r"HKLM\Software\LauncherTest", "/f"],
+                                   capture_output=True, timeout=120)
+                    subprocess.run([*launcher, "regedit", "/S", path], check=True, cwd=cwd, timeout=120)
+                    query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
+                                           capture_output=True, text=True, timeout=120)
+                    self.assertIn("HKEY_LOCAL_MACHINE\\Software\\LauncherTest", query.stdout)
+                    self.assertIn("0x7", query.stdout)
+                    desktop = subprocess.run([*launcher, "wine", "reg", "query", r"HKLM\Software\LauncherTest"],
+                                             capture_output=True, text=True, timeout=120)
+                    self.assertNotEqual(0, desktop.returncode, desktop.stdout)
+            subprocess.run([*launcher, "regedit", "/E", exported, r"HKLM\Software\LauncherTest"], check=True,
+                           timeout=120)
+            with open(exported, "rb") as f:
+                text = f.read().decode("utf-16")
+            self.assertIn("[HKEY_LOCAL_MACHINE\\Software\\LauncherTest]", text)
+
 
 if __name__ == "__main__":
     unittest.main(argv=sys.argv[:1], verbosity=2)
