@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -113,6 +114,57 @@ TEST(CoreAccounting, HeapBlocksAreCountedAndCanBeMadeToFail)
     EXPECT_NE(nullptr, block);
     release(block);
     EXPECT_EQ(before, Live());
+}
+
+// A Windows CE module's pointers are 32 bits: every block of its heap, of
+// every size, lies in the heap's arena below 2 GB, and a block freed is
+// reused for the next of its size.
+TEST(CoreAccounting, HeapBlocksLieBelowTwoGigabytes)
+{
+    using Malloc = void*(__cdecl*)(size_t);
+    using Free = void(__cdecl*)(void*);
+    HMODULE core = GetModuleHandleW(L"coredll.dll");
+    const auto allocate = reinterpret_cast<Malloc>(reinterpret_cast<void*>(GetProcAddress(core, "malloc")));
+    const auto release = reinterpret_cast<Free>(reinterpret_cast<void*>(GetProcAddress(core, "free")));
+    LPVOID base = nullptr;
+    SIZE_T size = 0;
+    DeviceHeapRange(&base, &size);
+    const auto low = reinterpret_cast<std::uintptr_t>(base);
+    ASSERT_NE(0u, low);
+    ASSERT_LE(low + size, 0x80000000u);
+    for (size_t bytes : {size_t{0}, size_t{1}, size_t{16}, size_t{17}, size_t{4096}, size_t{100000},
+             size_t{3} << 20}) {
+        SCOPED_TRACE(bytes);
+        auto* block = static_cast<unsigned char*>(allocate(bytes));
+        ASSERT_NE(nullptr, block);
+        const auto at = reinterpret_cast<std::uintptr_t>(block);
+        EXPECT_GE(at, low);
+        EXPECT_LE(at + bytes, low + size);
+        EXPECT_EQ(0u, at % 8);
+        std::fill(block, block + bytes, 0xA5);
+        release(block);
+        EXPECT_EQ(block, allocate(bytes)) << "a freed block comes back for its size";
+        release(block);
+    }
+    EXPECT_EQ(nullptr, allocate(size)) << "no block is larger than the arena";
+}
+
+// Room below 2 GB for an image a device maps: at a free address, and not
+// where something already lies.
+TEST(CoreAccounting, LowMemoryIsTakenOnlyWhereItIsFree)
+{
+    void* room = DeviceAllocateLow(0x30000);
+    ASSERT_NE(nullptr, room);
+    const auto at = reinterpret_cast<std::uintptr_t>(room);
+    EXPECT_LT(at + 0x30000, 0x80000000u);
+    EXPECT_EQ(0u, at % 0x10000);
+    EXPECT_EQ(nullptr, DeviceAllocateLowAt(room, 0x10000));
+    EXPECT_EQ(nullptr, DeviceAllocateLowAt(reinterpret_cast<LPVOID>(0x80000000u), 0x10000));
+    EXPECT_EQ(nullptr, DeviceAllocateLowAt(reinterpret_cast<LPVOID>(at + 1), 0x10000));
+    DeviceFreeLow(room);
+    void* again = DeviceAllocateLowAt(room, 0x10000);
+    EXPECT_EQ(room, again);
+    DeviceFreeLow(again);
 }
 
 TEST(CoreAccounting, WindowsAndTheirPaintDcsAreCounted)
