@@ -1,6 +1,7 @@
 // ctlpnl.exe: the device's control panel. Of its applets this device has the
 // clock's alarms page and the Today screen's items page.
 #include "AlarmsPage.h"
+#include "ArmModule.h"
 #include "Command.h"
 #include "TodayItemsPage.h"
 #include "Utf8.h"
@@ -18,6 +19,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     // The control panel is the device's: its registry and screen are.
     DeviceJoin();
+    armce::SetFaultReporter([](const std::wstring& line) { std::fprintf(stderr, "ctlpnl: %s\n", Utf8(line).c_str()); });
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     const std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);

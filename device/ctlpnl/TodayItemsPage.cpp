@@ -1,6 +1,6 @@
 #include "TodayItemsPage.h"
 
-#include "ItemOptions.h"
+#include "ItemModule.h"
 #include "Page.h"
 #include "TodayItems.h"
 #include "TodayItemsPageIds.h"
@@ -87,11 +87,12 @@ void OpenOptions(HWND dialog)
         return;
     const TodayItemEntry& item = State(dialog).items[static_cast<size_t>(selected)];
     wchar_t path[MAX_PATH];
-    const HMODULE module = item.options && DeviceFilePath(item.dll.c_str(), path, MAX_PATH) ? LoadLibraryW(path) : nullptr;
-    if (!module)
-        return;
-    RunItemOptions(module, dialog);
-    FreeLibrary(module);
+    std::wstring error;
+    const std::unique_ptr<ItemModule> module =
+        item.options && DeviceFilePath(item.dll.c_str(), path, MAX_PATH) ? ItemModule::Load(path, item.dll, error)
+                                                                          : nullptr;
+    if (module)
+        module->RunOptions(dialog);
 }
 
 // Each item's Enabled and Order as the page shows them; then a running

@@ -1,6 +1,5 @@
 #include "ItemHost.h"
 
-#include "ItemOptions.h"
 #include "Report.h"
 
 namespace {
@@ -30,7 +29,9 @@ bool ItemHost::Load()
         const bool initialized = item->Initialize(host_, error);
         loading_ = false;
         if (!initialized) {
-            Report(L"the Today item " + entry.name + L" is left out: " + error);
+            // An ARM item that stopped has said so in its own line.
+            if (!error.empty())
+                Report(L"the Today item " + entry.name + L" is left out: " + error);
             continue;
         }
         items_.push_back(std::move(item));
@@ -57,7 +58,13 @@ void ItemHost::Reload()
 
 void ItemHost::Refresh()
 {
-    bool changed = false;
+    // An ARM item that stopped (it has said so) leaves the screen; the
+    // others close up.
+    const size_t before = items_.size();
+    std::erase_if(items_, [](const std::unique_ptr<LoadedItem>& item) { return item->Stopped(); });
+    bool changed = items_.size() != before;
+    if (changed)
+        selected_ = kNone;
     for (const auto& item : items_) {
         if (item->QueryRefresh()) {
             changed = true;
@@ -196,6 +203,14 @@ void ItemHost::Select(size_t index)
     InvalidateRect(host_, &bar, FALSE);
 }
 
+bool ItemHost::HasArmItems() const
+{
+    for (const auto& item : items_)
+        if (item->Module().IsArm())
+            return true;
+    return false;
+}
+
 bool ItemHost::Has(const std::wstring& name) const
 {
     for (const auto& item : items_)
@@ -239,7 +254,7 @@ bool ItemHost::OpenOptions(size_t index)
         return false;
     // Changed options reach the items as the Pocket PC's Today screen brings
     // them: it reloads its items, telling each to drop what it holds first.
-    const INT_PTR result = RunItemOptions(items_[index]->Module(), host_);
+    const INT_PTR result = items_[index]->Module().RunOptions(host_);
     if (result == -1) {
         Report(items_[index]->Entry().name + L" has no options dialog");
         return false;

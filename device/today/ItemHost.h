@@ -42,6 +42,8 @@ public:
     bool OpenSelectedOptions();
     bool SelectedHasOptions() const;
     bool Has(const std::wstring& name) const;
+    // Whether an item shown runs on the emulated ARM processor.
+    bool HasArmItems() const;
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);

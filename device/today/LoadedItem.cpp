@@ -25,21 +25,20 @@ bool LoadedItem::Initialize(HWND host, std::wstring& error)
 {
     // The registry names the module as the device does ("\Windows\...").
     wchar_t path[MAX_PATH];
-    module_.reset(DeviceFilePath(entry_.dll.c_str(), path, MAX_PATH) ? LoadLibraryW(path) : nullptr);
+    if (!DeviceFilePath(entry_.dll.c_str(), path, MAX_PATH)) {
+        error = L"cannot load " + entry_.dll;
+        return false;
+    }
+    module_ = ItemModule::Load(path, entry_.dll, error);
     if (!module_) {
-        error = L"cannot load " + entry_.dll + L" (error " + std::to_wstring(GetLastError()) + L")";
+        if (error.rfind(L"cannot load", 0) != 0)
+            error = L"cannot load " + entry_.dll + L": " + error;
         return false;
     }
-    record_.hinstDLL = module_.get();
-    const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-        reinterpret_cast<void*>(GetProcAddress(module_.get(), MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-    if (!initialize) {
-        error = entry_.dll + L" has no export " + std::to_wstring(ORDINAL_INITIALIZEITEM);
-        return false;
-    }
-    record_.hwndCustom = initialize(&record_, host);
+    record_.hinstDLL = module_->Instance();
+    record_.hwndCustom = module_->Initialize(&record_, host);
     if (!record_.hwndCustom) {
-        error = L"it made no window";
+        error = module_->Stopped() ? L"" : L"it made no window";
         return false;
     }
     return true;

@@ -1,6 +1,8 @@
-// One custom Today item: its module, the shell's record of it and its window.
+// One custom Today item: its module (for this processor or for ARM), the
+// shell's record of it and its window.
 #pragma once
 
+#include "ItemModule.h"
 #include "TodayItems.h"
 
 #include <todaycmn.h>
@@ -17,13 +19,16 @@ public:
     LoadedItem& operator=(const LoadedItem&) = delete;
 
     // Loads the module and calls its initialisation export; false with a
-    // reason when there is no item window afterwards.
+    // reason when there is no item window afterwards (an empty reason when
+    // the module said why itself: an ARM module that stopped).
     bool Initialize(HWND host, std::wstring& error);
 
     const TodayItemEntry& Entry() const { return entry_; }
     HWND Window() const { return record_.hwndCustom; }
-    HMODULE Module() const { return module_.get(); }
+    ItemModule& Module() const { return *module_; }
     int Height() const { return static_cast<int>(record_.cyp); }
+    // An ARM item stopped by a fault: it answers nothing any more.
+    bool Stopped() const { return module_ && module_->Stopped(); }
 
     // The shell's refresh query; true when the item changed.
     bool QueryRefresh();
@@ -32,13 +37,8 @@ public:
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
 
 private:
-    struct ModuleDeleter
-    {
-        void operator()(HMODULE module) const { FreeLibrary(module); }
-    };
-
     TodayItemEntry entry_;
-    // The destructor destroys the item window before the module is freed.
-    std::unique_ptr<HINSTANCE__, ModuleDeleter> module_;
+    // The destructor destroys the item window before the module goes.
+    std::unique_ptr<ItemModule> module_;
     TODAYLISTITEM record_ = {};
 };

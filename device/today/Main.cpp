@@ -1,7 +1,9 @@
 // today.exe: the Today screen of the device.
 #include "DevicePath.h"
+#include "ArmModule.h"
 #include "HostOptions.h"
 #include "InputScript.h"
+#include "Report.h"
 #include "ScreenChoice.h"
 #include "TodayScreen.h"
 #include "Utf8.h"
@@ -77,6 +79,9 @@ int main()
             return 2;
         }
     }
+
+    // An ARM item that stops says so in the Today screen's own lines.
+    armce::SetFaultReporter(Report);
 
     // The device clock runs on from here for this process.
     if (options.time)

@@ -36,9 +36,17 @@ void ScreenLayout::Follow()
     const SIZE framed = FramedSize(window_, width_, height_);
     SetWindowPos(window_, nullptr, 0, 0, framed.cx, framed.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     wchar_t title[96];
-    std::swprintf(title, std::size(title), L"Mesolune device: %ls, %d \u00D7 %d, %d dpi%ls", screen.szProfile,
-        width_, height_, screen.dpi, screen.fLandscape ? L", landscape" : L"");
+    std::swprintf(title, std::size(title), L"Mesolune device: %ls, %d \u00D7 %d, %d dpi%ls%ls", screen.szProfile,
+        width_, height_, screen.dpi, screen.fLandscape ? L", landscape" : L"", armItems_ ? L", ARM items" : L"");
     SetWindowTextW(window_, title);
+}
+
+void ScreenLayout::ShowArmItems(bool arm)
+{
+    if (arm == armItems_)
+        return;
+    armItems_ = arm;
+    Follow();
 }
 
 bool ScreenLayout::Turn(std::wstring& problem)

@@ -18,6 +18,8 @@ public:
 
     // The window and the look for the device's screen as it is now.
     void Follow();
+    // The title also says when an item runs on the emulated ARM processor.
+    void ShowArmItems(bool arm);
     // Turns the device's screen a quarter for this run; false with the
     // reason when the device refuses, and then nothing changes.
     bool Turn(std::wstring& problem);
@@ -44,4 +46,5 @@ private:
     int height_ = 0;
     std::unique_ptr<Theme> theme_;
     WORD shownMinute_ = 0xFFFF;
+    bool armItems_ = false;
 };

@@ -98,6 +98,7 @@ void TodayScreen::Rotate()
 void TodayScreen::Refresh()
 {
     host_->Refresh();
+    layout_->ShowArmItems(host_->HasArmItems());
     layout_->FollowClock();
 }
 
