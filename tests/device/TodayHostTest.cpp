@@ -1,15 +1,18 @@
 // today.exe, the device's Today screen, run as a program and judged by its
 // screenshot.
 #include "DeviceFacts.h"
+#include "DevicePath.h"
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
 #include "DeviceScreenKey.h"
+#include "ItemUnderTest.h"
 
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -65,7 +68,11 @@ bool Same(const Picture& a, const Picture& b)
 class TodayInput : public TodayHost
 {
 protected:
-    void SetUp() override { items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1); }
+    void SetUp() override
+    {
+        SKIP_WITHOUT_ITEM_MODULE();
+        items.Add(L"Mesolune", itemundertest::Path(), 1, 1, 1);
+    }
 
     Picture After(const std::wstring& time, const std::string& script)
     {
@@ -231,7 +238,8 @@ TEST_F(TodayHost, AFirstStartRegistersTheItemsBesideIt)
 
 TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
 {
-    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1);
+    SKIP_WITHOUT_ITEM_MODULE();
+    items.Add(L"Mesolune", itemundertest::Path(), 1);
     TempFile png(L".png");
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\""));
     const Picture screen = ReadPng(png.Path());
@@ -253,7 +261,8 @@ TEST_F(TodayHost, TheCalendarShowsTheBackgroundOfItsOwnPlace)
 
 TEST_F(TodayHost, OpensAnItemsOptionsOverTheScreen)
 {
-    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1);
+    SKIP_WITHOUT_ITEM_MODULE();
+    items.Add(L"Mesolune", itemundertest::Path(), 1, 1, 1);
     TempFile png(L".png");
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--options Mesolune --screenshot \"" + png.Path() + L"\""));
     const Picture screen = ReadPng(png.Path());
@@ -403,7 +412,8 @@ DWORD ClearCacheCount(const wchar_t* item)
 
 TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
 {
-    items.Add(L"Mesolune", BinFolder() + L"mesolune.dll", 1, 1, 1);
+    SKIP_WITHOUT_ITEM_MODULE();
+    items.Add(L"Mesolune", itemundertest::Path(), 1, 1, 1);
     items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 2);
     for (const int answer : {IDCANCEL, IDOK}) {
         SCOPED_TRACE(answer == IDOK ? "OK" : "cancelled");
@@ -574,6 +584,136 @@ TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
         << output;
     EXPECT_EQ(std::string::npos, output.find("today: ")) << output;
     EXPECT_GT(ReadPng(png.Path()).width, 0);
+}
+
+// The calendar built for ARM, run on the device's emulated processor, shows
+// what this build's shows, pixel for pixel, upright and turned.
+TEST_F(TodayHost, TheArmCalendarShowsWhatThisBuildsShows)
+{
+    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+    if (!ceBuild || !*ceBuild)
+        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+    const std::string arm = std::string(ceBuild) + "/mesolune.dll";
+    const std::wstring modules[] = {BinFolder() + L"mesolune.dll", DevicePath(std::wstring(arm.begin(), arm.end()))};
+    for (const wchar_t* turned : {L"", L" --landscape"}) {
+        Picture pictures[2];
+        for (int i = 0; i < 2; ++i) {
+            TodayItemsOverride only;
+            only.Add(L"Mesolune", modules[i], 1, 1, 1);
+            TempFile png(L".png");
+            std::string output;
+            ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41" + std::wstring(turned) +
+                                                      L" --screenshot \"" + png.Path() + L"\"", output))
+                << output;
+            pictures[i] = ReadPng(png.Path());
+        }
+        EXPECT_TRUE(Same(pictures[0], pictures[1])) << (*turned ? "landscape" : "portrait");
+    }
+}
+
+// Two copies of the ARM module at once: the second cannot stand at the base
+// the first took and is relocated, and each module's window, of a class of
+// the same name, runs its own module's code.
+TEST_F(TodayHost, TwoCopiesOfTheArmModuleEachShowTheCalendar)
+{
+    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+    if (!ceBuild || !*ceBuild)
+        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+    const std::string arm = std::string(ceBuild) + "/mesolune.dll";
+    const std::wstring first = DevicePath(std::wstring(arm.begin(), arm.end()));
+    TempFile second(L".dll");
+    ASSERT_TRUE(CopyFileW(first.c_str(), second.Path().c_str(), FALSE));
+    const auto screen = [](TodayItemsOverride& shown) {
+        shown.Add(L"Short", BinFolder() + L"test_item_short.dll", 3);
+        TempFile png(L".png");
+        EXPECT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\""));
+        return ReadPng(png.Path());
+    };
+    Picture one, two;
+    {
+        TodayItemsOverride shown;
+        shown.Add(L"Mesolune", first, 1, 1, 1);
+        one = screen(shown);
+    }
+    {
+        TodayItemsOverride shown;
+        shown.Add(L"Mesolune", first, 1, 1, 1);
+        shown.Add(L"Mesolune copy", second.Path(), 2, 1, 1);
+        two = screen(shown);
+    }
+    ASSERT_GT(one.width, 0);
+    ASSERT_EQ(one.height, two.height);
+    // The calendar's band ends where the short item's green begins.
+    const int title = MulDiv(26, devicefacts::ProfileDpi(), 96), mid = one.width / 2;
+    int band = 0;
+    while (title + band < one.height && one.At(mid, title + band) != RGB(0, 255, 0))
+        ++band;
+    ASSERT_GT(band, 0);
+    ASSERT_LT(title + 2 * band, two.height);
+    for (int y = title; y < title + band; ++y)
+        for (int x = 0; x < one.width; ++x) {
+            ASSERT_EQ(one.At(x, y), two.At(x, y)) << "the first copy at " << x << "," << y;
+            ASSERT_EQ(one.At(x, y), two.At(x, y + band)) << "the second copy at " << x << "," << y + band;
+        }
+    EXPECT_EQ(RGB(0, 255, 0), two.At(mid, title + 2 * band));
+}
+
+// Whether a line goes on after the module's name with what it says, where each
+// * stands for an address's eight hexadecimal digits.
+bool SaysAfterTheName(const std::string& line, const std::string& file, const std::string& says)
+{
+    size_t at = line.find(file);
+    if (at == std::string::npos)
+        return false;
+    at += file.size();
+    for (char expected : says) {
+        const int digits = expected == '*' ? 8 : 0;
+        for (int d = 0; d < digits; ++d, ++at)
+            if (at >= line.size() || !std::isxdigit(static_cast<unsigned char>(line[at])))
+                return false;
+        if (!digits && (at >= line.size() || line[at++] != expected))
+            return false;
+    }
+    return line.find_first_not_of(" \r\n", at) == std::string::npos;
+}
+
+// ARM items that fail as a device's processor reports it: each ends with
+// one line naming the module, the address and the cause, and the Today
+// screen goes on with its other items.
+TEST_F(TodayHost, AnArmItemThatFailsEndsWithOneLineAndTheOthersGoOn)
+{
+    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+    if (!ceBuild || !*ceBuild)
+        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+    const struct
+    {
+        const char* file;
+        const char* says; // after the module's name
+    } cases[] = {
+        {"faulty_misaligned.dll", " stopped at 0x*: a misaligned access at 0x*"},
+        {"faulty_loop.dll", " stopped at 0x*: it ran for 3 seconds without calling out"},
+        {"faulty_undefined.dll", " stopped at 0x*: an undefined instruction"},
+        {"faulty_null.dll", " stopped at 0x*: a read of unmapped memory at 0x00000004"},
+        {"faulty_import.dll", ": it imports GetSystemPowerStatusEx from COREDLL.dll, which the device cannot forward"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string unixPath = std::string(ceBuild) + "/test-items/" + c.file;
+        const std::wstring path = DevicePath(std::wstring(unixPath.begin(), unixPath.end()));
+        TodayItemsOverride only;
+        only.Add(L"Faulty", path, 1);
+        only.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+        TempFile png(L".png");
+        std::string output;
+        ASSERT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output));
+        const std::vector<std::string> lines = LinesStartingWith(output, "today: ");
+        ASSERT_EQ(1u, lines.size()) << output;
+        EXPECT_TRUE(SaysAfterTheName(lines[0], c.file, c.says)) << output;
+        // The other item takes the first place.
+        const Picture screen = ReadPng(png.Path());
+        ASSERT_GT(screen.width, 0);
+        EXPECT_EQ(RGB(0, 255, 0), screen.At(screen.width / 2, devicefacts::Scaled(26)));
+    }
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // mesolune.dll as the Today screen sees it: loaded by path, entered by
-// ordinal, judged by its window's pixels.
+// ordinal, judged by its window's pixels; this build's module, or the ARM
+// build's on the device's emulated processor (ItemUnderTest.h).
 #include "AlarmsPageIds.h"
 #include "DeviceFacts.h"
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
 #include "FaceReference.h"
+#include "ItemUnderTest.h"
 #include "RegistryFixture.h"
 #include "TestHost.h"
 
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -35,6 +38,7 @@ class MesoluneModule : public testreg::CleanSettings
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_ITEM_MODULE();
         testreg::CleanSettings::SetUp();
         testreg::DeleteTree(HKEY_LOCAL_MACHINE, kClockKey);
         host.itemOrigin = POINT{0, kTop};
@@ -55,7 +59,7 @@ protected:
         const bool large = GetDeviceCaps(screen, LOGPIXELSX) == 192;
         ReleaseDC(nullptr, screen);
         const int id = on ? (large ? 102 : 103) : (large ? 104 : 105);
-        HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
+        HICON icon = static_cast<HICON>(LoadImageW(module->Instance(), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, 0));
         bells.push_back(icon);
         return icon;
     }
@@ -64,16 +68,13 @@ protected:
     {
         DeviceHoldClock(TRUE);
         SetLocalTime(&now);
-        module = LoadLibraryW((deviceprogram::BinFolder() + L"mesolune.dll").c_str());
+        module = itemundertest::Load();
         ASSERT_NE(nullptr, module);
-        initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-        ASSERT_NE(nullptr, initialize);
     }
 
     HWND Initialize()
     {
-        window = initialize(&record, host.Window());
+        window = module->Initialize(&record, host.Window());
         return window;
     }
 
@@ -90,9 +91,7 @@ protected:
         if (window && IsWindow(window))
             DestroyWindow(window);
         window = nullptr;
-        if (module)
-            FreeLibrary(module);
-        module = nullptr;
+        module.reset();
     }
 
     // The host's part after the first query: the item at its place and height.
@@ -141,8 +140,7 @@ protected:
     }
 
     testhost::TestHost host;
-    HMODULE module = nullptr;
-    PFNCUSTOMINITIALIZEITEM initialize = nullptr;
+    std::unique_ptr<ItemModule> module;
     TODAYLISTITEM record = testhost::ShownItemRecord();
     HWND window = nullptr;
     std::vector<HICON> bells;
@@ -351,29 +349,25 @@ TEST_F(MesoluneModule, WithoutMemoryAtLoadTheModuleLoadsAndMakesNoItem)
     // A first life leaves the window class registered: nothing unregisters it.
     Load(Time(2026, 12, 8, 9, 41));
     ASSERT_NE(nullptr, Initialize());
-    const HMODULE first = module;
+    const HINSTANCE first = module->Instance();
     Unload();
 
     const devicefacts::Counts before = devicefacts::Live();
     DeviceFailAllocations(1);
     Load(Time(2026, 12, 8, 9, 41));
     DeviceFailAllocations(0);
-    ASSERT_EQ(first, module); // the class left behind leads to this module's window procedure
+    ASSERT_EQ(first, module->Instance()); // the class left behind leads to this module's window procedure
     EXPECT_EQ(nullptr, Initialize());
     EXPECT_EQ(before, devicefacts::Live());
 
     // Export 241 needs no item.
-    const auto procedure = reinterpret_cast<DLGPROC>(
-        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
-    const auto* dialog = static_cast<const DLGTEMPLATE*>(
-        LockResource(LoadResource(module, FindResourceW(module, MAKEINTRESOURCEW(500), RT_DIALOG))));
     dialogdriver::DialogDriver driver;
     driver.Expect([](HWND d, LPARAM) { PostMessageW(d, WM_COMMAND, IDOK, 0); });
-    EXPECT_EQ(1, DialogBoxIndirectParamW(module, dialog, host.Window(), procedure, 0));
+    EXPECT_EQ(1, module->RunOptions(host.Window()));
 
     // A window of the class left behind reaches the window procedure.
     HWND stray = CreateWindowExW(0, L"MesoluneClass", L"", WS_CHILD | WS_VISIBLE, 0, kTop, 100, 50, host.Window(),
-        nullptr, module, nullptr);
+        nullptr, module->Instance(), nullptr);
     ASSERT_NE(nullptr, stray);
     EXPECT_EQ(0, SendMessageW(stray, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record), 0));
     SendMessageW(stray, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
@@ -400,7 +394,7 @@ TEST_F(MesoluneModule, IconsLoadAtTheirOwnSize)
     Load(Time(2026, 12, 8, 9, 41));
     for (int id : {102, 103, 104, 105}) {
         SCOPED_TRACE(id);
-        HICON icon = LoadIconW(module, MAKEINTRESOURCEW(id));
+        HICON icon = LoadIconW(module->Instance(), MAKEINTRESOURCEW(id));
         ASSERT_NE(nullptr, icon);
         ICONINFO info;
         ASSERT_TRUE(GetIconInfo(icon, &info));

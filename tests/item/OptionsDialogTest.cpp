@@ -2,6 +2,7 @@
 // template 500 of the module with the procedure of export 241.
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
+#include "ItemUnderTest.h"
 #include "RegistryFixture.h"
 #include "TestHost.h"
 #include "Utf8.h"
@@ -15,6 +16,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -158,29 +160,26 @@ class OptionsDialog : public testreg::CleanSettings
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_ITEM_MODULE();
         testreg::CleanSettings::SetUp();
-        module = LoadLibraryW((deviceprogram::BinFolder() + L"mesolune.dll").c_str());
-        ASSERT_NE(nullptr, module);
-        procedure = reinterpret_cast<DLGPROC>(
-            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_OPTIONSDIALOGPROC))));
-        HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(IDD_TODAY_CUSTOM), RT_DIALOG);
-        dialogTemplate = static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module, resource)));
-        ASSERT_NE(nullptr, procedure);
-        ASSERT_NE(nullptr, dialogTemplate);
+        item = itemundertest::Load();
+        ASSERT_NE(nullptr, item);
+        module = item->Instance();
     }
 
     void TearDown() override
     {
         EXPECT_EQ(0, driver.Pending());
-        FreeLibrary(module);
+        item.reset();
         testreg::CleanSettings::TearDown();
     }
 
-    // Opens the dialog over the host; step works it and closes it.
+    // Opens the dialog (template 500, export 241) over the host; step works
+    // it and closes it.
     INT_PTR Open(dialogdriver::Step step)
     {
         driver.Expect(std::move(step));
-        return DialogBoxIndirectParamW(module, dialogTemplate, host.Window(), procedure, 0);
+        return item->RunOptions(host.Window());
     }
 
     static dialogdriver::Step Press(int id)
@@ -190,9 +189,8 @@ protected:
 
     testhost::TestHost host;
     DialogDriver driver;
+    std::unique_ptr<ItemModule> item;
     HMODULE module = nullptr;
-    DLGPROC procedure = nullptr;
-    const DLGTEMPLATE* dialogTemplate = nullptr;
 };
 
 TEST_F(OptionsDialog, TheTemplateIsTheTableByteForByte)
@@ -428,6 +426,8 @@ TEST_F(OptionsDialog, DestroyingTheDialogEndsItWithoutSaving)
 TEST_F(OptionsDialog, OtherMessagesAndCommandsAreLeftToTheDialogManager)
 {
     HWND window = host.Window();
+    const DLGPROC procedure = item->OptionsProcedure();
+    ASSERT_NE(nullptr, procedure);
     EXPECT_FALSE(procedure(window, WM_TIMER, 1, 0));
     EXPECT_FALSE(procedure(window, WM_COMMAND, 4242, 0));
     EXPECT_FALSE(procedure(window, WM_PAINT, 0, 0));

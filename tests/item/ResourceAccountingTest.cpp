@@ -4,6 +4,7 @@
 #include "DeviceFacts.h"
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
+#include "ItemUnderTest.h"
 #include "RegistryFixture.h"
 #include "TestHost.h"
 
@@ -16,6 +17,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -35,6 +37,7 @@ class ItemLife : public testreg::CleanSettings
 protected:
     void SetUp() override
     {
+        SKIP_WITHOUT_ITEM_MODULE();
         testreg::CleanSettings::SetUp();
         DeviceHoldClock(TRUE);
         const SYSTEMTIME start = At(9, 0);
@@ -49,16 +52,9 @@ protected:
         testreg::CleanSettings::TearDown();
     }
 
-    HMODULE Load()
+    HWND Initialize(ItemModule& module)
     {
-        return LoadLibraryW((deviceprogram::BinFolder() + L"mesolune.dll").c_str());
-    }
-
-    HWND Initialize(HMODULE module)
-    {
-        const auto initialize = reinterpret_cast<PFNCUSTOMINITIALIZEITEM>(
-            reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ORDINAL_INITIALIZEITEM))));
-        HWND window = initialize(&record, host.Window());
+        HWND window = module.Initialize(&record, host.Window());
         Query(window);
         SetWindowPos(window, nullptr, 0, 26, GetSystemMetrics(SM_CXSCREEN), static_cast<int>(record.cyp), SWP_NOZORDER);
         UpdateWindow(window);
@@ -83,9 +79,9 @@ protected:
 TEST_F(ItemLife, AWholeLifeLeavesNothingBehind)
 {
     const Counts before = Live();
-    HMODULE module = Load();
+    std::unique_ptr<ItemModule> module = itemundertest::Load();
     ASSERT_NE(nullptr, module);
-    HWND window = Initialize(module);
+    HWND window = Initialize(*module);
     ASSERT_NE(nullptr, window);
     EXPECT_GT(DeviceLiveResources(DEVICE_FONTS), before[DEVICE_FONTS]);
 
@@ -116,31 +112,39 @@ TEST_F(ItemLife, AWholeLifeLeavesNothingBehind)
             UpdateWindow(window);
     }
     DestroyWindow(window);
-    FreeLibrary(module);
+    module.reset();
     EXPECT_EQ(before, Live());
 }
 
 TEST_F(ItemLife, RefreshesAndRepaintsAllocateNothing)
 {
-    HMODULE module = Load();
+    std::unique_ptr<ItemModule> module = itemundertest::Load();
     ASSERT_NE(nullptr, module);
-    HWND window = Initialize(module);
+    HWND window = Initialize(*module);
     {
-        AllocationCounter counter(module);
-        ASSERT_GT(counter.Redirected(), 0);
+        // The ARM module's one allocator is the device's, which counts.
+        std::unique_ptr<AllocationCounter> counter;
+        if (!module->IsArm()) {
+            counter = std::make_unique<AllocationCounter>(module->Instance());
+            ASSERT_GT(counter->Redirected(), 0);
+        }
+        const LONG made = DeviceMadeResources(DEVICE_HEAP_BLOCKS);
+        const auto allocations = [&] {
+            return counter ? counter->Count() : DeviceMadeResources(DEVICE_HEAP_BLOCKS) - made;
+        };
         for (int i = 0; i < 100; ++i)
             Query(window); // nothing changes
-        EXPECT_EQ(0, counter.Count());
+        EXPECT_EQ(0, allocations());
 
         const SYSTEMTIME later = At(9, 1);
         SetLocalTime(&later);
         Query(window); // a render, for the minute
         InvalidateRect(window, nullptr, TRUE);
         UpdateWindow(window);
-        EXPECT_EQ(0, counter.Count());
+        EXPECT_EQ(0, allocations());
     }
     DestroyWindow(window);
-    FreeLibrary(module);
+    module.reset();
 }
 
 TEST(AllocationCounting, SeesTheAllocationsOfAModule)
