@@ -5,6 +5,9 @@ DEVICE := device/device --bin $(abspath $(BUILD))/bin
 CTEST_PROFILES := $(shell awk '!/^#/ && NF { print $$1 }' device/screen-profiles)
 PROFILE ?= qvga
 RUN_ARGS ?=
+# The calendar's module make run shows: x86-64 (this build's) or arm (the
+# Windows CE build's, run on the device's emulated ARM processor).
+ARCH ?= x86-64
 
 # The Windows CE build: the item for devices on ARM and its CAB.
 CE_BUILD ?= $(BUILD)/ce
@@ -25,8 +28,12 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	@$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device setup
+RUN_DEVICE = $(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device
+run: build $(if $(filter arm,$(ARCH)),ce)
+	@[ -f $(BUILD)/item-$(ARCH).reg ] || { echo "make run: ARCH is x86-64 or arm, not $(ARCH)"; exit 2; }
+	@$(RUN_DEVICE) setup
+	@# The calendar registered as the device's set-up registers it, with the module asked for.
+	@$(RUN_DEVICE) regedit /S $(abspath $(BUILD))/item-$(ARCH).reg
 	@if [ -n "$$DISPLAY" ]; then \
 		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS); \
 	else \
@@ -59,6 +66,8 @@ ce-module:
 	cmake -S . -B $(CE_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-mingw32ce.cmake -DCEGCC_PREFIX=$(CEGCC_PREFIX) \
 		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 	cmake --build $(CE_BUILD) -j $(JOBS)
+	@# The device finds it as \Windows\arm\mesolune.dll.
+	@mkdir -p $(BUILD)/bin/arm && cp $(CE_BUILD)/mesolune.dll $(BUILD)/bin/arm/mesolune.dll
 	@for f in mesolune.dll Mesolune.cab; do \
 		echo "Windows CE: $(abspath $(CE_BUILD))/$$f ($$(stat -c %s $(CE_BUILD)/$$f) bytes)"; done
 

@@ -21,6 +21,7 @@ BUILD, LAUNCHER = (os.path.abspath(a) for a in sys.argv[1:3])
 TIME = "2026-12-08T09:41"
 PROFILE_ARGS = ["--profile", "vga", "--time", TIME]
 SCREEN = (480, 640)
+ARM_MODULE = os.path.join(BUILD, "bin", "arm", "mesolune.dll")
 BARS = 52  # the title and soft-key bars' height at 192 dpi
 # The device's registry, in the user's: what it writes, and where the
 # desktop's registry would have had it.
@@ -140,8 +141,29 @@ class WindowsZip(unittest.TestCase):
         return picture
 
     def test_holds_the_device_and_the_item(self):
-        self.assertEqual(["README.txt", "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe",
-                          "devinfo.exe", "mesolune.dll", "today.exe"], sorted(os.listdir(self.programs)))
+        arm = ["arm"] if os.path.exists(ARM_MODULE) else []
+        self.assertEqual(["COPYING-GPL-2.0.txt", "COPYING-LGPL-2.0.txt", "LICENSE.txt", "README.txt", *arm,
+                          "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe", "devinfo.exe",
+                          "mesolune.dll", "today.exe"], sorted(os.listdir(self.programs)))
+        if arm:
+            self.assertEqual(["mesolune.dll", "use-arm.reg", "use-x86-64.reg"],
+                             sorted(os.listdir(self.program("arm"))))
+
+    def test_runs_the_module_for_arm_as_its_readme_says(self):
+        if not os.path.exists(ARM_MODULE):
+            self.skipTest("no module for ARM (make ce builds one)")
+        # A copy without this computer's module: the calendar shown is the ARM one.
+        folder = os.path.join(self.work.name, "arm-only")
+        shutil.copytree(self.programs, folder)
+        os.remove(os.path.join(folder, "mesolune.dll"))
+        picture = os.path.join(self.work.name, "arm.png")
+        self.on_windows(FRESH_DEVICE + 'cd "$1" && "$WINE" reg import "arm\\use-arm.reg" && '
+                        '"$WINE" today.exe "${@:2}"', folder, *PROFILE_ARGS, "--screenshot", picture)
+        width, height, windows = png_pixels(picture)
+        self.assertEqual(SCREEN, (width, height))
+        launcher = png_pixels(self.screenshot_by_launcher())[2]
+        for y in range(BARS, height - BARS):
+            self.assertEqual(launcher[y], windows[y], f"row {y}")
 
     def test_shows_on_windows_what_the_launcher_shows(self):
         width, height, windows = png_pixels(self.screenshot_on_windows(*PROFILE_ARGS))
