@@ -6,6 +6,7 @@
 #include "BareFace.h"
 #include "DevicePath.h"
 #include "DeviceRoot.h"
+#include "ItemModule.h"
 #include "MyToday.h"
 #include "PeImage.h"
 #include "Settings.h"
@@ -30,6 +31,8 @@ constexpr int kTop = 26;
 constexpr DWORD kStartTick = 10'000'000;
 constexpr wchar_t kModule[] = L"mesolune.dll";
 constexpr wchar_t kDesktopRuntimeModule[] = L"mesolune-desktop-runtime.dll";
+// The Windows CE build's module for ARM, where make ce puts it beside the device.
+constexpr wchar_t kArmModule[] = L"arm\\mesolune.dll";
 
 CMyToday* g_item = nullptr;
 
@@ -108,6 +111,15 @@ public:
             c.operation.p10, c.operation.p90, c.baseline.median, c.baseline.p10, c.baseline.p90, c.Ratio());
         Add(key, "{\"operation_us\": " + Timing(c.operation) + ", \"baseline_us\": " + Timing(c.baseline) +
                      ", \"ratio\": " + Number(c.Ratio()) + "}");
+    }
+
+    // Two single runs' whole times, in seconds, side by side.
+    void Totals(const std::string& key, const std::string& what, double seconds, double baselineSeconds)
+    {
+        std::printf("%-40s %10.2f s %27.2f s %15.2fx\n", what.c_str(), seconds, baselineSeconds,
+            seconds / baselineSeconds);
+        Add(key, "{\"operation_s\": " + Number(seconds) + ", \"baseline_s\": " + Number(baselineSeconds) +
+                     ", \"ratio\": " + Number(seconds / baselineSeconds) + "}");
     }
 
     // A module file: its size and what it imports.
@@ -194,6 +206,7 @@ public:
         DestroyItem();
         Allocations(report);
         Startup(report);
+        Arm(report);
     }
 
 private:
@@ -396,6 +409,114 @@ private:
         QueryPerformanceCounter(&end);
         DestroyWindow(window);
         FreeLibrary(module);
+        return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+    }
+
+    // An item module loaded, its window placed, at the clock's minute now.
+    struct LoadedModule
+    {
+        std::unique_ptr<ItemModule> module;
+        TODAYLISTITEM record = testhost::ShownItemRecord();
+        HWND window = nullptr;
+        LRESULT Query()
+        {
+            return SendMessageW(window, WM_TODAYCUSTOM_QUERYREFRESHCACHE, reinterpret_cast<WPARAM>(&record), 0);
+        }
+        ~LoadedModule()
+        {
+            if (window)
+                DestroyWindow(window);
+        }
+    };
+
+    bool Load(LoadedModule& loaded, const std::wstring& path)
+    {
+        std::wstring error;
+        loaded.module = ItemModule::Load(path, path, error);
+        if (!loaded.module)
+            return false;
+        loaded.window = loaded.module->Initialize(&loaded.record, host.Window());
+        loaded.Query();
+        SetWindowPos(loaded.window, nullptr, 0, kTop, GetSystemMetrics(SM_CXSCREEN), static_cast<int>(loaded.record.cyp),
+            SWP_NOZORDER);
+        UpdateWindow(loaded.window);
+        return loaded.window != nullptr;
+    }
+
+    // The module built for ARM, run on the device's emulated processor, beside
+    // this build's: start-up, refresh query, render, and a day of refreshes.
+    void Arm(Report& report)
+    {
+        const std::wstring armPath = ModulePath(kArmModule), ownPath = ModulePath(kModule);
+        if (GetFileAttributesW(armPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            std::printf("%-40s (no module for ARM: make ce builds one)\n", "ARM module");
+            return;
+        }
+        report.Module("module_arm", "mesolune.dll for ARM", armPath);
+        std::vector<double> armTimes, ownTimes;
+        for (int round = 0; round < 30; ++round) {
+            armTimes.push_back(ItemModuleStartupMicroseconds(armPath));
+            ownTimes.push_back(ItemModuleStartupMicroseconds(ownPath));
+        }
+        report.Versus("arm_startup", "ARM: start-up, load to first frame", Comparison{Summarise(armTimes),
+            Summarise(ownTimes)});
+
+        LoadedModule arm, own;
+        if (!Load(arm, armPath) || !Load(own, ownPath))
+            return;
+        const SideBySide timer(300, 50);
+        report.Versus("arm_query_unchanged", "ARM: refresh query, nothing changed",
+            timer.Run([&] { arm.Query(); }, [&] { own.Query(); }));
+        // A query at a new minute renders the face.
+        int minute = 0;
+        const auto nextMinute = [&] {
+            minute = (minute + 1) % 60;
+            const SYSTEMTIME now = At(11, minute);
+            SetLocalTime(&now);
+        };
+        const SideBySide renders(200, 5);
+        report.Versus("arm_render", "ARM: refresh query that renders", renders.Run([&] {
+            nextMinute();
+            arm.Query();
+        }, [&] {
+            nextMinute();
+            own.Query();
+        }));
+        // A day of 2-second queries, the clock stepped: its whole cost.
+        const auto day = [&](LoadedModule& loaded) {
+            LARGE_INTEGER frequency, start, end;
+            QueryPerformanceFrequency(&frequency);
+            QueryPerformanceCounter(&start);
+            for (int q = 1; q <= 43'200; ++q) {
+                const int seconds = 2 * q;
+                const SYSTEMTIME now = At(seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+                SetLocalTime(&now);
+                DeviceSetTickCount(kStartTick + 2000u * static_cast<DWORD>(q));
+                loaded.Query();
+                ValidateRect(loaded.window, nullptr);
+            }
+            QueryPerformanceCounter(&end);
+            return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+        };
+        const double armDay = day(arm), ownDay = day(own);
+        report.Totals("arm_day", "ARM: a day of refresh queries", armDay, ownDay);
+        const SYSTEMTIME start = At(9, 41);
+        SetLocalTime(&start);
+        DeviceSetTickCount(kStartTick);
+    }
+
+    double ItemModuleStartupMicroseconds(const std::wstring& path)
+    {
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        {
+            LoadedModule loaded;
+            std::wstring error;
+            loaded.module = ItemModule::Load(path, path, error);
+            loaded.window = loaded.module ? loaded.module->Initialize(&loaded.record, host.Window()) : nullptr;
+            QueryPerformanceCounter(&end);
+        }
         return static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
     }
 
