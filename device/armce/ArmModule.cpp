@@ -1,6 +1,7 @@
 #include "ArmModule.h"
 
 #include "Guest32.h"
+#include "GuestMessage.h"
 
 #include <todaycmn.h>
 
@@ -94,23 +95,12 @@ HWND ArmModule::InitializeItem(TODAYLISTITEM* record, HWND parent)
     if (!guest)
         return nullptr;
     if (record) {
-        std::memcpy(guest->szName, record->szName, sizeof guest->szName);
-        guest->tlit = record->tlit;
-        guest->dwOrder = record->dwOrder;
-        guest->cyp = record->cyp;
-        guest->fEnabled = record->fEnabled;
-        guest->fOptions = record->fOptions;
-        guest->grflags = record->grflags;
-        std::memcpy(guest->szDLLPath, record->szDLLPath, sizeof guest->szDLLPath);
+        TodayItemToGuest(*record, *guest);
         guest->hinstDLL = ToGuest(Instance());
-        guest->fSizeOnDraw = record->fSizeOnDraw;
     }
     const HWND window = FromGuest<HWND>(Call(initialize, {record ? ToGuest(guest) : 0, ToGuest(parent)}));
-    if (record) {
-        record->cyp = guest->cyp;
-        record->grflags = guest->grflags;
-        record->fSizeOnDraw = guest->fSizeOnDraw;
-    }
+    if (record)
+        TodayItemFromGuest(*guest, *record);
     return window;
 }
 

@@ -43,6 +43,32 @@ std::uint32_t PlainRecordSize(UINT message)
 
 } // namespace
 
+void TodayItemToGuest(const TODAYLISTITEM& host, TODAYLISTITEM32& guest)
+{
+    std::memcpy(guest.szName, host.szName, sizeof guest.szName);
+    guest.tlit = host.tlit;
+    guest.dwOrder = host.dwOrder;
+    guest.cyp = host.cyp;
+    guest.fEnabled = host.fEnabled;
+    guest.fOptions = host.fOptions;
+    guest.grflags = host.grflags;
+    std::memcpy(guest.szDLLPath, host.szDLLPath, sizeof guest.szDLLPath);
+    guest.hinstDLL = ToGuest(host.hinstDLL);
+    guest.hwndCustom = ToGuest(host.hwndCustom);
+    guest.fSizeOnDraw = host.fSizeOnDraw;
+    guest.prgbCachedData = ToGuest(host.prgbCachedData);
+    guest.cbCachedData = host.cbCachedData;
+}
+
+void TodayItemFromGuest(const TODAYLISTITEM32& guest, TODAYLISTITEM& host)
+{
+    host.cyp = guest.cyp;
+    host.grflags = guest.grflags;
+    host.fSizeOnDraw = guest.fSizeOnDraw;
+    host.prgbCachedData = FromGuest<BYTE*>(guest.prgbCachedData);
+    host.cbCachedData = guest.cbCachedData;
+}
+
 GuestMessage::GuestMessage(ArmMachine::Scratch& scratch, UINT message, WPARAM wParam, LPARAM lParam)
     : message_(message), hostW_(wParam), hostL_(lParam), guestW_(ToGuest(wParam)), guestL_(ToGuest(lParam))
 {
@@ -51,19 +77,7 @@ GuestMessage::GuestMessage(ArmMachine::Scratch& scratch, UINT message, WPARAM wP
         auto* guest = static_cast<TODAYLISTITEM32*>(scratch.Take(sizeof(TODAYLISTITEM32)));
         if (!guest)
             return;
-        std::memcpy(guest->szName, host->szName, sizeof guest->szName);
-        guest->tlit = host->tlit;
-        guest->dwOrder = host->dwOrder;
-        guest->cyp = host->cyp;
-        guest->fEnabled = host->fEnabled;
-        guest->fOptions = host->fOptions;
-        guest->grflags = host->grflags;
-        std::memcpy(guest->szDLLPath, host->szDLLPath, sizeof guest->szDLLPath);
-        guest->hinstDLL = ToGuest(host->hinstDLL);
-        guest->hwndCustom = ToGuest(host->hwndCustom);
-        guest->fSizeOnDraw = host->fSizeOnDraw;
-        guest->prgbCachedData = ToGuest(host->prgbCachedData);
-        guest->cbCachedData = host->cbCachedData;
+        TodayItemToGuest(*host, *guest);
         guestW_ = ToGuest(guest);
         kind_ = Kind::kTodayItem;
         return;
@@ -145,12 +159,7 @@ void GuestMessage::CopyBack() const
     switch (kind_) {
     case Kind::kTodayItem: {
         auto* host = reinterpret_cast<TODAYLISTITEM*>(hostW_);
-        const auto* guest = At<const TODAYLISTITEM32>(guestW_);
-        host->cyp = guest->cyp;
-        host->grflags = guest->grflags;
-        host->fSizeOnDraw = guest->fSizeOnDraw;
-        host->prgbCachedData = FromGuest<BYTE*>(guest->prgbCachedData);
-        host->cbCachedData = guest->cbCachedData;
+        TodayItemFromGuest(*At<const TODAYLISTITEM32>(guestW_), *host);
         break;
     }
     case Kind::kWindowPos: {

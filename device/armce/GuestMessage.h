@@ -4,12 +4,20 @@
 #pragma once
 
 #include "ArmMachine.h"
+#include "Guest32.h"
 
 #include <windows.h>
+
+#include <todaycmn.h>
 
 #include <cstdint>
 
 namespace armce {
+
+// A Today item's record in the guest's layout, and back what the item may
+// change in it: its height, flags and cached data.
+void TodayItemToGuest(const TODAYLISTITEM& host, TODAYLISTITEM32& guest);
+void TodayItemFromGuest(const TODAYLISTITEM32& guest, TODAYLISTITEM& host);
 
 class GuestMessage
 {
