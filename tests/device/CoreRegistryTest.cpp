@@ -61,11 +61,13 @@ TEST_F(CoreRegistry, AWriteOnlyOpenCanStillRead)
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     RegCloseKey(key);
 
-    // The desktop refuses the same query.
-    ASSERT_EQ(ERROR_SUCCESS, DesktopOpenKey()(HKEY_CURRENT_USER, kKey, 0, KEY_WRITE, &key));
+    // The desktop refuses the same query on the same key.
+    const HKEY root = DeviceRegistryRoot(HKEY_CURRENT_USER);
+    ASSERT_EQ(ERROR_SUCCESS, DesktopOpenKey()(root, kKey, 0, KEY_WRITE, &key));
     size = sizeof value;
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegQueryValueExW(key, L"Weeks", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size));
     RegCloseKey(key);
+    RegCloseKey(root);
 }
 
 TEST_F(CoreRegistry, AKeyCreatedWithNoAccessCanReadAndWrite)
