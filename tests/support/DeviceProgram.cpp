@@ -6,6 +6,8 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <cstdio>
+
 using Microsoft::WRL::ComPtr;
 
 namespace deviceprogram {
@@ -42,8 +44,10 @@ HANDLE Start(const std::wstring& program, const std::wstring& arguments, HANDLE 
     const auto createProcess = reinterpret_cast<decltype(&CreateProcessW)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateProcessW")));
     if (!createProcess(path.c_str(), commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
-            &startup, &process))
+            &startup, &process)) {
+        std::fprintf(stderr, "cannot start %ls (error %lu)\n", path.c_str(), GetLastError());
         return nullptr;
+    }
     CloseHandle(process.hThread);
     id = process.dwProcessId;
     return process.hProcess;
@@ -153,7 +157,8 @@ HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs
 {
     const ULONGLONG start = GetTickCount64();
     for (;;) {
-        if (HWND window = FindWindowW(className, title))
+        // A dialog shows only once its WM_INITDIALOG has run.
+        if (HWND window = FindWindowW(className, title); window && IsWindowVisible(window))
             return window;
         if (GetTickCount64() - start >= timeoutMs)
             return nullptr;

@@ -42,7 +42,7 @@ private:
     DWORD id_ = 0;
 };
 
-// The top-level window of a class and title (null: any) of whatever program,
+// The shown top-level window of a class and title (null: any) of whatever program,
 // waited for on the host's clock; null when none comes within the time-out.
 HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 10000);
 
