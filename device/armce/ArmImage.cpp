@@ -61,6 +61,8 @@ std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring&
     }
     const IMAGE_OPTIONAL_HEADER32& optional = nt->OptionalHeader;
     std::unique_ptr<ArmImage> image(new ArmImage);
+    // Held as a device's loader holds a module's file: read, never written.
+    image->file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     image->size_ = optional.SizeOfImage;
     // At its preferred base, or wherever there is room below 2 GB.
     image->memory_ = DeviceAllocateLowAt(reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(optional.ImageBase)),
@@ -178,6 +180,19 @@ std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring&
                 image->exports_.push_back(rva && inImage(rva, 4) ? image->base_ + rva : 0);
             }
         }
+        if (inImage(table.AddressOfNames, table.NumberOfNames * 4) &&
+            inImage(table.AddressOfNameOrdinals, table.NumberOfNames * 2)) {
+            for (DWORD n = 0; n < table.NumberOfNames; ++n) {
+                std::uint32_t name;
+                WORD index;
+                std::memcpy(&name, memory + table.AddressOfNames + 4 * n, 4);
+                std::memcpy(&index, memory + table.AddressOfNameOrdinals + 2 * n, 2);
+                if (inImage(name, 1))
+                    image->exportNames_.emplace_back(std::string(memory + name, strnlen(memory + name,
+                                                                                  image->size_ - name)),
+                        static_cast<WORD>(table.Base + index));
+            }
+        }
     }
     return image;
 }
@@ -185,6 +200,8 @@ std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring&
 ArmImage::~ArmImage()
 {
     DeviceFreeLow(memory_);
+    if (file_ != INVALID_HANDLE_VALUE)
+        CloseHandle(file_);
 }
 
 std::uint32_t ArmImage::Export(WORD ordinal) const
@@ -192,6 +209,14 @@ std::uint32_t ArmImage::Export(WORD ordinal) const
     if (ordinal < exportBase_ || ordinal - exportBase_ >= exports_.size())
         return 0;
     return exports_[ordinal - exportBase_];
+}
+
+std::uint32_t ArmImage::Export(const std::string& name) const
+{
+    for (const auto& [exportName, ordinal] : exportNames_)
+        if (exportName == name)
+            return Export(ordinal);
+    return 0;
 }
 
 } // namespace armce

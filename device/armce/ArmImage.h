@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace armce {
@@ -37,8 +38,10 @@ public:
     std::uint32_t Size() const { return size_; }
     std::uint32_t EntryPoint() const { return entry_; }
     const std::vector<ImportSlot>& Imports() const { return imports_; }
-    // The address of the export with this ordinal; 0 when there is none.
+    // The address of the export with this ordinal, or this name; 0 when
+    // there is none.
     std::uint32_t Export(WORD ordinal) const;
+    std::uint32_t Export(const std::string& name) const;
     // Whether an address lies in the image.
     bool Holds(std::uint32_t address) const { return address >= base_ && address - base_ < size_; }
 
@@ -49,9 +52,12 @@ private:
     std::uint32_t size_ = 0;
     std::uint32_t entry_ = 0;
     void* memory_ = nullptr;
+    // The file, which no one may change or remove while it is loaded.
+    HANDLE file_ = INVALID_HANDLE_VALUE;
     std::vector<ImportSlot> imports_;
     std::uint32_t exportBase_ = 0;
     std::vector<std::uint32_t> exports_; // by ordinal from exportBase_
+    std::vector<std::pair<std::string, WORD>> exportNames_; // name, ordinal
 };
 
 // The machine a module file is built for; 0 when it is no module.

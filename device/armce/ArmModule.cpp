@@ -85,6 +85,19 @@ std::uint32_t ArmModule::Call(std::uint32_t address, const std::vector<std::uint
     return bridge_->Machine().Call(module_, address, arguments);
 }
 
+std::uint32_t ArmModule::CallWithText(std::uint32_t address, std::vector<std::uint32_t> arguments,
+    std::size_t textArgument, const std::wstring& text)
+{
+    ArmMachine::Scratch scratch(bridge_->Machine());
+    const auto size = static_cast<std::uint32_t>((text.size() + 1) * sizeof(wchar_t));
+    void* copy = scratch.Take(size);
+    if (!copy || textArgument >= arguments.size())
+        return 0;
+    std::memcpy(copy, text.c_str(), size);
+    arguments[textArgument] = ToGuest(copy);
+    return Call(address, arguments);
+}
+
 HWND ArmModule::InitializeItem(TODAYLISTITEM* record, HWND parent)
 {
     const std::uint32_t initialize = Export(ORDINAL_INITIALIZEITEM);

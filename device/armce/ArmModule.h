@@ -33,7 +33,12 @@ public:
     HINSTANCE Instance() const { return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(image_->Base())); }
     // The address of an export; 0 when there is none.
     std::uint32_t Export(WORD ordinal) const { return image_->Export(ordinal); }
+    std::uint32_t Export(const std::string& name) const { return image_->Export(name); }
     std::uint32_t Call(std::uint32_t address, const std::vector<std::uint32_t>& arguments);
+    // A call with a text among its arguments: the text is copied where the
+    // guest reads it, and the argument at textArgument is its address.
+    std::uint32_t CallWithText(std::uint32_t address, std::vector<std::uint32_t> arguments, std::size_t textArgument,
+        const std::wstring& text);
 
     // Export 240 as the Today screen calls it: its record crosses both ways.
     HWND InitializeItem(TODAYLISTITEM* record, HWND parent);

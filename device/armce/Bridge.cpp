@@ -152,6 +152,7 @@ const Forwardable kForwardable[] = {
     FORWARD("coredll.dll", GetLastError),
     FORWARD("coredll.dll", SetLastError),
     FORWARD("coredll.dll", OutputDebugStringW),
+    FORWARD("coredll.dll", CreateFileW),
     {"coredll.dll", "CreateProcessW", [](FARPROC host, Bridge&) -> GatewayHandler {
          const auto create = Host<decltype(&::CreateProcessW)>(host);
          return [create](GuestCall& c) {
@@ -230,6 +231,17 @@ const Forwardable kForwardable[] = {
          const auto send = Host<decltype(&::SendMessageW)>(host);
          return [send](GuestCall& c) {
              return ToGuest(SendFromGuest(send, FromGuest<HWND>(c.Arg(0)), c.Arg(1), c.Arg(2), c.Arg(3)));
+         };
+     }},
+    {"coredll.dll", "SendMessageTimeout", [](FARPROC host, Bridge&) -> GatewayHandler {
+         const auto send = Host<decltype(&::SendMessageTimeoutW)>(host);
+         return [send](GuestCall& c) {
+             DWORD_PTR result = 0;
+             const LRESULT sent = send(FromGuest<HWND>(c.Arg(0)), c.Arg(1), FromGuest<WPARAM>(c.Arg(2)),
+                 FromGuest<LPARAM>(c.Arg(3)), c.Arg(4), c.Arg(5), &result);
+             if (c.Arg(6))
+                 *At<std::uint32_t>(c.Arg(6)) = static_cast<std::uint32_t>(result);
+             return ToGuest(sent);
          };
      }},
     {"coredll.dll", "SendDlgItemMessageW", [](FARPROC host, Bridge&) -> GatewayHandler {

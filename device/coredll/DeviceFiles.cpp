@@ -1,5 +1,7 @@
 #include "DeviceFiles.h"
 
+#include "DeviceHive.h"
+
 #include <devicefiles.h>
 
 #include <cwchar>
@@ -40,6 +42,29 @@ bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
 
 namespace coredll {
 
+std::wstring StoreFolder()
+{
+    wchar_t local[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+    std::wstring base;
+    if (length > 0 && length < MAX_PATH) {
+        base = local;
+    } else {
+        GetTempPathW(MAX_PATH, local);
+        base = local;
+        base.pop_back();
+    }
+    const std::wstring device = DeviceName();
+    return base + L"\\MesoluneDevice\\" + (device.empty() ? std::wstring(L"PocketPC") : device);
+}
+
+std::wstring StorePath(const std::wstring& devicePath)
+{
+    if (devicePath.empty() || devicePath[0] != L'\\')
+        return StoreFolder() + L"\\Windows\\" + devicePath;
+    return StoreFolder() + devicePath;
+}
+
 std::wstring DesktopPath(const std::wstring& devicePath)
 {
     std::wstring name;
@@ -48,16 +73,23 @@ std::wstring DesktopPath(const std::wstring& devicePath)
     else if (devicePath.find(L'\\') == std::wstring::npos && devicePath.find(L'/') == std::wstring::npos)
         name = devicePath;
     else if (devicePath[0] == L'\\' && (devicePath.size() < 2 || devicePath[1] != L'\\'))
-        return L"C:" + devicePath;
+        return Exists(StorePath(devicePath)) ? StorePath(devicePath) : L"C:" + devicePath;
     else
         return devicePath;
 
-    const std::wstring beside = ThisLibraryFolder() + name;
-    if (Exists(beside))
-        return beside;
+    // What is installed lies in the device's store (its RAM), and a file
+    // there stands in for the ROM's file of its name, as on a device; the
+    // ROM is the folder of the device's programs, where this library lies.
+    const std::wstring stored = StorePath(name);
+    if (Exists(stored))
+        return stored;
+    const std::wstring rom = ThisLibraryFolder() + name;
+    if (Exists(rom))
+        return rom;
     wchar_t windows[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(windows) + L"\\" + name;
+    const std::wstring desktop = std::wstring(windows) + L"\\" + name;
+    return Exists(desktop) ? desktop : stored;
 }
 
 } // namespace coredll
@@ -71,4 +103,23 @@ extern "C" DWORD WINAPI DeviceFilePath(LPCWSTR devicePath, LPWSTR desktopPath, D
         return 0;
     std::wmemcpy(desktopPath, path.c_str(), path.size() + 1);
     return static_cast<DWORD>(path.size());
+}
+
+extern "C" DWORD WINAPI DeviceStorePath(LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
+{
+    if (!devicePath || !*devicePath)
+        return 0;
+    const std::wstring path = coredll::StorePath(devicePath);
+    if (!desktopPath || path.size() + 1 > size)
+        return 0;
+    std::wmemcpy(desktopPath, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
+// Windows CE's CreateFileW takes the device's names.
+extern "C" HANDLE WINAPI CeCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+    DWORD disposition, DWORD flags, HANDLE tmpl)
+{
+    const std::wstring path = name ? coredll::DesktopPath(name) : std::wstring();
+    return CreateFileW(name ? path.c_str() : nullptr, access, share, security, disposition, flags, tmpl);
 }

@@ -1,7 +1,10 @@
 // The device's file names. A device names its files from the root of its
-// one file system ("\Windows\ctlpnl.exe"); the device's Windows folder is
-// the folder of its programs (where the core library lies), then the
-// desktop's own Windows folder; other device paths lie on drive C.
+// one file system ("\Windows\ctlpnl.exe"). What is installed lies in the
+// device's store, its RAM: a folder of the desktop user's own
+// (%LOCALAPPDATA%\MesoluneDevice\<device>). A file of the device's Windows
+// folder is found there, then in the folder of its programs (its ROM, where
+// the core library lies), then in the desktop's Windows folder; other device
+// paths are found in the store, then on drive C.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +18,11 @@ extern "C" {
 // and any other name is kept. The length written, or 0 when the buffer is
 // too small.
 DWORD WINAPI DeviceFilePath(LPCWSTR pszDevicePath, LPWSTR pszDesktopPath, DWORD cchDesktop);
+
+// Where a device file is written when it is installed: its name in the
+// device's store, whether or not it is there. The length written, or 0 when
+// the buffer is too small.
+DWORD WINAPI DeviceStorePath(LPCWSTR pszDevicePath, LPWSTR pszDesktopPath, DWORD cchDesktop);
 
 #ifdef __cplusplus
 }
