@@ -81,3 +81,25 @@ TEST_F(CeModule, HoldsTheResourcesOfTheDesktopBuild)
 }
 
 } // namespace
+
+// The setup library of either build: the installer's four functions by name,
+// and only what a device's libraries export.
+TEST(SetupLibrary, ExportsTheInstallersFunctionsAndImportsOnlyWhatADeviceExports)
+{
+    std::vector<std::wstring> builds = {deviceprogram::BinFolder() + L"mesolune_setup.dll"};
+    if (const char* folder = std::getenv("MESOLUNE_CE_DIR"); folder && *folder) {
+        const std::string unixPath = std::string(folder) + "/mesolune_setup.dll";
+        builds.push_back(DevicePath(std::wstring(unixPath.begin(), unixPath.end())));
+    }
+    for (const std::wstring& path : builds) {
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        const peimage::PeImage image = peimage::PeImage::FromFile(path);
+        ASSERT_TRUE(image.Valid());
+        std::set<std::string> names;
+        for (const peimage::Export& e : image.Exports())
+            names.insert(e.name);
+        EXPECT_EQ((std::set<std::string>{"Install_Exit", "Install_Init", "Uninstall_Exit", "Uninstall_Init"}), names);
+        EXPECT_EQ(std::vector<std::string>{}, windowsce::Unresolvable(image));
+        EXPECT_EQ(std::set<std::string>{"coredll.dll"}, windowsce::Libraries(image));
+    }
+}

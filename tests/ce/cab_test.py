@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""The CAB of the Windows CE build, unpacked as a Pocket PC's installer would
-find it: exactly the module and the provisioning document, and a document
-that extracts the module into \\Windows and registers the Today item.
+"""A CAB of the calendar, unpacked as a Pocket PC's installer would find it:
+exactly the module, the setup library and the provisioning document, and a
+document that names the setup library, extracts the module into \\Windows
+and registers the Today item.
 
     cab_test.py            checks $MESOLUNE_CE_DIR/Mesolune.cab; skipped (77) without it
+    cab_test.py FOLDER     checks FOLDER/Mesolune.cab (the emulated device's)
 """
 import filecmp
 import os
@@ -14,7 +16,7 @@ import unittest
 import xml.etree.ElementTree as ET
 
 SKIPPED = 77
-CE_DIR = os.environ.get("MESOLUNE_CE_DIR", "")
+CE_DIR = sys.argv.pop(1) if len(sys.argv) > 1 else os.environ.get("MESOLUNE_CE_DIR", "")
 
 ITEM_KEY = "HKLM\\Software\\Microsoft\\Today\\Items\\Mesolune"
 ITEM_VALUES = {
@@ -58,8 +60,15 @@ class Cab(unittest.TestCase):
         module = child(windows, "mesolune.dll")
         return parms(child(module, "Extract"))["Source"].get("value")
 
-    def test_holds_the_document_and_the_module_only(self):
-        self.assertEqual(["_setup.xml", self.extracted_member()], self.members)
+    def setup_member(self):
+        return parms(child(self.document, "Install"))["SetupDLL"].get("value")
+
+    def test_holds_the_document_the_module_and_the_setup_library_only(self):
+        self.assertEqual(sorted(["_setup.xml", self.extracted_member(), self.setup_member()]), self.members)
+
+    def test_the_setup_member_is_the_setup_library(self):
+        member = os.path.join(self.folder.name, self.setup_member())
+        self.assertTrue(filecmp.cmp(member, os.path.join(CE_DIR, "mesolune_setup.dll"), shallow=False))
 
     def test_the_member_is_the_module(self):
         member = os.path.join(self.folder.name, self.extracted_member())
