@@ -1,0 +1,82 @@
+#include "DeviceStore.h"
+
+#include <devicefiles.h>
+
+#include <windows.h>
+
+namespace {
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Makes each missing folder of a desktop path.
+bool MakeDesktopFolders(const std::wstring& path)
+{
+    for (size_t at = path.find(L'\\', 3);; at = path.find(L'\\', at + 1)) {
+        const std::wstring folder = path.substr(0, at);
+        if (!IsFolder(folder) && !CreateDirectoryW(folder.c_str(), nullptr))
+            return false;
+        if (at == std::wstring::npos)
+            return true;
+    }
+}
+
+} // namespace
+
+std::wstring StorePath(const std::wstring& devicePath)
+{
+    wchar_t path[MAX_PATH];
+    return DeviceStorePath(devicePath.c_str(), path, MAX_PATH) ? path : std::wstring();
+}
+
+bool MakeFolders(const std::wstring& deviceFolder, std::vector<std::wstring>& made)
+{
+    const std::wstring store = StorePath(L"\\");
+    if (store.empty() || !MakeDesktopFolders(store.substr(0, store.size() - 1)))
+        return false;
+    for (size_t at = deviceFolder.find(L'\\', 1);; at = deviceFolder.find(L'\\', at + 1)) {
+        const std::wstring folder = deviceFolder.substr(0, at);
+        const std::wstring path = StorePath(folder);
+        if (!IsFolder(path)) {
+            if (!CreateDirectoryW(path.c_str(), nullptr))
+                return false;
+            made.push_back(folder);
+        }
+        if (at == std::wstring::npos)
+            return true;
+    }
+}
+
+StagingFolder::StagingFolder()
+{
+    wchar_t temporary[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    path_ = std::wstring(temporary) + L"wceload-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount());
+    made_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
+}
+
+StagingFolder::~StagingFolder()
+{
+    if (!made_)
+        return;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path_.c_str());
+}
+
+bool StagingFolder::Holds(const std::wstring& name) const
+{
+    const DWORD attributes = GetFileAttributesW((path_ + L"\\" + name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

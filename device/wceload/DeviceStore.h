@@ -1,0 +1,32 @@
+// Where installed files lie: the device's store, its RAM, whose files stand
+// in for the ROM's of the same name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The desktop's name for a device path, in the device's store.
+std::wstring StorePath(const std::wstring& devicePath);
+
+// Makes the device folder and those above it that are missing (the store
+// itself too); the device folders it made are added to made, outermost
+// first. False when it cannot be made.
+bool MakeFolders(const std::wstring& deviceFolder, std::vector<std::wstring>& made);
+
+// A folder of its own in the temporary folder, removed with what it holds.
+class StagingFolder
+{
+public:
+    StagingFolder();
+    ~StagingFolder();
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    bool Made() const { return made_; }
+    bool Holds(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+    bool made_ = false;
+};

@@ -1,0 +1,126 @@
+#include "InstallRecord.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr wchar_t kAppsKey[] = L"Software\\Apps\\";
+
+std::wstring RecordKey(const std::wstring& appName)
+{
+    return kAppsKey + appName;
+}
+
+std::wstring ReadText(HKEY key, const wchar_t* name)
+{
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+        return L"";
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
+        return L"";
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+std::vector<std::wstring> ReadList(HKEY key, const wchar_t* name)
+{
+    std::vector<std::wstring> list;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_MULTI_SZ)
+        return list;
+    std::wstring strings(size / sizeof(wchar_t) + 2, L'\0');
+    size = static_cast<DWORD>(strings.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(strings.data()), &size) != ERROR_SUCCESS)
+        return list;
+    for (size_t at = 0; at < strings.size() && strings[at];) {
+        const size_t end = strings.find(L'\0', at);
+        list.push_back(strings.substr(at, end - at));
+        at = end + 1;
+    }
+    return list;
+}
+
+bool WriteText(HKEY key, const wchar_t* name, const std::wstring& text)
+{
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool WriteList(HKEY key, const wchar_t* name, const std::vector<std::wstring>& list)
+{
+    std::wstring strings;
+    for (const std::wstring& entry : list)
+        strings += entry + L'\0';
+    strings += L'\0';
+    return RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(strings.data()),
+               static_cast<DWORD>(strings.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// A value's key and name in one string, which neither can confuse: the
+// key's length, a colon, the key, the name (which may be empty).
+std::wstring Joined(const RecordedValue& value)
+{
+    return std::to_wstring(value.key.size()) + L":" + value.key + value.name;
+}
+
+bool Split(const std::wstring& joined, RecordedValue& value)
+{
+    const size_t colon = joined.find(L':');
+    if (colon == std::wstring::npos || colon == 0)
+        return false;
+    const size_t length = std::wcstoul(joined.substr(0, colon).c_str(), nullptr, 10);
+    if (length > joined.size() - colon - 1)
+        return false;
+    value.key = joined.substr(colon + 1, length);
+    value.name = joined.substr(colon + 1 + length);
+    return true;
+}
+
+} // namespace
+
+bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    record.appName = appName;
+    record.installDir = ReadText(key, L"InstlDir");
+    record.setupDll = ReadText(key, L"SetupDll");
+    record.files = ReadList(key, L"Files");
+    record.folders = ReadList(key, L"Folders");
+    record.keys = ReadList(key, L"Keys");
+    for (const std::wstring& joined : ReadList(key, L"Values")) {
+        RecordedValue value;
+        if (Split(joined, value))
+            record.values.push_back(value);
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool WriteInstallRecord(const InstallRecord& record)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecordKey(record.appName).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+            &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const DWORD installed = 1;
+    std::vector<std::wstring> values;
+    for (const RecordedValue& value : record.values)
+        values.push_back(Joined(value));
+    const bool written =
+        RegSetValueExW(key, L"Instl", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&installed), sizeof installed) ==
+            ERROR_SUCCESS &&
+        WriteText(key, L"InstlDir", record.installDir) && WriteText(key, L"SetupDll", record.setupDll) &&
+        WriteList(key, L"Files", record.files) && WriteList(key, L"Folders", record.folders) &&
+        WriteList(key, L"Keys", record.keys) && WriteList(key, L"Values", values);
+    RegCloseKey(key);
+    return written;
+}
+
+void DeleteInstallRecord(const std::wstring& appName)
+{
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str());
+}

@@ -1,0 +1,122 @@
+#include "SetupLibrary.h"
+
+#include "ArmImage.h"
+#include "ArmModule.h"
+
+namespace {
+
+constexpr char kInstallInit[] = "Install_Init";
+constexpr char kInstallExit[] = "Install_Exit";
+constexpr char kUninstallInit[] = "Uninstall_Init";
+constexpr char kUninstallExit[] = "Uninstall_Exit";
+
+// The answers' codes: 0 goes on; Install_Exit's 1 asks for the removal.
+SetupAnswer InitAnswer(std::uint32_t code)
+{
+    return code == 0 ? SetupAnswer::Continue : SetupAnswer::Cancel;
+}
+
+SetupAnswer ExitAnswer(std::uint32_t code)
+{
+    return code == 0 ? SetupAnswer::Continue : SetupAnswer::Undo;
+}
+
+// Built for this processor: loaded by the platform.
+class NativeSetupLibrary : public SetupLibrary
+{
+public:
+    explicit NativeSetupLibrary(HMODULE module) : module_(module) {}
+    ~NativeSetupLibrary() override { FreeLibrary(module_); }
+    NativeSetupLibrary(const NativeSetupLibrary&) = delete;
+    NativeSetupLibrary& operator=(const NativeSetupLibrary&) = delete;
+
+    SetupAnswer InstallInit(bool firstCall, bool previouslyInstalled, const std::wstring& installDir) override
+    {
+        const auto f = Function<int(HWND, BOOL, BOOL, LPCWSTR)>(kInstallInit);
+        return f ? InitAnswer(f(nullptr, firstCall, previouslyInstalled, installDir.c_str())) : SetupAnswer::Continue;
+    }
+    SetupAnswer InstallExit(const std::wstring& installDir, const FailedCounts& failed) override
+    {
+        const auto f = Function<int(HWND, LPCWSTR, WORD, WORD, WORD, WORD, WORD)>(kInstallExit);
+        return f ? ExitAnswer(f(nullptr, installDir.c_str(), failed.folders, failed.files, failed.keys,
+                       failed.values, failed.shortcuts))
+                 : SetupAnswer::Continue;
+    }
+    SetupAnswer UninstallInit(const std::wstring& installDir) override
+    {
+        const auto f = Function<int(HWND, LPCWSTR)>(kUninstallInit);
+        return f ? InitAnswer(f(nullptr, installDir.c_str())) : SetupAnswer::Continue;
+    }
+    SetupAnswer UninstallExit() override
+    {
+        const auto f = Function<int(HWND)>(kUninstallExit);
+        return f ? ExitAnswer(f(nullptr)) : SetupAnswer::Continue;
+    }
+
+private:
+    template <typename F>
+    F* Function(const char* name) const
+    {
+        return reinterpret_cast<F*>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+    }
+
+    HMODULE module_;
+};
+
+// Built for ARM, as a Pocket PC's is: run on the device's emulated processor.
+// A library that stops (it has said so) cancels, or has its installation
+// removed.
+class ArmSetupLibrary : public SetupLibrary
+{
+public:
+    explicit ArmSetupLibrary(std::unique_ptr<armce::ArmModule> module) : module_(std::move(module)) {}
+
+    SetupAnswer InstallInit(bool firstCall, bool previouslyInstalled, const std::wstring& installDir) override
+    {
+        const std::uint32_t f = module_->Export(kInstallInit);
+        return f ? Init(module_->CallWithText(f, {0, firstCall, previouslyInstalled, 0}, 3, installDir))
+                 : SetupAnswer::Continue;
+    }
+    SetupAnswer InstallExit(const std::wstring& installDir, const FailedCounts& failed) override
+    {
+        const std::uint32_t f = module_->Export(kInstallExit);
+        return f ? Exit(module_->CallWithText(f,
+                       {0, 0, failed.folders, failed.files, failed.keys, failed.values, failed.shortcuts}, 1,
+                       installDir))
+                 : SetupAnswer::Continue;
+    }
+    SetupAnswer UninstallInit(const std::wstring& installDir) override
+    {
+        const std::uint32_t f = module_->Export(kUninstallInit);
+        return f ? Init(module_->CallWithText(f, {0, 0}, 1, installDir)) : SetupAnswer::Continue;
+    }
+    SetupAnswer UninstallExit() override
+    {
+        const std::uint32_t f = module_->Export(kUninstallExit);
+        if (f)
+            module_->Call(f, {0});
+        return SetupAnswer::Continue;
+    }
+
+private:
+    SetupAnswer Init(std::uint32_t code) const { return module_->Dead() ? SetupAnswer::Cancel : InitAnswer(code); }
+    SetupAnswer Exit(std::uint32_t code) const { return module_->Dead() ? SetupAnswer::Undo : ExitAnswer(code); }
+
+    std::unique_ptr<armce::ArmModule> module_;
+};
+
+} // namespace
+
+std::unique_ptr<SetupLibrary> SetupLibrary::Load(const std::wstring& path, std::wstring& error)
+{
+    if (armce::ModuleMachine(path) == armce::kMachineArm) {
+        std::unique_ptr<armce::ArmModule> module = armce::ArmModule::Load(path, L"the setup library", error);
+        return module ? std::make_unique<ArmSetupLibrary>(std::move(module)) : nullptr;
+    }
+    const HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) {
+        error = L"the setup library cannot be loaded (error " + std::to_wstring(GetLastError()) + L")";
+        return nullptr;
+    }
+    return std::make_unique<NativeSetupLibrary>(module);
+}

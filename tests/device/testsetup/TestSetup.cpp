@@ -1,0 +1,83 @@
+// A setup library for the installer's tests: each of its functions writes
+// its call, arguments and all, to the line HKCU\Software\TestSetup "Calls",
+// and answers what the value of its name there says (0 when there is none).
+#include <windows.h>
+
+namespace {
+
+const wchar_t g_szKey[] = L"Software\\TestSetup";
+
+void Record(const wchar_t* pszCall)
+{
+    HKEY hKey = NULL;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, g_szKey, 0, NULL, 0, 0, NULL, &hKey, NULL) != ERROR_SUCCESS)
+        return;
+    wchar_t szCalls[1024] = {};
+    DWORD cbCalls = sizeof szCalls - 2 * sizeof(wchar_t) * 128;
+    DWORD dwType = 0;
+    RegQueryValueExW(hKey, L"Calls", NULL, &dwType, reinterpret_cast<BYTE*>(szCalls), &cbCalls);
+    int n = 0;
+    while (szCalls[n])
+        ++n;
+    for (int i = 0; pszCall[i] && n < 1000; ++i)
+        szCalls[n++] = pszCall[i];
+    szCalls[n++] = L';';
+    szCalls[n] = 0;
+    RegSetValueExW(hKey, L"Calls", 0, REG_SZ, reinterpret_cast<const BYTE*>(szCalls), (n + 1) * sizeof(wchar_t));
+    RegCloseKey(hKey);
+}
+
+DWORD Answer(const wchar_t* pszName)
+{
+    HKEY hKey = NULL;
+    DWORD dwAnswer = 0, cbAnswer = sizeof dwAnswer, dwType = 0;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, g_szKey, 0, 0, &hKey) == ERROR_SUCCESS) {
+        RegQueryValueExW(hKey, pszName, NULL, &dwType, reinterpret_cast<BYTE*>(&dwAnswer), &cbAnswer);
+        RegCloseKey(hKey);
+    }
+    return dwAnswer;
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI DllMainCRTStartup(HANDLE, DWORD, LPVOID)
+{
+    return TRUE;
+}
+
+int Install_Init(HWND hwndParent, BOOL fFirstCall, BOOL fPreviouslyInstalled, LPCWSTR pszInstallDir)
+{
+    wchar_t szCall[256];
+    wsprintfW(szCall, L"Install_Init(%d,%d,%d,%s)", hwndParent != NULL, fFirstCall, fPreviouslyInstalled,
+        pszInstallDir);
+    Record(szCall);
+    return static_cast<int>(Answer(L"Install_Init"));
+}
+
+int Install_Exit(HWND, LPCWSTR pszInstallDir, WORD cFailedDirs, WORD cFailedFiles, WORD cFailedRegKeys,
+    WORD cFailedRegVals, WORD cFailedShortcuts)
+{
+    wchar_t szCall[256];
+    wsprintfW(szCall, L"Install_Exit(%s,%d,%d,%d,%d,%d)", pszInstallDir, cFailedDirs, cFailedFiles, cFailedRegKeys,
+        cFailedRegVals, cFailedShortcuts);
+    Record(szCall);
+    return static_cast<int>(Answer(L"Install_Exit"));
+}
+
+int Uninstall_Init(HWND, LPCWSTR pszInstallDir)
+{
+    wchar_t szCall[256];
+    wsprintfW(szCall, L"Uninstall_Init(%s)", pszInstallDir);
+    Record(szCall);
+    return static_cast<int>(Answer(L"Uninstall_Init"));
+}
+
+int Uninstall_Exit(HWND)
+{
+    Record(L"Uninstall_Exit()");
+    return 0;
+}
+
+} // extern "C"
