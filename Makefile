@@ -29,11 +29,13 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 RUN_DEVICE = $(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device
+# The calendar's CAB for ARCH, installed as a user installs it (an upgrade
+# over what the device has).
+RUN_CAB = $(if $(filter arm,$(ARCH)),$(CE_BUILD),$(BUILD)/bin)/Mesolune.cab
 run: build $(if $(filter arm,$(ARCH)),ce)
-	@[ -f $(BUILD)/item-$(ARCH).reg ] || { echo "make run: ARCH is x86-64 or arm, not $(ARCH)"; exit 2; }
+	@case "$(ARCH)" in x86-64|arm) ;; *) echo "make run: ARCH is x86-64 or arm, not $(ARCH)"; exit 2 ;; esac
 	@$(RUN_DEVICE) setup
-	@# The calendar registered as the device's set-up registers it, with the module asked for.
-	@$(RUN_DEVICE) regedit /S $(abspath $(BUILD))/item-$(ARCH).reg
+	@$(RUN_DEVICE) install $(RUN_CAB)
 	@if [ -n "$$DISPLAY" ]; then \
 		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS); \
 	else \

@@ -8,36 +8,6 @@ namespace {
 
 constexpr wchar_t kItemsKey[] = L"Software\\Microsoft\\Today\\Items";
 
-// The Today items this device comes with.
-struct KnownItem
-{
-    const wchar_t* name;
-    const wchar_t* file;
-    DWORD order;
-    DWORD options; // 1: the item has options for the Today settings page
-    DWORD selectability;
-};
-
-constexpr KnownItem kKnownItems[] = {
-    {L"Mesolune", L"mesolune.dll", 1, 1, TODAY_SELECTABILITY_BY_ITEM},
-};
-
-// The device's Windows folder, where its programs and their items lie.
-constexpr wchar_t kWindowsFolder[] = L"\\Windows\\";
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring program(path, length);
-    return program.substr(0, program.find_last_of(L'\\') + 1);
-}
-
-void SetNumber(HKEY key, const wchar_t* name, DWORD value)
-{
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
 DWORD ReadNumber(HKEY key, const wchar_t* name, DWORD fallback)
 {
     DWORD value = 0, size = sizeof value, type = 0;
@@ -103,31 +73,4 @@ bool WriteTodayItemPlace(const std::wstring& name, bool enabled, DWORD order)
                              sizeof order) == ERROR_SUCCESS;
     RegCloseKey(item);
     return written;
-}
-
-std::vector<TodayItemEntry> RegisterItemsBeside()
-{
-    const std::wstring folder = ProgramFolder();
-    for (const KnownItem& known : kKnownItems) {
-        // Registered by its device path, so that a device folder that is
-        // moved still finds it.
-        const std::wstring dll = kWindowsFolder + std::wstring(known.file);
-        const DWORD attributes = GetFileAttributesW((folder + known.file).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        HKEY item = nullptr;
-        const std::wstring key = std::wstring(kItemsKey) + L"\\" + known.name;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &item, nullptr) !=
-            ERROR_SUCCESS)
-            continue;
-        RegSetValueExW(item, L"DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-            static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-        SetNumber(item, L"Order", known.order);
-        SetNumber(item, L"Enabled", 1);
-        SetNumber(item, L"Options", known.options);
-        SetNumber(item, L"Type", TLIT_CUSTOM);
-        SetNumber(item, L"Selectability", known.selectability);
-        RegCloseKey(item);
-    }
-    return ReadTodayItems();
 }

@@ -20,10 +20,6 @@ struct TodayItemEntry
 // HKLM\Software\Microsoft\Today\Items\<name>, sorted by "Order".
 std::vector<TodayItemEntry> ReadTodayItems();
 
-// Registers the device's Today items that lie beside this program, as the
-// device's set-up does, and returns them.
-std::vector<TodayItemEntry> RegisterItemsBeside();
-
 // Writes where an item stands on the Today screen: shown or not, and its
 // place among the items; false when the item's entry cannot be written.
 bool WriteTodayItemPlace(const std::wstring& name, bool enabled, DWORD order);

@@ -14,12 +14,7 @@ ItemHost::ItemHost(HWND host, const ScreenLayout& layout) : host_(host), layout_
 
 bool ItemHost::Load()
 {
-    std::vector<TodayItemEntry> entries = ReadTodayItems();
-    if (entries.empty()) {
-        entries = RegisterItemsBeside();
-        for (const TodayItemEntry& entry : entries)
-            Report(L"no Today items were registered; registered " + entry.name + L" (" + entry.dll + L")");
-    }
+    const std::vector<TodayItemEntry> entries = ReadTodayItems();
     for (const TodayItemEntry& entry : entries) {
         if (!entry.enabled || entry.type != TLIT_CUSTOM || entry.dll.empty())
             continue;
@@ -37,7 +32,7 @@ bool ItemHost::Load()
         items_.push_back(std::move(item));
     }
     if (items_.empty()) {
-        Report(std::wstring(L"no Today item can be shown (") + kItemsKeyName + L", and none beside today.exe)");
+        Report(std::wstring(L"no Today item can be shown (") + kItemsKeyName + L")");
         return false;
     }
     Layout();

@@ -1,5 +1,6 @@
 // today.exe: the Today screen of the device.
 #include "DevicePath.h"
+#include "FirstStart.h"
 #include "ArmModule.h"
 #include "HostOptions.h"
 #include "InputScript.h"
@@ -88,6 +89,10 @@ int main()
         SetLocalTime(&*options.time);
     if (options.ticks)
         DeviceSetTickCount(*options.ticks);
+
+    // Before the screen shows, whose window the installer's setup library
+    // would otherwise wait for.
+    InstallRomItems();
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int exitCode = 0;

@@ -7,6 +7,7 @@
 #include "DeviceScreenKey.h"
 #include "ItemUnderTest.h"
 
+#include <devicefiles.h>
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,12 @@ class TodayHost : public testing::Test
 {
 protected:
     TodayItemsOverride items;
+};
+
+// What a first start installs is removed again at the end of the test.
+struct UninstalledAfter
+{
+    ~UninstalledAfter() { RunProgram(L"wceload.exe", L"/uninstall Mesolune", 60000); }
 };
 
 bool Same(const Picture& a, const Picture& b)
@@ -214,14 +221,21 @@ TEST_F(TodayHost, AnItemThatCannotBeShownIsLeftOutWithALineNamingIt)
     }
 }
 
-TEST_F(TodayHost, AFirstStartRegistersTheItemsBesideIt)
+// Installed by the device's installer from the CAB in its ROM, into the
+// device's Windows folder.
+TEST_F(TodayHost, AFirstStartInstallsTheCalendarFromTheCabInItsRom)
 {
     TempFile png(L".png");
     std::string output;
+    const UninstalledAfter uninstalled;
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"", output));
-    // As a device's set-up registers it: in the device's Windows folder.
     const std::wstring dll = L"\\Windows\\mesolune.dll";
-    EXPECT_NE(std::string::npos, output.find("no Today items were registered; registered Mesolune")) << output;
+    EXPECT_NE(std::string::npos, output.find("no Today items were registered; installed Mesolune "
+                                             "(\\Windows\\mesolune.dll) from \\Windows\\Mesolune.cab"))
+        << output;
+    wchar_t installed[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(dll.c_str(), installed, MAX_PATH));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(installed));
     const wchar_t* key = L"Software\\Microsoft\\Today\\Items\\Mesolune";
     wchar_t stored[MAX_PATH] = {};
     DWORD size = sizeof stored;
@@ -571,13 +585,14 @@ TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
     TempFile first(L".device"), moved(L".moved");
     DeviceFolder folder(first.Path());
     for (const wchar_t* file : {L"today.exe", L"coredll.dll", L"aygshell.dll", L"commctrl.dll", L"commdlg.dll",
-             L"mesolune.dll"})
+             L"wceload.exe", L"Mesolune.cab"})
         folder.Copy(file);
     std::string output;
     TempFile picture(L".png");
+    const UninstalledAfter uninstalled;
     ASSERT_EQ(0, RunProgram(folder.Path() + L"\\today.exe", L"--screenshot \"" + picture.Path() + L"\"", output))
         << output;
-    ASSERT_NE(std::string::npos, output.find("registered Mesolune")) << output;
+    ASSERT_NE(std::string::npos, output.find("installed Mesolune")) << output;
     ASSERT_TRUE(folder.MoveTo(moved.Path()));
     TempFile png(L".png");
     EXPECT_EQ(0, RunProgram(folder.Path() + L"\\today.exe", L"--screenshot \"" + png.Path() + L"\"", output))

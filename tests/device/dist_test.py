@@ -31,7 +31,8 @@ DEVICE_KEYS = [r"HKEY_LOCAL_MACHINE\Software\Microsoft\Today\Items\Mesolune",
                r"HKEY_CURRENT_USER\Software\Orvik\Mesolune"]
 DESKTOP_KEYS = [r"HKLM\Software\Device", r"HKLM\Software\Microsoft\Today", r"HKLM\Software\Microsoft\Clock",
                 r"HKCU\Software\Orvik\Mesolune"]
-FRESH_DEVICE = r'"$WINE" reg delete "HKCU\Software\MesoluneDevice" /f >/dev/null 2>&1; '
+FRESH_DEVICE = (r'"$WINE" reg delete "HKCU\Software\MesoluneDevice" /f >/dev/null 2>&1; '
+                r'rm -rf "$WINEPREFIX"/drive_c/users/*/AppData/Local/MesoluneDevice; ')
 
 
 def png_pixels(path):
@@ -142,9 +143,9 @@ class WindowsZip(unittest.TestCase):
 
     def test_holds_the_device_and_the_item(self):
         arm = ["arm"] if os.path.exists(ARM_MODULE) else []
-        self.assertEqual(["COPYING-GPL-2.0.txt", "COPYING-LGPL-2.0.txt", "LICENSE.txt", "README.txt", *arm,
-                          "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe", "devinfo.exe",
-                          "mesolune.dll", "today.exe"], sorted(os.listdir(self.programs)))
+        self.assertEqual(["COPYING-GPL-2.0.txt", "COPYING-LGPL-2.0.txt", "LICENSE.txt", "Mesolune.cab", "README.txt",
+                          *arm, "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe",
+                          "devinfo.exe", "mesolune.dll", "today.exe", "wceload.exe"], sorted(os.listdir(self.programs)))
         if arm:
             self.assertEqual(["mesolune.dll", "use-arm.reg", "use-x86-64.reg"],
                              sorted(os.listdir(self.program("arm"))))

@@ -2,7 +2,7 @@
 """The device's launcher at the edges of its command line: each command line
 it cannot take gives one line and exit status 2, before anything is made.
 
-    launcher_test.py LAUNCHER
+    launcher_test.py LAUNCHER BIN
 """
 import os
 import subprocess
@@ -11,6 +11,7 @@ import tempfile
 import unittest
 
 LAUNCHER = os.path.abspath(sys.argv[1])
+BIN = os.path.abspath(sys.argv[2])
 
 
 class Launcher(unittest.TestCase):
@@ -35,6 +36,9 @@ class Launcher(unittest.TestCase):
             (["session", "--profiles", "qvga tiny", "--", "true"],
              "device: unknown profile 'tiny' (qvga, vga, qvga131, square, wvga)"),
             (["session", "--"], "device: session: no command"),
+            (["install"], "device: install takes one CAB file"),
+            (["install", "a.cab", "b.cab"], "device: install takes one CAB file"),
+            (["uninstall"], "device: uninstall takes one application's name"),
         ]
         for args, says in cases:
             with self.subTest(args=args):
@@ -76,6 +80,30 @@ class Launcher(unittest.TestCase):
             with open(exported, "rb") as f:
                 text = f.read().decode("utf-16")
             self.assertIn("[HKEY_LOCAL_MACHINE\\Software\\LauncherTest]", text)
+
+    def test_installs_and_removes_a_cab_and_keeps_the_cab(self):
+        with tempfile.TemporaryDirectory() as folder:
+            launcher = [LAUNCHER, "--root", os.path.join(folder, "root"), "--bin", BIN]
+            cab = os.path.join(BIN, "Mesolune.cab")
+            for args, code, says in [
+                (["install", cab], 0, "wceload: installed Mesolune"),
+                (["install", cab], 0, "wceload: upgraded Mesolune"),
+                (["uninstall", "Mesolune"], 0, "wceload: removed Mesolune"),
+                (["uninstall", "Mesolune"], 1, "wceload: Mesolune is not installed"),
+                (["install", os.path.join(folder, "none.cab")], 1, None),
+            ]:
+                with self.subTest(args=args):
+                    result = subprocess.run([*launcher, *args], capture_output=True, text=True, timeout=120)
+                    self.assertEqual(code, result.returncode, result.stderr)
+                    if says:
+                        self.assertEqual(says, result.stdout.strip())
+                    else:
+                        self.assertIn("device: no such file: ", result.stderr)
+                    if args[0] == "install" and code == 0:
+                        query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\Microsoft\Today\Items\Mesolune"],
+                                               capture_output=True, text=True, timeout=120)
+                        self.assertIn(r"\Windows\mesolune.dll", query.stdout)
+            self.assertTrue(os.path.isfile(cab))
 
 
 if __name__ == "__main__":
