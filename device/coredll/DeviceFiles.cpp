@@ -94,26 +94,30 @@ std::wstring DesktopPath(const std::wstring& devicePath)
 
 } // namespace coredll
 
-extern "C" DWORD WINAPI DeviceFilePath(LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
+namespace {
+
+// A device path's desktop name, as mapped, into the caller's buffer.
+DWORD WriteMapped(std::wstring (*map)(const std::wstring&), LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
 {
     if (!devicePath || !*devicePath)
         return 0;
-    const std::wstring path = coredll::DesktopPath(devicePath);
+    const std::wstring path = map(devicePath);
     if (!desktopPath || path.size() + 1 > size)
         return 0;
     std::wmemcpy(desktopPath, path.c_str(), path.size() + 1);
     return static_cast<DWORD>(path.size());
 }
 
+} // namespace
+
+extern "C" DWORD WINAPI DeviceFilePath(LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
+{
+    return WriteMapped(coredll::DesktopPath, devicePath, desktopPath, size);
+}
+
 extern "C" DWORD WINAPI DeviceStorePath(LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
 {
-    if (!devicePath || !*devicePath)
-        return 0;
-    const std::wstring path = coredll::StorePath(devicePath);
-    if (!desktopPath || path.size() + 1 > size)
-        return 0;
-    std::wmemcpy(desktopPath, path.c_str(), path.size() + 1);
-    return static_cast<DWORD>(path.size());
+    return WriteMapped(coredll::StorePath, devicePath, desktopPath, size);
 }
 
 // Windows CE's CreateFileW takes the device's names.
