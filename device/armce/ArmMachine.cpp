@@ -1,5 +1,6 @@
 #include "ArmMachine.h"
 
+#include <devicefailures.h>
 #include <devicememory.h>
 
 #include <unicorn/unicorn.h>
@@ -296,7 +297,10 @@ void ArmMachine::OnGateway(std::uint64_t address)
         return; // the return to the host
     watchdog_->Guest(false);
     GuestCall call(*this, Read(uc_, UC_ARM_REG_SP));
+    // The device's functions it calls are the emulated module's calls.
+    DeviceGuestCall(TRUE);
     const std::uint32_t result = handlers_[index](call);
+    DeviceGuestCall(FALSE);
     Write(uc_, UC_ARM_REG_R0, result);
     // A module that died in a call the handler made ends this call too.
     if (!running_.empty() && running_.back()->dead) {

@@ -319,6 +319,7 @@ const Forwardable kForwardable[] = {
     FORWARD("coredll.dll", DeleteDC),
     FORWARD("coredll.dll", DeleteObject),
     FORWARD("coredll.dll", FillRect),
+    FORWARD("coredll.dll", GetCurrentObject),
     FORWARD("coredll.dll", GetDeviceCaps),
     FORWARD("coredll.dll", GetPixel),
     FORWARD("coredll.dll", GetStockObject),

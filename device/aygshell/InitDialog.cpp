@@ -4,6 +4,7 @@
 #include "ScreenDensity.h"
 
 #include <aygshell.h>
+#include <devicefailures.h>
 #include <devicescreen.h>
 
 namespace {
@@ -15,6 +16,8 @@ constexpr int kMenuBarHeight = 26;
 
 extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
 {
+    if (DeviceCallFails("SHInitDialog", __builtin_return_address(0)))
+        return FALSE;
     if (!info || !IsWindow(info->hDlg)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -4,6 +4,7 @@
 // is made, and a dialog of a 192-dpi device comes out twice as large on a
 // 96-dpi desktop, as the device itself would lay it out.
 #include "Screen.h"
+#include "Failures.h"
 
 #include <cstring>
 #include <vector>
@@ -115,6 +116,7 @@ extern "C" {
 INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialog, HWND owner, DLGPROC procedure,
     LPARAM parameter)
 {
+    CE_FALLIBLE("DialogBoxIndirectParamW", -1);
     DEVICE_SCREEN screen;
     const int desktopDpi = coredll::DesktopDpi();
     if (!dialog || !coredll::CurrentScreen(screen) || screen.dpi == desktopDpi)
@@ -133,6 +135,7 @@ INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dia
 
 INT_PTR WINAPI CeDialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC procedure, LPARAM parameter)
 {
+    CE_FALLIBLE("DialogBoxParamW", -1);
     const HRSRC resource = FindResourceW(instance, name, RT_DIALOG);
     const auto* dialog = resource ? static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(instance, resource)))
                                   : nullptr;

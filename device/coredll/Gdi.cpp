@@ -3,6 +3,7 @@
 // what they do not set, so the device gives its own. The GDI objects made
 // here are counted while they live.
 #include "Accounting.h"
+#include "Failures.h"
 
 #include <windows.h>
 
@@ -44,11 +45,13 @@ HGDIOBJ WINAPI CeGetStockObject(int object)
 
 HFONT WINAPI CeCreateFontIndirectW(const LOGFONTW* font)
 {
+    CE_FALLIBLE("CreateFontIndirectW", nullptr);
     return coredll::Counted(DEVICE_FONTS, CreateFontIndirectW(font));
 }
 
 HDC WINAPI CeCreateCompatibleDC(HDC dc)
 {
+    CE_FALLIBLE("CreateCompatibleDC", nullptr);
     return coredll::Counted(DEVICE_DCS, CreateCompatibleDC(dc));
 }
 
@@ -59,6 +62,7 @@ BOOL WINAPI CeDeleteDC(HDC dc)
 
 HBITMAP WINAPI CeCreateCompatibleBitmap(HDC dc, int width, int height)
 {
+    CE_FALLIBLE("CreateCompatibleBitmap", nullptr);
     HBITMAP made = CreateCompatibleBitmap(dc, width, height);
     // An empty size gives the shared one-pixel bitmap, which is nobody's to count.
     if (width > 0 && height > 0)
@@ -68,11 +72,13 @@ HBITMAP WINAPI CeCreateCompatibleBitmap(HDC dc, int width, int height)
 
 HBRUSH WINAPI CeCreateSolidBrush(COLORREF color)
 {
+    CE_FALLIBLE("CreateSolidBrush", nullptr);
     return coredll::Counted(DEVICE_BRUSHES, CreateSolidBrush(color));
 }
 
 HPEN WINAPI CeCreatePen(int style, int width, COLORREF color)
 {
+    CE_FALLIBLE("CreatePen", nullptr);
     return coredll::Counted(DEVICE_PENS, CreatePen(style, width, color));
 }
 

@@ -3,6 +3,7 @@
 // reach (a module run on an emulated processor uses them as they are); they
 // are counted while they live, and a test can make the next allocations fail.
 #include "Accounting.h"
+#include "Failures.h"
 
 #include <devicememory.h>
 
@@ -102,6 +103,7 @@ extern "C" {
 
 void* __cdecl CeMalloc(size_t size)
 {
+    CE_FALLIBLE("malloc", nullptr);
     if (FailThisAllocation())
         return nullptr;
     return coredll::Counted(DEVICE_HEAP_BLOCKS, g_heap.Allocate(size));

@@ -2,6 +2,7 @@
 // every icon to SM_CXICON. A module's icon comes back at its own size, owned
 // by the caller (DestroyIcon releases it).
 #include "Accounting.h"
+#include "Failures.h"
 
 #include <windows.h>
 
@@ -9,6 +10,7 @@ extern "C" {
 
 HICON WINAPI CeLoadIconW(HINSTANCE instance, LPCWSTR name)
 {
+    CE_FALLIBLE("LoadIconW", nullptr);
     if (!instance)
         return LoadIconW(instance, name); // the system's shared icons
     return coredll::Counted(DEVICE_ICONS,

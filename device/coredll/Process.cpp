@@ -3,11 +3,13 @@
 // desktop wants a path of its own and a writable command line that starts
 // with the program name.
 #include "DeviceFiles.h"
+#include "Failures.h"
 
 extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPCWSTR arguments, LPSECURITY_ATTRIBUTES processAttributes,
     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
     LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation)
 {
+    CE_FALLIBLE("CreateProcessW", FALSE);
     if (!imageName || !*imageName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -6,6 +6,7 @@
 // item's registry object relies on: it reads through keys opened for
 // writing), so that reading a key the desktop user may not write still works.
 #include "Registry.h"
+#include "Failures.h"
 
 #include "Accounting.h"
 #include "DeviceHive.h"
@@ -51,6 +52,7 @@ extern "C" {
 
 LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY result)
 {
+    CE_FALLIBLE("RegOpenKeyExW", ERROR_NOT_ENOUGH_MEMORY);
     ++g_openings;
     const DeviceKey key(root);
     return OpenAsOnWindowsCe(access, result, [&](REGSAM granted) {
@@ -61,6 +63,7 @@ LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM acces
 LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
     REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
+    CE_FALLIBLE("RegCreateKeyExW", ERROR_NOT_ENOUGH_MEMORY);
     ++g_openings;
     const DeviceKey key(root);
     return OpenAsOnWindowsCe(access, result, [&](REGSAM granted) {
@@ -110,11 +113,13 @@ LONG WINAPI CeRegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classLength, L
 
 LONG WINAPI CeRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size)
 {
+    CE_FALLIBLE("RegQueryValueExW", ERROR_NOT_ENOUGH_MEMORY);
     return RegQueryValueExW(DeviceKey(key).get(), name, reserved, type, data, size);
 }
 
 LONG WINAPI CeRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
+    CE_FALLIBLE("RegSetValueExW", ERROR_NOT_ENOUGH_MEMORY);
     return RegSetValueExW(DeviceKey(key).get(), name, reserved, type, data, size);
 }
 

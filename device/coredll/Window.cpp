@@ -7,6 +7,7 @@
 // procedure and never reach the class's procedure. Windows of these classes,
 // and the window DCs taken through the library, are counted while they live.
 #include "Accounting.h"
+#include "Failures.h"
 
 #include <windows.h>
 
@@ -106,6 +107,7 @@ extern "C" {
 
 ATOM WINAPI CeRegisterClassW(const WNDCLASSW* windowClass)
 {
+    CE_FALLIBLE("RegisterClassW", 0);
     if (!windowClass)
         return RegisterClassW(windowClass);
     WNDCLASSW ceClass = *windowClass;
@@ -129,6 +131,7 @@ BOOL WINAPI CeUnregisterClassW(LPCWSTR className, HINSTANCE instance)
 
 HDC WINAPI CeGetDC(HWND window)
 {
+    CE_FALLIBLE("GetDC", nullptr);
     return coredll::Counted(DEVICE_DCS, GetDC(window));
 }
 
@@ -139,6 +142,7 @@ int WINAPI CeReleaseDC(HWND window, HDC dc)
 
 HDC WINAPI CeBeginPaint(HWND window, LPPAINTSTRUCT paint)
 {
+    CE_FALLIBLE("BeginPaint", nullptr);
     return coredll::Counted(DEVICE_DCS, BeginPaint(window, paint));
 }
 
