@@ -55,10 +55,26 @@ void CMyToday::TakeClock(const SYSTEMTIME& st)
 void CMyToday::OnInit()
 {
     m_crText = static_cast<COLORREF>(SendMessageW(m_hwndParent, TODAYM_GETCOLOR, TODAYCOLOR_TEXT, 0));
+    MakeFonts();
+    UpdateLayout();
+    m_nWidth = GetSystemMetrics(SM_CXSCREEN);
+    CreateSurface();
+    Render();
+}
 
+bool CMyToday::MakeFonts()
+{
+    m_nCellWidth = 0;
+    m_nRowHeight = 0;
+    m_nClockHeight = 0;
     HDC hdc = GetDC(NULL);
-    LOGFONTW lf;
-    GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf);
+    if (!hdc)
+        return false;
+    LOGFONTW lf = {};
+    if (!GetObjectW(GetStockObject(SYSTEM_FONT), sizeof lf, &lf)) {
+        ReleaseDC(NULL, hdc);
+        return false;
+    }
 
     // A second initialisation (the host may call the entry again) replaces the fonts.
     if (m_hFont)
@@ -79,19 +95,19 @@ void CMyToday::OnInit()
         lf.lfWeight = FW_BOLD;
     m_hBoldFont = CreateFontIndirectW(&lf);
 
-    const HGDIOBJ hOldFont = SelectObject(hdc, m_hFont);
+    // The cells are measured in the calendar's own font, or not at all.
+    const HGDIOBJ hOldFont = m_hFont && m_hBoldFont ? SelectObject(hdc, m_hFont) : NULL;
     RECT rc = {0, 0, 10, 10};
-    DrawTextW(hdc, L"00", -1, &rc, DT_CALCRECT);
+    const bool bMeasured = hOldFont && DrawTextW(hdc, L"00", -1, &rc, DT_CALCRECT) != 0;
+    if (hOldFont)
+        SelectObject(hdc, hOldFont);
+    ReleaseDC(NULL, hdc);
+    if (!bMeasured)
+        return false;
     m_nCellWidth = rc.right + ScaleByDpi(kCellPadding, kDpiX);
     m_nRowHeight = rc.bottom;
     m_nClockHeight = 2 * rc.bottom;
-    SelectObject(hdc, hOldFont);
-    ReleaseDC(NULL, hdc);
-
-    UpdateLayout();
-    m_nWidth = GetSystemMetrics(SM_CXSCREEN);
-    CreateSurface();
-    Render();
+    return true;
 }
 
 bool CMyToday::UpdateLayout()
@@ -122,32 +138,51 @@ void CMyToday::CreateSurface()
     if (m_hMemDC)
         DestroySurface();
 
+    // All of it or none: without a whole surface the item has none, and the
+    // next render or paint tries again.
     HDC hdc = GetDC(NULL);
+    if (!hdc)
+        return;
     m_hMemDC = CreateCompatibleDC(hdc);
-    HBITMAP hBitmap = CreateCompatibleBitmap(hdc, m_nWidth, m_nHeight);
-    m_hOldBitmap = static_cast<HBITMAP>(SelectObject(m_hMemDC, hBitmap));
-    // A bitmap that could not be selected would have no owner.
-    if (!m_hOldBitmap && hBitmap)
-        DeleteObject(hBitmap);
+    HBITMAP hBitmap = m_hMemDC ? CreateCompatibleBitmap(hdc, m_nWidth, m_nHeight) : NULL;
+    m_hOldBitmap = hBitmap ? static_cast<HBITMAP>(SelectObject(m_hMemDC, hBitmap)) : NULL;
     ReleaseDC(NULL, hdc);
+    if (!m_hOldBitmap) {
+        if (hBitmap)
+            DeleteObject(hBitmap);
+        if (m_hMemDC)
+            DeleteDC(m_hMemDC);
+        m_hMemDC = NULL;
+    }
 }
 
 void CMyToday::DestroySurface()
 {
+    // The surface's bitmap goes once its DC has gone, even when it cannot be
+    // selected out of it.
+    HGDIOBJ hBitmap = NULL;
     if (m_hOldBitmap) {
-        DeleteObject(SelectObject(m_hMemDC, m_hOldBitmap));
+        hBitmap = SelectObject(m_hMemDC, m_hOldBitmap);
+        if (!hBitmap)
+            hBitmap = GetCurrentObject(m_hMemDC, OBJ_BITMAP);
         m_hOldBitmap = NULL;
     }
     if (m_hMemDC) {
         DeleteDC(m_hMemDC);
         m_hMemDC = NULL;
     }
+    if (hBitmap)
+        DeleteObject(hBitmap);
 }
 
 void CMyToday::Render()
 {
     if (!m_hMemDC)
         CreateSurface();
+    // No surface can be made now: nothing is drawn, and the next paint
+    // tries again.
+    if (!m_hMemDC)
+        return;
     TODAYDRAWWATERMARKINFO dwi;
     dwi.hdc = m_hMemDC;
     SetRect(&dwi.rc, 0, 0, m_nWidth, m_nHeight);
@@ -185,7 +220,8 @@ void CMyToday::OnPaint(HDC hdc)
     GetClientRect(m_hWnd, &rc);
     if (!m_hMemDC)
         Render();
-    BitBlt(hdc, 0, 0, rc.right, rc.bottom, m_hMemDC, 0, 0, SRCCOPY);
+    if (m_hMemDC)
+        BitBlt(hdc, 0, 0, rc.right, rc.bottom, m_hMemDC, 0, 0, SRCCOPY);
 }
 
 void CMyToday::OnEraseBkgnd(HDC)

@@ -52,6 +52,12 @@ public:
     void OnLButtonDown(UINT uKeys, int x, int y) OVERRIDE;
     LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) OVERRIDE;
 
+    // The fonts and the cell metrics they give; false, with nothing
+    // measured, when the platform refused a part of them (the next refresh
+    // tries again).
+    bool MakeFonts();
+    // The bells at the screen's density; none when the density cannot be read.
+    void LoadAlarmIcons();
     // True when it changed the item's height.
     bool UpdateLayout();
     void CreateSurface();

@@ -50,10 +50,20 @@ bool ReadAlarmState()
 
 int CMyToday::OnCreate(LPCREATESTRUCTW)
 {
+    LoadAlarmIcons();
+    return 0;
+}
+
+void CMyToday::LoadAlarmIcons()
+{
     // Icons of an earlier creation that was never destroyed are not lost.
     DestroyAlarmIcons();
 
+    // Without the screen's density the bells would be of the wrong size:
+    // none now, and the next refresh tries again.
     HDC hdc = GetDC(NULL);
+    if (!hdc)
+        return;
     const int nDpi = GetDeviceCaps(hdc, LOGPIXELSX);
     ReleaseDC(NULL, hdc);
     if (nDpi == 192) {
@@ -63,7 +73,6 @@ int CMyToday::OnCreate(LPCREATESTRUCTW)
         g_hAlarmOnIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_ON));
         g_hAlarmOffIcon = LoadIconW(m_hInstance, MAKEINTRESOURCEW(IDI_ALARM_OFF));
     }
-    return 0;
 }
 
 void CMyToday::OnDestroy()
@@ -73,6 +82,19 @@ void CMyToday::OnDestroy()
 
 void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
 {
+    // 0. What the platform refused at the start is made now: the fonts with
+    //    the layout they give, the bells.
+    bool bRemade = false;
+    if (m_nRowHeight == 0 && MakeFonts()) {
+        UpdateLayout();
+        DestroySurface();
+        bRemade = true;
+    }
+    if (!g_hAlarmOnIcon || !g_hAlarmOffIcon) {
+        LoadAlarmIcons();
+        bRemade = bRemade || (g_hAlarmOnIcon && g_hAlarmOffIcon);
+    }
+
     // 1. A new height goes to the host first, and alone; the next paint
     //    renders a surface of that height.
     if (!*pbRefresh && static_cast<int>(ptli->cyp) != m_nHeight) {
@@ -82,8 +104,8 @@ void CMyToday::OnQueryRefreshCache(TODAYLISTITEM* ptli, BOOL* pbRefresh)
         return;
     }
 
-    // 2. Nothing has changed yet.
-    bool bChanged = false;
+    // 2. Nothing has changed yet, but what was made again.
+    bool bChanged = bRemade;
 
     // 3. The alarm state, at most once per interval; the unsigned difference
     //    survives the wrap of the tick count.

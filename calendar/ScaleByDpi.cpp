@@ -4,32 +4,29 @@
 
 namespace {
 
+// The density the lengths are drawn for, used while the screen's cannot be
+// read.
+const int kBaseDpi = 96;
+
+// The screen's density; 0 when it cannot be read.
 int ReadScreenDensity(int nIndex)
 {
     HDC hdc = GetDC(NULL);
     if (!hdc)
-        return -1;
+        return 0;
     const int nDpi = GetDeviceCaps(hdc, nIndex);
     ReleaseDC(NULL, hdc);
     return nDpi;
 }
 
+// Read once, when it can be read: a failed read is tried again next time.
 int Density(DpiAxis axis)
 {
-    static bool s_bReadX = false, s_bReadY = false;
     static int s_nDpiX = 0, s_nDpiY = 0;
-    if (axis == kDpiX) {
-        if (!s_bReadX) {
-            s_nDpiX = ReadScreenDensity(LOGPIXELSX);
-            s_bReadX = true;
-        }
-        return s_nDpiX;
-    }
-    if (!s_bReadY) {
-        s_nDpiY = ReadScreenDensity(LOGPIXELSY);
-        s_bReadY = true;
-    }
-    return s_nDpiY;
+    int& nDpi = axis == kDpiX ? s_nDpiX : s_nDpiY;
+    if (nDpi <= 0)
+        nDpi = ReadScreenDensity(axis == kDpiX ? LOGPIXELSX : LOGPIXELSY);
+    return nDpi > 0 ? nDpi : kBaseDpi;
 }
 
 } // namespace

@@ -29,10 +29,23 @@ const wchar_t g_szSettingsKey[] = L"\\Software\\Orvik\\Mesolune";
 
 namespace {
 
-void LoadDWord(CSysRegistry& registry, const wchar_t* pszName, DWORD& dwField)
+// A number is read as the registry object reads it (a value too long for
+// it reads as 0, a shorter one as the bytes it has), but a read the
+// platform refused keeps the previous value: 0 in its place would be saved
+// by the next OK.
+void LoadDWord(CSysRegistry& registry, const wchar_t* pszName, DWORD& dwField, DWORD dwScale = 1)
 {
-    if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, pszName))
-        dwField = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, pszName);
+    if (!registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, pszName))
+        return;
+    DWORD dwRead = 0;
+    RegValue value = {REG_DWORD, reinterpret_cast<BYTE*>(&dwRead), sizeof dwRead};
+    if (!registry.GetValue(HKEY_CURRENT_USER, g_szSettingsKey, pszName, value)) {
+        RegValue size = {REG_NONE, NULL, 0};
+        if (!registry.GetValue(HKEY_CURRENT_USER, g_szSettingsKey, pszName, size) || size.cbData <= sizeof dwRead)
+            return;
+        dwRead = 0;
+    }
+    dwField = dwRead * dwScale;
 }
 
 void LoadInt(CSysRegistry& registry, const wchar_t* pszName, int& nField)
@@ -100,8 +113,7 @@ void LoadSettings()
 
     for (int i = 0; i < kStoredValues; ++i) {
         const StoredValue& stored = g_aStoredValues[i];
-        if (registry.ValueExists(HKEY_CURRENT_USER, g_szSettingsKey, stored.pszName))
-            *stored.pdwField = registry.GetDWord(HKEY_CURRENT_USER, g_szSettingsKey, stored.pszName) * stored.dwScale;
+        LoadDWord(registry, stored.pszName, *stored.pdwField, stored.dwScale);
     }
     LoadInt(registry, L"FontSize", FontSize);
     LoadDWord(registry, L"FontBold", FontBold);

@@ -1,11 +1,14 @@
 #include "RegistryFixture.h"
 #include "Settings.h"
 
+#include <devicefailures.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -324,6 +327,29 @@ TEST_F(SettingsTest, EveryValueInEveryWrongShapeLoadsSafely)
                 EXPECT_LE(now.size(), 31u);
             }
         }
+    }
+}
+
+// A read the platform refuses (the key cannot be opened, or the value read)
+// keeps the value loaded before: its 0 would be saved by the next OK.
+TEST_F(SettingsTest, AReadThePlatformRefusesKeepsThePreviousValue)
+{
+    // The key's own check, Color1's check, then Color1's read.
+    const std::pair<const char*, DWORD> reads[] = {{"RegOpenKeyExW", 3}, {"RegQueryValueExW", 2}};
+    for (const auto& [refused, call] : reads) {
+        SCOPED_TRACE(refused);
+        PutDWord(L"Color1", RGB(5, 6, 7));
+        Settings::Color1 = RGB(1, 2, 3);
+        DeviceFailuresFor(GetModuleHandleW(nullptr));
+        DeviceFailCall(refused, call, FALSE);
+        LoadSettings();
+        char failed[32] = {};
+        EXPECT_NE(0u, DeviceFailedFunction(failed, sizeof failed));
+        DeviceClearFailures();
+        DeviceFailuresFor(nullptr);
+        EXPECT_EQ(RGB(1, 2, 3), Settings::Color1);
+        LoadSettings();
+        EXPECT_EQ(RGB(5, 6, 7), Settings::Color1);
     }
 }
 
