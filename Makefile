@@ -13,7 +13,7 @@ ARCH ?= x86-64
 CE_BUILD ?= $(BUILD)/ce
 CE_TOOLCHAIN := third_party/cegcc/build-toolchain
 
-.PHONY: all deps configure build run check check-ubsan soak fuzz bench dist ce ce-module clean
+.PHONY: all deps configure build run check check-ubsan soak fuzz bench failures dist ce ce-module clean
 
 all: build
 
@@ -54,6 +54,20 @@ check: build
 	fi; \
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
 		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The failure walk over every failure point of every scenario: this build's
+# module, then, with a cached Windows CE toolchain, the ARM module. Each ends
+# with its line of figures.
+WALK_DEVICE = $(DEVICE) --root $(abspath $(BUILD))/test-device
+failures: build
+	@if prefix=$$($(CE_TOOLCHAIN) --cached); then \
+		$(MAKE) --no-print-directory ce-module CEGCC_PREFIX=$$prefix >/dev/null || exit 1; \
+		export MESOLUNE_CE_DIR=$(abspath $(CE_BUILD)); \
+	fi; \
+	rc=0; \
+	$(WALK_DEVICE) session --profiles qvga -- $(WALK_DEVICE) --profile qvga failure_walk || rc=1; \
+	MESOLUNE_ITEM_ARCH=arm $(WALK_DEVICE) session --profiles qvga -- $(WALK_DEVICE) --profile qvga failure_walk || rc=1; \
+	exit $$rc
 
 # The device for Windows: build/mesolune-device-win64.zip.
 dist: build
