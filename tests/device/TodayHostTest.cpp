@@ -228,7 +228,8 @@ TEST_F(TodayHost, AFirstStartInstallsTheCalendarFromTheCabInItsRom)
     TempFile png(L".png");
     std::string output;
     const UninstalledAfter uninstalled;
-    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"", output));
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"", output))
+        << output;
     const std::wstring dll = L"\\Windows\\mesolune.dll";
     EXPECT_NE(std::string::npos, output.find("no Today items were registered; installed Mesolune "
                                              "(\\Windows\\mesolune.dll) from \\Windows\\Mesolune.cab"))
