@@ -58,6 +58,16 @@ protected:
             GetModuleHandleW(nullptr), nullptr);
     }
 
+    // The first message a new window of the class reached its procedure with.
+    UINT FirstMessage()
+    {
+        HWND window = Create();
+        EXPECT_NE(nullptr, window);
+        const UINT first = g_messages.empty() ? 0 : g_messages.front();
+        DestroyWindow(window);
+        return first;
+    }
+
     testhost::TestHost host;
 };
 
@@ -107,11 +117,7 @@ TEST_F(CoreWindow, UnregisteringForgetsTheProcedure)
     ASSERT_TRUE(UnregisterClassW(L"CeTestClass", GetModuleHandleW(nullptr)));
     wc.lpfnWndProc = OwnHandleProc;
     ASSERT_NE(0, RegisterClassW(&wc));
-    HWND window = Create();
-    ASSERT_NE(nullptr, window);
-    ASSERT_FALSE(g_messages.empty());
-    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), g_messages.front());
-    DestroyWindow(window);
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), FirstMessage());
 }
 
 // A module unloaded without unregistering leaves its class; another module's
@@ -146,11 +152,7 @@ TEST_F(CoreWindow, AClassWithoutAModuleIsTheProgramsAndReachesItsProcedure)
     WNDCLASSW wc = Class(OwnHandleProc);
     wc.hInstance = nullptr;
     ASSERT_NE(0, RegisterClassW(&wc));
-    HWND window = Create();
-    ASSERT_NE(nullptr, window);
-    ASSERT_FALSE(g_messages.empty());
-    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), g_messages.front());
-    DestroyWindow(window);
+    EXPECT_EQ(static_cast<UINT>(WM_CREATE + 0x10000), FirstMessage());
 }
 
 TEST(CoreGdi, TheSystemFontIsTahomaOfNormalWeight)
