@@ -11,6 +11,15 @@ namespace armce {
 
 namespace {
 
+constexpr std::uint32_t kPage = 4096;
+// A module's image at most: far more than a device's DLLs take.
+constexpr std::uint32_t kMaxImage = 16 << 20;
+constexpr std::uint32_t kMaxImports = 4096;
+constexpr std::uint32_t kMaxExports = 65536;
+// Type, name and language: a resource directory is three levels deep.
+constexpr int kResourceLevels = 3;
+constexpr std::uint64_t kMaxResourceEntries = 1 << 20;
+
 std::vector<char> ReadFile(const std::wstring& path)
 {
     std::ifstream file(path.c_str(), std::ios::binary);
@@ -19,7 +28,7 @@ std::vector<char> ReadFile(const std::wstring& path)
 }
 
 template <typename T>
-bool At(const std::vector<char>& file, std::size_t offset, T& value)
+bool At(const std::vector<char>& file, std::uint64_t offset, T& value)
 {
     if (offset > file.size() || file.size() - offset < sizeof(T))
         return false;
@@ -27,14 +36,10 @@ bool At(const std::vector<char>& file, std::size_t offset, T& value)
     return true;
 }
 
-const IMAGE_NT_HEADERS32* Headers(const std::vector<char>& file)
+// Whether [rva, rva + size) lies in the image, without overflow.
+bool Within(std::uint64_t rva, std::uint64_t size, std::uint32_t imageSize)
 {
-    IMAGE_DOS_HEADER dos;
-    IMAGE_NT_HEADERS32 nt;
-    if (!At(file, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || !At(file, dos.e_lfanew, nt) ||
-        nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
-        return nullptr;
-    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(file.data() + dos.e_lfanew);
+    return rva <= imageSize && size <= imageSize - rva;
 }
 
 } // namespace
@@ -45,8 +50,9 @@ WORD ModuleMachine(const std::wstring& path)
     IMAGE_DOS_HEADER dos;
     IMAGE_FILE_HEADER header;
     DWORD signature = 0;
-    if (!At(file, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || !At(file, dos.e_lfanew, signature) ||
-        signature != IMAGE_NT_SIGNATURE || !At(file, dos.e_lfanew + sizeof signature, header))
+    if (!At(file, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+        !At(file, static_cast<std::uint64_t>(dos.e_lfanew), signature) || signature != IMAGE_NT_SIGNATURE ||
+        !At(file, static_cast<std::uint64_t>(dos.e_lfanew) + sizeof signature, header))
         return 0;
     return header.Machine;
 }
@@ -54,147 +60,332 @@ WORD ModuleMachine(const std::wstring& path)
 std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring& error)
 {
     const std::vector<char> file = ReadFile(path);
-    const IMAGE_NT_HEADERS32* nt = Headers(file);
-    if (!nt || nt->FileHeader.Machine != kMachineArm) {
-        error = L"not a module for ARM";
-        return nullptr;
-    }
-    const IMAGE_OPTIONAL_HEADER32& optional = nt->OptionalHeader;
     std::unique_ptr<ArmImage> image(new ArmImage);
+    if (!image->LayOut(file, error))
+        return nullptr;
     // Held as a device's loader holds a module's file: read, never written.
     image->file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    image->size_ = optional.SizeOfImage;
-    // At its preferred base, or wherever there is room below 2 GB.
-    image->memory_ = DeviceAllocateLowAt(reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(optional.ImageBase)),
-        optional.SizeOfImage);
-    if (!image->memory_)
-        image->memory_ = DeviceAllocateLow(optional.SizeOfImage);
-    if (!image->memory_) {
-        error = L"no room below 2 GB for its " + std::to_wstring(optional.SizeOfImage) + L" bytes";
+    const std::int64_t delta = static_cast<std::int64_t>(image->base_) - image->headers_.OptionalHeader.ImageBase;
+    if (!image->Relocate(delta, error) || !image->ReadImports(error) || !image->ReadExports(error) ||
+        !image->ReadResources(error))
         return nullptr;
-    }
-    char* memory = static_cast<char*>(image->memory_);
-    image->base_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory));
-
-    // Headers and sections, each at its place.
-    if (optional.SizeOfHeaders > file.size() || optional.SizeOfHeaders > optional.SizeOfImage) {
-        error = L"its headers are cut short";
-        return nullptr;
-    }
-    std::memcpy(memory, file.data(), optional.SizeOfHeaders);
-    const auto* section = IMAGE_FIRST_SECTION(nt);
-    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-        const DWORD raw = std::min(section->SizeOfRawData, section->Misc.VirtualSize ? section->Misc.VirtualSize
-                                                                                      : section->SizeOfRawData);
-        if (section->PointerToRawData > file.size() || raw > file.size() - section->PointerToRawData ||
-            section->VirtualAddress > optional.SizeOfImage || raw > optional.SizeOfImage - section->VirtualAddress) {
-            error = L"its section " + std::to_wstring(i) + L" lies outside the file or the image";
-            return nullptr;
-        }
-        std::memcpy(memory + section->VirtualAddress, file.data() + section->PointerToRawData, raw);
-    }
-
-    auto directory = [&](int index) { return optional.DataDirectory[index]; };
-    auto inImage = [&](DWORD rva, DWORD size) { return rva <= image->size_ && size <= image->size_ - rva; };
-
-    // Relocations, when the image does not stand at its preferred base.
-    const std::int64_t delta = static_cast<std::int64_t>(image->base_) - optional.ImageBase;
-    const IMAGE_DATA_DIRECTORY relocations = directory(IMAGE_DIRECTORY_ENTRY_BASERELOC);
-    if (delta != 0) {
-        if (nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED || !inImage(relocations.VirtualAddress,
-                                                                             relocations.Size)) {
-            error = L"its base is taken and it cannot be relocated";
-            return nullptr;
-        }
-        for (DWORD at = 0; at + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
-            IMAGE_BASE_RELOCATION block;
-            std::memcpy(&block, memory + relocations.VirtualAddress + at, sizeof block);
-            if (block.SizeOfBlock < sizeof block || block.SizeOfBlock > relocations.Size - at)
-                break;
-            const auto* entries = reinterpret_cast<const WORD*>(memory + relocations.VirtualAddress + at + sizeof block);
-            for (DWORD n = 0; n < (block.SizeOfBlock - sizeof block) / sizeof(WORD); ++n) {
-                const WORD type = entries[n] >> 12, offset = entries[n] & 0xFFF;
-                if (type == IMAGE_REL_BASED_ABSOLUTE)
-                    continue;
-                if (type != IMAGE_REL_BASED_HIGHLOW || !inImage(block.VirtualAddress + offset, 4)) {
-                    error = L"a relocation of type " + std::to_wstring(type) + L" it cannot apply";
-                    return nullptr;
-                }
-                std::uint32_t value;
-                std::memcpy(&value, memory + block.VirtualAddress + offset, 4);
-                value = static_cast<std::uint32_t>(value + delta);
-                std::memcpy(memory + block.VirtualAddress + offset, &value, 4);
-            }
-            at += block.SizeOfBlock;
-        }
-    }
-    image->entry_ = optional.AddressOfEntryPoint ? image->base_ + optional.AddressOfEntryPoint : 0;
-
-    // Imports: each library's names, and the table entries the loader fills.
-    const IMAGE_DATA_DIRECTORY imports = directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    if (imports.Size && inImage(imports.VirtualAddress, imports.Size)) {
-        for (DWORD at = imports.VirtualAddress; at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image->size_;
-             at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-            IMAGE_IMPORT_DESCRIPTOR descriptor;
-            std::memcpy(&descriptor, memory + at, sizeof descriptor);
-            if (!descriptor.Name)
-                break;
-            if (!inImage(descriptor.Name, 1) || !inImage(descriptor.FirstThunk, 4)) {
-                error = L"its import table lies outside the image";
-                return nullptr;
-            }
-            const std::string library(memory + descriptor.Name,
-                strnlen(memory + descriptor.Name, image->size_ - descriptor.Name));
-            const DWORD names = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk : descriptor.FirstThunk;
-            for (DWORD n = 0; inImage(names + 4 * n, 4) && inImage(descriptor.FirstThunk + 4 * n, 4); ++n) {
-                std::uint32_t entry;
-                std::memcpy(&entry, memory + names + 4 * n, 4);
-                if (!entry)
-                    break;
-                ImportSlot slot;
-                slot.library = library;
-                slot.slot = image->base_ + descriptor.FirstThunk + 4 * n;
-                if (entry & IMAGE_ORDINAL_FLAG32) {
-                    slot.ordinal = static_cast<WORD>(entry & 0xFFFF);
-                } else if (inImage(entry + 2, 1)) {
-                    slot.name.assign(memory + entry + 2, strnlen(memory + entry + 2, image->size_ - entry - 2));
-                } else {
-                    error = L"an import of " + std::wstring(library.begin(), library.end()) + L" names nothing";
-                    return nullptr;
-                }
-                image->imports_.push_back(slot);
-            }
-        }
-    }
-
-    // Exports, by ordinal.
-    const IMAGE_DATA_DIRECTORY exports = directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (exports.Size && inImage(exports.VirtualAddress, sizeof(IMAGE_EXPORT_DIRECTORY))) {
-        IMAGE_EXPORT_DIRECTORY table;
-        std::memcpy(&table, memory + exports.VirtualAddress, sizeof table);
-        if (inImage(table.AddressOfFunctions, table.NumberOfFunctions * 4)) {
-            image->exportBase_ = table.Base;
-            for (DWORD n = 0; n < table.NumberOfFunctions; ++n) {
-                std::uint32_t rva;
-                std::memcpy(&rva, memory + table.AddressOfFunctions + 4 * n, 4);
-                image->exports_.push_back(rva && inImage(rva, 4) ? image->base_ + rva : 0);
-            }
-        }
-        if (inImage(table.AddressOfNames, table.NumberOfNames * 4) &&
-            inImage(table.AddressOfNameOrdinals, table.NumberOfNames * 2)) {
-            for (DWORD n = 0; n < table.NumberOfNames; ++n) {
-                std::uint32_t name;
-                WORD index;
-                std::memcpy(&name, memory + table.AddressOfNames + 4 * n, 4);
-                std::memcpy(&index, memory + table.AddressOfNameOrdinals + 2 * n, 2);
-                if (inImage(name, 1))
-                    image->exportNames_.emplace_back(std::string(memory + name, strnlen(memory + name,
-                                                                                  image->size_ - name)),
-                        static_cast<WORD>(table.Base + index));
-            }
-        }
-    }
     return image;
+}
+
+bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
+{
+    IMAGE_DOS_HEADER dos;
+    if (!At(file, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+        !At(file, static_cast<std::uint64_t>(dos.e_lfanew), headers_) || headers_.Signature != IMAGE_NT_SIGNATURE ||
+        headers_.FileHeader.Machine != kMachineArm) {
+        error = L"not a module for ARM";
+        return false;
+    }
+    const IMAGE_FILE_HEADER& header = headers_.FileHeader;
+    const IMAGE_OPTIONAL_HEADER32& optional = headers_.OptionalHeader;
+    if (optional.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC ||
+        header.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory) ||
+        optional.NumberOfRvaAndSizes > IMAGE_NUMBEROF_DIRECTORY_ENTRIES ||
+        header.SizeOfOptionalHeader <
+            offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory) + optional.NumberOfRvaAndSizes * sizeof(IMAGE_DATA_DIRECTORY)) {
+        error = L"its optional header is not a 32-bit module's";
+        return false;
+    }
+    // Directories the header does not count are empty.
+    for (DWORD d = optional.NumberOfRvaAndSizes; d < IMAGE_NUMBEROF_DIRECTORY_ENTRIES; ++d)
+        headers_.OptionalHeader.DataDirectory[d] = {};
+    size_ = optional.SizeOfImage;
+    if (size_ == 0 || size_ > kMaxImage || size_ % kPage || optional.SectionAlignment % kPage ||
+        optional.SizeOfHeaders == 0 || optional.SizeOfHeaders > file.size() || optional.SizeOfHeaders > size_) {
+        error = L"its image size, section alignment or headers are not a module's";
+        return false;
+    }
+    const std::uint64_t sectionTable = static_cast<std::uint64_t>(dos.e_lfanew) + sizeof(DWORD) +
+                                       sizeof(IMAGE_FILE_HEADER) + header.SizeOfOptionalHeader;
+    const std::uint64_t sectionsEnd = sectionTable + std::uint64_t{header.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER);
+    if (header.NumberOfSections == 0 || sectionsEnd > optional.SizeOfHeaders) {
+        error = L"its section table lies outside its headers";
+        return false;
+    }
+    // At its preferred base, or wherever there is room below 2 GB.
+    memory_ = DeviceAllocateLowAt(reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(optional.ImageBase)), size_);
+    if (!memory_)
+        memory_ = DeviceAllocateLow(size_);
+    if (!memory_) {
+        error = L"no room below 2 GB for its " + std::to_wstring(size_) + L" bytes";
+        return false;
+    }
+    char* memory = static_cast<char*>(memory_);
+    base_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory));
+    std::memcpy(memory, file.data(), optional.SizeOfHeaders);
+    ranges_.push_back({0, (optional.SizeOfHeaders + kPage - 1) / kPage * kPage, false, false});
+
+    // Sections, each at its place, in order and apart.
+    std::uint32_t next = ranges_.back().size;
+    const IMAGE_DATA_DIRECTORY resources = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    for (WORD i = 0; i < header.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section;
+        At(file, sectionTable + i * sizeof section, section);
+        const std::uint32_t virtualSize = section.Misc.VirtualSize ? section.Misc.VirtualSize : section.SizeOfRawData;
+        // A section of uninitialised data only has nothing in the file, whatever
+        // its raw size says (GNU ld gives one).
+        const std::uint32_t raw =
+            section.PointerToRawData ? std::min<std::uint32_t>(section.SizeOfRawData, virtualSize) : 0;
+        const std::uint32_t pages = (virtualSize + kPage - 1) / kPage * kPage;
+        if (section.VirtualAddress % kPage || section.VirtualAddress < next || !Within(section.VirtualAddress, pages, size_) ||
+            !Within(section.PointerToRawData, raw, static_cast<std::uint32_t>(std::min<std::size_t>(file.size(), UINT32_MAX)))) {
+            error = L"its section " + std::to_wstring(i) + L" lies outside the file or the image, or on another";
+            return false;
+        }
+        std::memcpy(memory + section.VirtualAddress, file.data() + section.PointerToRawData, raw);
+        next = section.VirtualAddress + pages;
+        if (!pages)
+            continue;
+        // The resources are read-only, whatever the section says: the host
+        // reads them as the guest left them.
+        const bool holdsResources = resources.Size && resources.VirtualAddress >= section.VirtualAddress &&
+                                    resources.VirtualAddress - section.VirtualAddress < pages;
+        ranges_.push_back({section.VirtualAddress, pages,
+            (section.Characteristics & IMAGE_SCN_MEM_WRITE) != 0 && !holdsResources,
+            (section.Characteristics & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE)) != 0});
+    }
+    if (optional.AddressOfEntryPoint) {
+        const auto code = std::find_if(ranges_.begin(), ranges_.end(), [&](const ImageRange& range) {
+            return range.executable && optional.AddressOfEntryPoint - range.rva < range.size &&
+                   optional.AddressOfEntryPoint >= range.rva;
+        });
+        if (code == ranges_.end()) {
+            error = L"its entry point lies outside its code";
+            return false;
+        }
+        entry_ = base_ + optional.AddressOfEntryPoint;
+    }
+    return true;
+}
+
+bool ArmImage::Relocate(std::int64_t delta, std::wstring& error)
+{
+    if (delta == 0)
+        return true;
+    char* memory = static_cast<char*>(memory_);
+    const IMAGE_DATA_DIRECTORY relocations = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    if (headers_.FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED || !relocations.Size ||
+        !Within(relocations.VirtualAddress, relocations.Size, size_)) {
+        error = L"its base is taken and it cannot be relocated";
+        return false;
+    }
+    for (DWORD at = 0; at + sizeof(IMAGE_BASE_RELOCATION) <= relocations.Size;) {
+        IMAGE_BASE_RELOCATION block;
+        std::memcpy(&block, memory + relocations.VirtualAddress + at, sizeof block);
+        if (block.SizeOfBlock < sizeof block || block.SizeOfBlock > relocations.Size - at || block.SizeOfBlock % 2) {
+            error = L"its relocations lie outside their table";
+            return false;
+        }
+        for (DWORD n = 0; n < (block.SizeOfBlock - sizeof block) / sizeof(WORD); ++n) {
+            WORD entry;
+            std::memcpy(&entry, memory + relocations.VirtualAddress + at + sizeof block + n * sizeof(WORD), sizeof entry);
+            const WORD type = entry >> 12, offset = entry & 0xFFF;
+            if (type == IMAGE_REL_BASED_ABSOLUTE)
+                continue;
+            // The headers are the host's to read as the file gave them.
+            const std::uint64_t target = std::uint64_t{block.VirtualAddress} + offset;
+            if (type != IMAGE_REL_BASED_HIGHLOW || !Within(target, 4, size_) || target < ranges_.front().size) {
+                error = L"a relocation of type " + std::to_wstring(type) + L" it cannot apply";
+                return false;
+            }
+            std::uint32_t value;
+            std::memcpy(&value, memory + block.VirtualAddress + offset, 4);
+            value = static_cast<std::uint32_t>(value + delta);
+            std::memcpy(memory + block.VirtualAddress + offset, &value, 4);
+        }
+        at += block.SizeOfBlock;
+    }
+    return true;
+}
+
+bool ArmImage::ReadImports(std::wstring& error)
+{
+    const char* memory = static_cast<const char*>(memory_);
+    const IMAGE_DATA_DIRECTORY imports = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!imports.Size)
+        return true;
+    if (!Within(imports.VirtualAddress, imports.Size, size_)) {
+        error = L"its import table lies outside the image";
+        return false;
+    }
+    const auto text = [&](std::uint32_t rva, std::string& value) {
+        if (rva >= size_)
+            return false;
+        const std::size_t length = strnlen(memory + rva, size_ - rva);
+        if (length == size_ - rva)
+            return false;
+        value.assign(memory + rva, length);
+        return true;
+    };
+    for (std::uint64_t at = imports.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        if (!Within(at, sizeof(IMAGE_IMPORT_DESCRIPTOR), size_)) {
+            error = L"its import table has no end within the image";
+            return false;
+        }
+        IMAGE_IMPORT_DESCRIPTOR descriptor;
+        std::memcpy(&descriptor, memory + at, sizeof descriptor);
+        if (!descriptor.Name)
+            return true;
+        std::string library;
+        if (!text(descriptor.Name, library)) {
+            error = L"an import table's library name lies outside the image";
+            return false;
+        }
+        const DWORD names = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk : descriptor.FirstThunk;
+        for (std::uint64_t n = 0;; ++n) {
+            if (!Within(names + 4 * n, 4, size_) || !Within(descriptor.FirstThunk + 4 * n, 4, size_) ||
+                imports_.size() >= kMaxImports) {
+                error = L"the imports of " + std::wstring(library.begin(), library.end()) +
+                        L" have no end within the image";
+                return false;
+            }
+            std::uint32_t entry;
+            std::memcpy(&entry, memory + names + 4 * n, 4);
+            if (!entry)
+                break;
+            ImportSlot slot;
+            slot.library = library;
+            slot.slot = base_ + descriptor.FirstThunk + static_cast<std::uint32_t>(4 * n);
+            if (entry & IMAGE_ORDINAL_FLAG32)
+                slot.ordinal = static_cast<WORD>(entry & 0xFFFF);
+            else if (!text(entry + 2, slot.name) || slot.name.empty()) {
+                error = L"an import of " + std::wstring(library.begin(), library.end()) + L" names nothing";
+                return false;
+            }
+            imports_.push_back(slot);
+        }
+    }
+}
+
+bool ArmImage::ReadExports(std::wstring& error)
+{
+    const char* memory = static_cast<const char*>(memory_);
+    const IMAGE_DATA_DIRECTORY exports = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (!exports.Size)
+        return true;
+    IMAGE_EXPORT_DIRECTORY table;
+    if (!Within(exports.VirtualAddress, sizeof table, size_)) {
+        error = L"its export table lies outside the image";
+        return false;
+    }
+    std::memcpy(&table, memory + exports.VirtualAddress, sizeof table);
+    if (table.NumberOfFunctions > kMaxExports || table.NumberOfNames > table.NumberOfFunctions ||
+        !Within(table.AddressOfFunctions, std::uint64_t{table.NumberOfFunctions} * 4, size_) ||
+        !Within(table.AddressOfNames, std::uint64_t{table.NumberOfNames} * 4, size_) ||
+        !Within(table.AddressOfNameOrdinals, std::uint64_t{table.NumberOfNames} * 2, size_) ||
+        std::uint64_t{table.Base} + table.NumberOfFunctions > 0x10000) {
+        error = L"its export table lies outside the image";
+        return false;
+    }
+    exportBase_ = table.Base;
+    for (DWORD n = 0; n < table.NumberOfFunctions; ++n) {
+        std::uint32_t rva;
+        std::memcpy(&rva, memory + table.AddressOfFunctions + 4 * n, 4);
+        const bool inCode = std::any_of(ranges_.begin(), ranges_.end(), [&](const ImageRange& range) {
+            return range.executable && rva >= range.rva && rva - range.rva < range.size;
+        });
+        if (rva && !inCode) {
+            error = L"its export " + std::to_wstring(table.Base + n) + L" lies outside its code";
+            return false;
+        }
+        exports_.push_back(rva ? base_ + rva : 0);
+    }
+    for (DWORD n = 0; n < table.NumberOfNames; ++n) {
+        std::uint32_t name;
+        WORD index;
+        std::memcpy(&name, memory + table.AddressOfNames + 4 * n, 4);
+        std::memcpy(&index, memory + table.AddressOfNameOrdinals + 2 * n, 2);
+        const std::size_t length = name < size_ ? strnlen(memory + name, size_ - name) : 0;
+        if (name >= size_ || length == size_ - name || index >= table.NumberOfFunctions) {
+            error = L"its export names lie outside the image";
+            return false;
+        }
+        exportNames_.emplace_back(std::string(memory + name, length), static_cast<WORD>(table.Base + index));
+    }
+    return true;
+}
+
+bool ArmImage::ReadResources(std::wstring& error)
+{
+    const char* memory = static_cast<const char*>(memory_);
+    const IMAGE_DATA_DIRECTORY directory = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    if (!directory.Size)
+        return true;
+    if (!Within(directory.VirtualAddress, directory.Size, size_)) {
+        error = L"its resources lie outside the image";
+        return false;
+    }
+    const std::uint32_t start = directory.VirtualAddress, length = directory.Size;
+    // Every offset in the tree is from its start and within it; each level
+    // is walked once, three deep at most.
+    struct Table
+    {
+        std::uint32_t offset;
+        int level;
+    };
+    std::vector<Table> tables = {{0, 0}};
+    std::uint64_t visited = 0;
+    while (!tables.empty()) {
+        const Table table = tables.back();
+        tables.pop_back();
+        IMAGE_RESOURCE_DIRECTORY header;
+        if (!Within(table.offset, sizeof header, length)) {
+            error = L"its resource directory lies outside its resources";
+            return false;
+        }
+        std::memcpy(&header, memory + start + table.offset, sizeof header);
+        const std::uint64_t count = std::uint64_t{header.NumberOfNamedEntries} + header.NumberOfIdEntries;
+        if (!Within(std::uint64_t{table.offset} + sizeof header, count * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY), length)) {
+            error = L"its resource directory's entries lie outside its resources";
+            return false;
+        }
+        visited += count;
+        if (visited > kMaxResourceEntries) {
+            error = L"its resource directory has no end";
+            return false;
+        }
+        for (std::uint64_t e = 0; e < count; ++e) {
+            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
+            std::memcpy(&entry, memory + start + table.offset + sizeof header + e * sizeof entry, sizeof entry);
+            if (entry.NameIsString) {
+                WORD nameLength = 0;
+                if (!Within(entry.NameOffset, sizeof nameLength, length)) {
+                    error = L"a resource's name lies outside its resources";
+                    return false;
+                }
+                std::memcpy(&nameLength, memory + start + entry.NameOffset, sizeof nameLength);
+                if (!Within(std::uint64_t{entry.NameOffset} + sizeof nameLength, nameLength * 2ull, length)) {
+                    error = L"a resource's name lies outside its resources";
+                    return false;
+                }
+            }
+            if (entry.DataIsDirectory != (table.level + 1 < kResourceLevels)) {
+                error = L"its resource directory is not three levels deep";
+                return false;
+            }
+            if (entry.DataIsDirectory) {
+                tables.push_back({entry.OffsetToDirectory, table.level + 1});
+                continue;
+            }
+            IMAGE_RESOURCE_DATA_ENTRY data;
+            if (!Within(entry.OffsetToData, sizeof data, length)) {
+                error = L"a resource's entry lies outside its resources";
+                return false;
+            }
+            std::memcpy(&data, memory + start + entry.OffsetToData, sizeof data);
+            if (!Within(data.OffsetToData, data.Size, size_)) {
+                error = L"a resource's data lies outside the image";
+                return false;
+            }
+            resources_.push_back(base_ + start + entry.OffsetToData);
+        }
+    }
+    return true;
 }
 
 ArmImage::~ArmImage()

@@ -1,7 +1,10 @@
 // A Windows CE module for ARM, read from its file and laid out in memory
 // below 2 GB as a device's loader lays it out: its sections at their places,
 // at its preferred base or, where that is taken, elsewhere with its
-// relocations applied. Its imports and exports are read for the loader.
+// relocations applied. Every table and offset the file gives is checked
+// against the file and the image before it is used: an image that lies is
+// refused with the reason. Its imports, exports and resources are read for
+// the loader.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +27,15 @@ struct ImportSlot
     std::uint32_t slot = 0; // the address of its entry in the import table
 };
 
+// A part of the image as the processor maps it.
+struct ImageRange
+{
+    std::uint32_t rva;
+    std::uint32_t size; // whole pages
+    bool writable;
+    bool executable;
+};
+
 class ArmImage
 {
 public:
@@ -38,15 +50,24 @@ public:
     std::uint32_t Size() const { return size_; }
     std::uint32_t EntryPoint() const { return entry_; }
     const std::vector<ImportSlot>& Imports() const { return imports_; }
+    // Its headers and sections, with the access each allows: the headers and
+    // the resources read-only, whatever the file says, for the host reads
+    // them.
+    const std::vector<ImageRange>& Ranges() const { return ranges_; }
+    // The addresses of its resources' data entries.
+    const std::vector<std::uint32_t>& Resources() const { return resources_; }
     // The address of the export with this ordinal, or this name; 0 when
     // there is none.
     std::uint32_t Export(WORD ordinal) const;
     std::uint32_t Export(const std::string& name) const;
-    // Whether an address lies in the image.
-    bool Holds(std::uint32_t address) const { return address >= base_ && address - base_ < size_; }
 
 private:
     ArmImage() = default;
+    bool LayOut(const std::vector<char>& file, std::wstring& error);
+    bool Relocate(std::int64_t delta, std::wstring& error);
+    bool ReadImports(std::wstring& error);
+    bool ReadExports(std::wstring& error);
+    bool ReadResources(std::wstring& error);
 
     std::uint32_t base_ = 0;
     std::uint32_t size_ = 0;
@@ -54,10 +75,13 @@ private:
     void* memory_ = nullptr;
     // The file, which no one may change or remove while it is loaded.
     HANDLE file_ = INVALID_HANDLE_VALUE;
+    IMAGE_NT_HEADERS32 headers_ = {};
+    std::vector<ImageRange> ranges_;
     std::vector<ImportSlot> imports_;
     std::uint32_t exportBase_ = 0;
     std::vector<std::uint32_t> exports_; // by ordinal from exportBase_
     std::vector<std::pair<std::string, WORD>> exportNames_; // name, ordinal
+    std::vector<std::uint32_t> resources_;
 };
 
 // The machine a module file is built for; 0 when it is no module.

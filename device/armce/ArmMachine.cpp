@@ -1,33 +1,67 @@
 #include "ArmMachine.h"
 
-#include <devicefailures.h>
+#include "Imports.h"
+
+#include <deviceaccounting.h>
 #include <devicememory.h>
 
 #include <unicorn/unicorn.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace armce {
 
 namespace {
 
-// A device thread's stack, and the room below 2 GB for data handed to the
-// guest during its calls.
+// Below the stack an unmapped guard, so that a stack that overflows faults
+// at once; a device thread's stack; the room for data handed to the guest
+// during its calls; and the gateways, one word each.
+constexpr std::uint32_t kPage = 4096;
+constexpr std::uint32_t kGuardSize = kPage;
 constexpr std::uint32_t kStackSize = 64 * 1024;
 constexpr std::uint32_t kScratchSize = 256 * 1024;
-constexpr std::uint32_t kGatewaySize = 64 * 1024;
+constexpr std::uint32_t kGatewaySize = kPage;
+constexpr std::uint32_t kReservation = kGuardSize + kStackSize + kScratchSize + kGatewaySize;
+// A gateway is two words: a no-op, then the return to the caller, before
+// which the gateway's hook runs. A stop after the hook leaves the processor
+// at the second word; a stop before it, at the first: so a call that stopped
+// for another reason goes on without running its import twice.
+constexpr std::uint32_t kNop = 0xE1A00000; // mov r0, r0
 constexpr std::uint32_t kBxLr = 0xE12FFF1E;
+constexpr std::uint32_t kGatewayBytes = 8;
+constexpr std::uint32_t kHookOffset = 4;
 // Below an interrupted call's stack pointer, room it may still use.
 constexpr std::uint32_t kNestedGap = 64;
-constexpr std::size_t kMaxNesting = 48;
+constexpr int kMaxNesting = 48;
+// User mode, ARM state; the XScale's control register with alignment checking.
+constexpr std::uint32_t kUserMode = 0x10;
+constexpr std::uint32_t kThumbBit = 0x20;
+constexpr std::uint64_t kAlignmentCheck = 2;
+// How often the watchdog looks.
+constexpr DWORD kWatchMilliseconds = 50;
+constexpr std::int64_t kNever = INT64_MAX;
 
-std::weak_ptr<ArmMachine> g_machine;
-std::mutex g_machineMutex;
+std::function<void(const std::wstring&)>& Reporter()
+{
+    static std::function<void(const std::wstring&)> reporter;
+    return reporter;
+}
+
+std::function<void(GuestModule&)>& StopListener()
+{
+    static std::function<void(GuestModule&)> listener;
+    return listener;
+}
+
+std::int64_t Now()
+{
+    return static_cast<std::int64_t>(GetTickCount64());
+}
 
 std::uint32_t Read(uc_engine* uc, int reg)
 {
@@ -55,63 +89,52 @@ std::wstring Hex(std::uint32_t value)
     return text;
 }
 
+// The machines whose modules have gone, kept for the next.
+std::mutex g_poolMutex;
+std::vector<ArmMachine*>& Pool()
+{
+    static auto* pool = new std::vector<ArmMachine*>;
+    return *pool;
+}
+
 } // namespace
 
-// Stops a guest that runs on too long without calling out.
+// One call under way on the machine.
+struct ArmMachine::Level
+{
+    uc_context* saved = nullptr; // the interrupted call's registers, kept for the machine's life
+    std::int64_t deadline = kNever;
+    std::int64_t remaining = 0;
+    std::uint32_t budget = 0;
+    int pauses = 0;
+    std::uint64_t crossings = 0;
+    bool returned = false;
+};
+
+// Stops a guest whose call runs past its deadline. It only reads the
+// deadline and asks the processor to stop; the call itself decides whether
+// the stop was meant for it (ArmMachine::Call), and a stop that came too
+// early or went astray is asked for again at the next look.
 struct ArmMachine::Watchdog
 {
-    explicit Watchdog(uc_engine* uc) : uc(uc), thread([this] { Watch(); }) {}
+    explicit Watchdog(ArmMachine& machine) : machine(machine), thread([this] { Watch(); }) {}
     ~Watchdog()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
-        }
-        changed.notify_all();
+        quit = true;
         thread.join();
-    }
-
-    void Guest(bool running)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        guest = running;
-        ++epoch;
-        changed.notify_all();
-    }
-
-    bool Fired()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        const bool was = fired;
-        fired = false;
-        return was;
     }
 
     void Watch()
     {
-        std::unique_lock<std::mutex> lock(mutex);
         while (!quit) {
-            if (!guest) {
-                changed.wait(lock);
-                continue;
-            }
-            const std::uint64_t since = epoch;
-            if (!changed.wait_for(lock, std::chrono::milliseconds(kRunawayMilliseconds),
-                    [&] { return quit || epoch != since; })) {
-                fired = true;
-                guest = false;
-                uc_emu_stop(uc);
-            }
+            Sleep(kWatchMilliseconds);
+            if (Now() > machine.deadline_.load(std::memory_order_relaxed))
+                uc_emu_stop(machine.uc_);
         }
     }
 
-    uc_engine* uc;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool guest = false;
-    bool fired = false;
-    bool quit = false;
-    std::uint64_t epoch = 0;
+    ArmMachine& machine;
+    std::atomic<bool> quit{false};
     std::thread thread;
 };
 
@@ -123,7 +146,7 @@ void GatewayHook(uc_engine*, std::uint64_t address, std::uint32_t, void* machine
 bool InvalidMemoryHook(uc_engine*, int type, std::uint64_t address, int, std::int64_t, void* data)
 {
     auto* machine = static_cast<ArmMachine*>(data);
-    const wchar_t* kind = L"an access to unmapped memory";
+    const wchar_t* kind = L"an access to memory it may not touch";
     switch (type) {
     case UC_MEM_READ_UNMAPPED:
         kind = L"a read of unmapped memory";
@@ -134,23 +157,22 @@ bool InvalidMemoryHook(uc_engine*, int type, std::uint64_t address, int, std::in
     case UC_MEM_FETCH_UNMAPPED:
         kind = L"a jump to unmapped memory";
         break;
+    case UC_MEM_WRITE_PROT:
+        kind = L"a write to read-only memory";
+        break;
+    case UC_MEM_FETCH_PROT:
+        kind = L"a jump to memory that holds no code";
+        break;
     default:
         break;
     }
-    machine->lastFault_ = std::wstring(kind) + L" at " + Hex(static_cast<std::uint32_t>(address));
+    const auto at = static_cast<std::uint32_t>(address);
+    // The stack's guard, or below it.
+    if (at < machine->stack_ && machine->stack_ - at <= kGuardSize)
+        machine->lastFault_ = L"its stack is used up (an access at " + Hex(at) + L")";
+    else
+        machine->lastFault_ = std::wstring(kind) + L" at " + Hex(at);
     return false;
-}
-
-void AccessHook(uc_engine* uc, int, std::uint64_t address, int size, std::int64_t, void* data)
-{
-    // Halfwords on even addresses, words and doublewords on multiples of four.
-    const std::uint64_t alignment = size >= 4 ? 4 : static_cast<std::uint64_t>(size);
-    if (alignment > 1 && address % alignment != 0) {
-        auto* machine = static_cast<ArmMachine*>(data);
-        machine->lastFault_ = L"a misaligned access at " + Hex(static_cast<std::uint32_t>(address));
-        machine->misaligned_ = true;
-        uc_emu_stop(uc);
-    }
 }
 
 void InterruptHook(uc_engine* uc, std::uint32_t number, void* data)
@@ -161,7 +183,7 @@ void InterruptHook(uc_engine* uc, std::uint32_t number, void* data)
         machine->lastFault_ = L"an undefined instruction";
         break;
     case 4: {
-        // The data abort's status and address, as the processor keeps them.
+        // The data abort's status and address, as the processor records them.
         const std::uint32_t status = Coprocessor15(uc, 5, 0, 0, 0) & 0x40F;
         const std::uint32_t address = Coprocessor15(uc, 6, 0, 0, 0);
         machine->lastFault_ = (status == 1 || status == 3 ? L"a misaligned access at " : L"a data abort at ") +
@@ -184,25 +206,102 @@ void InterruptHook(uc_engine* uc, std::uint32_t number, void* data)
     uc_emu_stop(uc);
 }
 
-std::uint32_t GuestCall::Arg(int n) const
+GuestCall::GuestCall(ArmMachine& machine, GuestModule& module, const Import& import)
+    : machine_(machine), module_(module), import_(import)
+{
+    int ids[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP};
+    void* values[] = {&registers_[0], &registers_[1], &registers_[2], &registers_[3], &registers_[4]};
+    uc_reg_read_batch(machine.uc_, ids, values, 5);
+}
+
+std::uint32_t GuestCall::Arg(int n)
 {
     if (n < 4)
-        return Read(machine_.uc_, UC_ARM_REG_R0 + n);
-    std::uint32_t value = 0;
-    std::memcpy(&value, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(sp_ + 4 * (n - 4))), 4);
+        return registers_[n];
+    const std::uint64_t at = std::uint64_t{registers_[4]} + 4 * static_cast<std::uint64_t>(n - 4);
+    if (at > UINT32_MAX || !module_.memory.Holds(static_cast<GuestPtr>(at), 4, Access::kRead)) {
+        Violation(n, static_cast<std::uint32_t>(at), L"on a stack outside its memory");
+        return 0;
+    }
+    std::uint32_t value;
+    std::memcpy(&value, GuestMemory::At<const void>(static_cast<GuestPtr>(at)), 4);
     return value;
 }
 
-std::shared_ptr<ArmMachine> ArmMachine::Get(std::wstring& error)
+std::uint32_t GuestCall::Violation(int n, std::uint32_t address, const std::wstring& what)
 {
-    std::lock_guard<std::mutex> lock(g_machineMutex);
-    if (std::shared_ptr<ArmMachine> machine = g_machine.lock())
-        return machine;
-    std::shared_ptr<ArmMachine> machine(new ArmMachine);
-    if (!machine->Start(error))
+    if (violation_.empty())
+        violation_ = Wide(import_.name) + L"'s argument " + std::to_wstring(n + 1) + L" is " + Hex(address) + L", " +
+                     (what.empty() ? L"outside its memory" : what);
+    return 0;
+}
+
+std::wstring GuestCall::Wide(const char* text)
+{
+    return std::wstring(text, text + std::strlen(text));
+}
+
+void* GuestCall::Bytes(int n, std::uint32_t size, Access access, bool optional)
+{
+    const std::uint32_t address = Arg(n);
+    if (Violated() || (!address && optional))
         return nullptr;
-    g_machine = machine;
-    return machine;
+    if (!address || !module_.memory.Holds(address, size, access)) {
+        Violation(n, address,
+            L"where " + std::to_wstring(size) + (access == Access::kWrite ? L" bytes cannot be written" :
+                                                                            L" bytes cannot be read"));
+        return nullptr;
+    }
+    return GuestMemory::At<void>(address);
+}
+
+long GuestCall::String(int n, std::uint32_t maxChars, bool optional)
+{
+    const std::uint32_t address = Arg(n);
+    if (Violated())
+        return -1;
+    if (!address && optional)
+        return -2;
+    const long length = address ? module_.memory.StringLength(address, maxChars) : -1;
+    if (length < 0)
+        Violation(n, address, L"no text that ends within its memory and " + std::to_wstring(maxChars) + L" characters");
+    return length;
+}
+
+void ArmMachine::Returner::operator()(ArmMachine* machine) const
+{
+    machine->Reset();
+    std::lock_guard<std::mutex> lock(g_poolMutex);
+    Pool().push_back(machine);
+}
+
+ArmMachine::Lease ArmMachine::Acquire(GuestModule& module, std::wstring& error)
+{
+    ArmMachine* machine = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_poolMutex);
+        if (!Pool().empty()) {
+            machine = Pool().back();
+            Pool().pop_back();
+        }
+    }
+    if (!machine) {
+        machine = new ArmMachine;
+        if (!machine->Start(error)) {
+            delete machine;
+            return nullptr;
+        }
+    }
+    machine->module_ = &module;
+    module.machine = machine;
+    machine->module_->memory.Add(machine->stack_, kStackSize, true);
+    machine->module_->memory.Add(machine->scratch_, kScratchSize, true);
+    return Lease(machine);
+}
+
+ArmMachine::ArmMachine() : levels_(new Level[kMaxNesting])
+{
+    deadline_ = kNever;
 }
 
 bool ArmMachine::Start(std::wstring& error)
@@ -214,165 +313,305 @@ bool ArmMachine::Start(std::wstring& error)
     }
     // Room for translated code, set before the processor is: by default it
     // would take a gigabyte below 4 GB.
-    uc_ctl_set_tcg_buffer_size(uc_, 32 * 1024 * 1024);
+    uc_ctl_set_tcg_buffer_size(uc_, 16 * 1024 * 1024);
     uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_PXA270);
 
-    void* stack = DeviceAllocateLow(kStackSize);
-    void* scratch = DeviceAllocateLow(kScratchSize);
-    void* gateways = DeviceAllocateLow(kGatewaySize);
-    LPVOID heap = nullptr;
-    SIZE_T heapSize = 0;
-    DeviceHeapRange(&heap, &heapSize);
-    if (!stack || !scratch || !gateways || !heap) {
+    memory_ = static_cast<char*>(DeviceAllocateLow(kReservation));
+    if (!memory_) {
         error = L"no room below 2 GB for the ARM processor's memory";
         return false;
     }
-    stack_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(stack));
-    stackSize_ = kStackSize;
-    scratch_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(scratch));
-    gateways_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(gateways));
-    auto* code = static_cast<std::uint32_t*>(gateways);
-    for (std::uint32_t i = 0; i < kGatewaySize / 4; ++i)
-        code[i] = kBxLr;
-    handlers_.emplace_back(); // the first stands for the return to the host
-    if (!Map(stack, kStackSize) || !Map(scratch, kScratchSize) || !Map(gateways, kGatewaySize) ||
-        !Map(heap, static_cast<std::uint32_t>(heapSize))) {
+    const auto base = static_cast<GuestPtr>(reinterpret_cast<std::uintptr_t>(memory_));
+    stack_ = base + kGuardSize;
+    scratch_ = stack_ + kStackSize;
+    gateways_ = scratch_ + kScratchSize;
+    auto* code = GuestMemory::At<std::uint32_t>(gateways_);
+    for (std::uint32_t i = 0; i < kGatewaySize / 4; i += 2) {
+        code[i] = kNop;
+        code[i + 1] = kBxLr;
+    }
+    // The guard below the stack stays unmapped.
+    if (uc_mem_map_ptr(uc_, stack_, kStackSize + kScratchSize, UC_PROT_READ | UC_PROT_WRITE, memory_ + kGuardSize) !=
+            UC_ERR_OK ||
+        uc_mem_map_ptr(uc_, gateways_, kGatewaySize, UC_PROT_READ | UC_PROT_EXEC,
+            memory_ + kGuardSize + kStackSize + kScratchSize) != UC_ERR_OK) {
         error = L"the ARM processor's memory cannot be mapped";
         return false;
     }
-    // Alignment checking on, as Windows CE runs its processors. The
-    // emulator keeps the control register's bit but leaves aligned accesses
-    // to the M profile; every access is checked here instead.
+    // Alignment checking, as Windows CE runs its processors: set before
+    // anything is translated, and never changed (the guest runs in user
+    // mode, where it cannot reach the control register).
     uc_arm_cp_reg control = {15, 0, 0, 1, 0, 0, 0, 0};
     uc_reg_read(uc_, UC_ARM_REG_CP_REG, &control);
-    control.val |= 2;
+    control.val |= kAlignmentCheck;
     uc_reg_write(uc_, UC_ARM_REG_CP_REG, &control);
+    Write(uc_, UC_ARM_REG_CPSR, kUserMode);
 
     uc_hook hook;
-    uc_hook_add(uc_, &hook, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(AccessHook), this, 1, 0);
     uc_hook_add(uc_, &hook, UC_HOOK_CODE, reinterpret_cast<void*>(GatewayHook), this, gateways_,
         gateways_ + kGatewaySize - 1);
     uc_hook_add(uc_, &hook, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(InvalidMemoryHook), this, 1, 0);
     uc_hook_add(uc_, &hook, UC_HOOK_INTR, reinterpret_cast<void*>(InterruptHook), this, 1, 0);
-    watchdog_ = std::make_unique<Watchdog>(uc_);
+    watchdog_ = std::make_unique<Watchdog>(*this);
     return true;
 }
 
 ArmMachine::~ArmMachine()
 {
     watchdog_.reset();
+    for (int i = 0; i < kMaxNesting; ++i)
+        if (levels_[i].saved)
+            uc_context_free(levels_[i].saved);
     if (uc_)
         uc_close(uc_);
-    DeviceFreeLow(reinterpret_cast<void*>(static_cast<std::uintptr_t>(stack_)));
-    DeviceFreeLow(reinterpret_cast<void*>(static_cast<std::uintptr_t>(scratch_)));
-    DeviceFreeLow(reinterpret_cast<void*>(static_cast<std::uintptr_t>(gateways_)));
+    DeviceFreeLow(memory_);
 }
 
-bool ArmMachine::Map(void* memory, std::uint32_t size)
+void ArmMachine::Reset()
 {
-    const std::uint32_t page = 4096;
-    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(memory));
-    return address % page == 0 &&
-           uc_mem_map_ptr(uc_, address, (size + page - 1) / page * page, UC_PROT_ALL, memory) == UC_ERR_OK;
+    uc_mem_region* regions = nullptr;
+    std::uint32_t count = 0;
+    if (uc_mem_regions(uc_, &regions, &count) == UC_ERR_OK) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const auto begin = static_cast<GuestPtr>(regions[i].begin);
+            if (begin < stack_ || begin >= gateways_ + kGatewaySize)
+                uc_mem_unmap(uc_, regions[i].begin, regions[i].end - regions[i].begin + 1);
+        }
+        uc_free(regions);
+    }
+    // The next module's code is its own.
+    uc_ctl_flush_tb(uc_);
+    std::memset(memory_ + kGuardSize, 0, kStackSize + kScratchSize);
+    Write(uc_, UC_ARM_REG_CPSR, kUserMode);
+    lastFault_.clear();
+    scratchUsed_ = 0;
+    depth_ = 0;
+    module_ = nullptr;
+    deadline_ = kNever;
 }
 
-void ArmMachine::Unmap(void* memory, std::uint32_t size)
+bool ArmMachine::Map(GuestPtr address, std::uint32_t size, bool writable, bool executable)
 {
-    const std::uint32_t page = 4096;
-    uc_mem_unmap(uc_, reinterpret_cast<std::uintptr_t>(memory), (size + page - 1) / page * page);
+    if (address % kPage || !size)
+        return false;
+    const std::uint32_t length = (size + kPage - 1) / kPage * kPage;
+    const std::uint32_t permissions = UC_PROT_READ | (writable ? UC_PROT_WRITE : 0) | (executable ? UC_PROT_EXEC : 0);
+    if (uc_mem_map_ptr(uc_, address, length, permissions, GuestMemory::At<void>(address)) != UC_ERR_OK)
+        return false;
+    module_->memory.Add(address, length, writable);
+    return true;
 }
 
-std::uint32_t ArmMachine::Gateway(GatewayHandler handler)
+void ArmMachine::Unmap(GuestPtr address, std::uint32_t size)
 {
-    if (handlers_.size() >= kGatewaySize / 4)
+    const std::uint32_t length = (size + kPage - 1) / kPage * kPage;
+    uc_mem_unmap(uc_, address, length);
+    module_->memory.Remove(address, length);
+}
+
+GuestPtr ArmMachine::Gateway(std::size_t import) const
+{
+    // The first stands for the return to the host.
+    return import + 1 < kGatewaySize / kGatewayBytes ? gateways_ + kGatewayBytes * static_cast<GuestPtr>(import + 1)
+                                                     : 0;
+}
+
+void ArmMachine::Pause(Level& level, std::int64_t now)
+{
+    if (level.pauses++ == 0)
+        level.remaining = level.deadline - now;
+    deadline_ = kNever;
+}
+
+void ArmMachine::Resume(Level& level, std::int64_t now)
+{
+    if (--level.pauses == 0)
+        level.deadline = now + level.remaining;
+    Arm(&level);
+}
+
+void ArmMachine::Arm(const Level* level)
+{
+    deadline_ = level && level->pauses == 0 ? level->deadline : kNever;
+}
+
+unsigned ArmMachine::RemainingMilliseconds() const
+{
+    if (depth_ == 0)
         return 0;
-    handlers_.push_back(std::move(handler));
-    return gateways_ + 4 * static_cast<std::uint32_t>(handlers_.size() - 1);
+    const Level& level = levels_[depth_ - 1];
+    const std::int64_t left = level.pauses ? level.remaining : level.deadline - Now();
+    return left > 0 ? static_cast<unsigned>(left) : 0;
+}
+
+void ArmMachine::Runaway()
+{
+    if (depth_ == 0 || module_->dead)
+        return;
+    const Level& level = levels_[depth_ - 1];
+    const std::wstring seconds = std::to_wstring(level.budget / 1000) + L" seconds";
+    Fault(Read(uc_, UC_ARM_REG_PC), level.crossings ? L"it ran for " + seconds + L" without returning"
+                                                   : L"it ran for " + seconds + L" without calling out");
+    uc_emu_stop(uc_);
+}
+
+GuestPtr ArmMachine::CallSite() const
+{
+    const std::uint32_t lr = Read(uc_, UC_ARM_REG_LR);
+    return (lr & 1) ? (lr & ~1u) - 2 : lr - 4;
 }
 
 void ArmMachine::OnGateway(std::uint64_t address)
 {
-    const std::size_t index = static_cast<std::size_t>((address - gateways_) / 4);
-    if (index == 0 || index >= handlers_.size())
-        return; // the return to the host
-    watchdog_->Guest(false);
-    GuestCall call(*this, Read(uc_, UC_ARM_REG_SP));
-    // The device's functions it calls are the emulated module's calls.
-    DeviceGuestCall(TRUE);
-    const std::uint32_t result = handlers_[index](call);
-    DeviceGuestCall(FALSE);
-    Write(uc_, UC_ARM_REG_R0, result);
-    // A module that died in a call the handler made ends this call too.
-    if (!running_.empty() && running_.back()->dead) {
+    const std::uint64_t offset = address - gateways_;
+    if (offset % kGatewayBytes != kHookOffset || depth_ == 0)
+        return;
+    const std::size_t index = static_cast<std::size_t>(offset / kGatewayBytes);
+    Level& level = levels_[depth_ - 1];
+    if (index == 0) {
+        level.returned = true;
         uc_emu_stop(uc_);
         return;
     }
-    Write(uc_, UC_ARM_REG_PC, Read(uc_, UC_ARM_REG_LR));
-    watchdog_->Guest(true);
+    GuestModule& module = *module_;
+    if (index > ImportCount()) {
+        Fault(static_cast<GuestPtr>(address), L"a jump into the device's gateways");
+        uc_emu_stop(uc_);
+        return;
+    }
+    ++level.crossings;
+    const std::int64_t now = Now();
+    if (now > level.deadline) {
+        Runaway();
+        return;
+    }
+    const Import& import = Imports()[index - 1];
+    GuestCall call(*this, module, import);
+    // What the device's functions make meanwhile is the module's.
+    const DWORD previous = DeviceGuestCall(module.id);
+    if (import.blocking)
+        Pause(level, now);
+    const std::uint32_t result = import.thunk(call, HostFunction(index - 1));
+    if (import.blocking)
+        Resume(level, Now());
+    DeviceGuestCall(previous);
+    if (call.Violated())
+        Fault(CallSite(), call.ViolationText());
+    // A module that died in this call, or in a call the handler made into it,
+    // ends this call too.
+    if (module.dead) {
+        uc_emu_stop(uc_);
+        return;
+    }
+    Write(uc_, UC_ARM_REG_R0, result);
 }
 
-std::uint32_t ArmMachine::Call(GuestModule& module, std::uint32_t address, const std::vector<std::uint32_t>& arguments)
+std::uint32_t ArmMachine::Call(GuestPtr address, const std::uint32_t* arguments, std::size_t count, unsigned budgetMs)
 {
-    if (module.dead)
+    GuestModule& module = *module_;
+    if (module.dead || count > kMaxArguments)
         return 0;
-    if (running_.size() >= kMaxNesting) {
-        Fault(module, address, L"calls nested deeper than " + std::to_wstring(kMaxNesting));
+    if (depth_ >= kMaxNesting) {
+        Fault(address, L"calls nested deeper than " + std::to_wstring(kMaxNesting));
         return 0;
     }
+    const std::int64_t start = Now();
+    Level* outer = depth_ ? &levels_[depth_ - 1] : nullptr;
+    Level& level = levels_[depth_];
     // A call made while another is under way runs below its stack pointer,
     // with the interrupted call's registers kept.
-    uc_context* interrupted = nullptr;
-    std::uint32_t sp = stack_ + stackSize_;
-    if (!running_.empty()) {
-        uc_context_alloc(uc_, &interrupted);
-        uc_context_save(uc_, interrupted);
+    std::uint32_t sp = stack_ + kStackSize;
+    if (outer) {
+        if (!level.saved && uc_context_alloc(uc_, &level.saved) != UC_ERR_OK) {
+            Fault(address, L"no room to keep the calls under way");
+            return 0;
+        }
+        uc_context_save(uc_, level.saved);
         sp = Read(uc_, UC_ARM_REG_SP) - kNestedGap;
+        // Its time stands still while this call runs.
+        Pause(*outer, start);
     }
-    const std::size_t onStack = arguments.size() > 4 ? arguments.size() - 4 : 0;
-    sp = (sp - 4 * static_cast<std::uint32_t>(onStack)) & ~7u;
-    if (sp < stack_ + 1024) {
-        if (interrupted)
-            uc_context_free(interrupted);
-        Fault(module, address, L"its stack is used up");
+    const std::uint32_t onStack = count > 4 ? static_cast<std::uint32_t>(count - 4) : 0;
+    sp = (sp - 4 * onStack) & ~7u;
+    if (sp < stack_ + 1024 || sp > stack_ + kStackSize) {
+        if (outer) {
+            uc_context_restore(uc_, level.saved);
+            Resume(*outer, Now());
+        }
+        Fault(address, L"its stack is used up");
         return 0;
     }
-    for (std::size_t i = 0; i < onStack; ++i)
-        std::memcpy(reinterpret_cast<void*>(static_cast<std::uintptr_t>(sp + 4 * i)), &arguments[4 + i], 4);
-    for (std::size_t i = 0; i < 4; ++i)
-        Write(uc_, UC_ARM_REG_R0 + static_cast<int>(i), i < arguments.size() ? arguments[i] : 0);
-    Write(uc_, UC_ARM_REG_SP, sp);
-    Write(uc_, UC_ARM_REG_LR, gateways_);
+    std::uint32_t registers[4] = {};
+    std::memcpy(registers, arguments, std::min<std::size_t>(count, 4) * 4);
+    if (onStack)
+        std::memcpy(GuestMemory::At<void>(sp), arguments + 4, 4 * onStack);
+    const std::uint32_t lr = gateways_;
+    int ids[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP, UC_ARM_REG_LR};
+    const void* values[] = {&registers[0], &registers[1], &registers[2], &registers[3], &sp, &lr};
+    uc_reg_write_batch(uc_, ids, const_cast<void* const*>(values), 6);
 
-    running_.push_back(&module);
+    ++depth_;
+    ++module.callsUnderWay;
+    level.returned = false;
+    level.crossings = 0;
+    level.pauses = 0;
+    level.budget = budgetMs;
+    level.deadline = start + budgetMs;
     lastFault_.clear();
-    watchdog_->Guest(true);
-    const uc_err failed = uc_emu_start(uc_, address, gateways_, 0, 0);
-    watchdog_->Guest(false);
-    running_.pop_back();
-    const bool runaway = watchdog_->Fired();
-    const bool misaligned = std::exchange(misaligned_, false);
-    const std::uint32_t pc = Read(uc_, UC_ARM_REG_PC);
+    Arm(&level);
+    std::uint32_t pc = address;
+    uc_err failed = UC_ERR_OK;
+    for (;;) {
+        failed = uc_emu_start(uc_, pc, 0, 0, 0);
+        if (level.returned || module.dead || failed != UC_ERR_OK || !lastFault_.empty())
+            break;
+        pc = Read(uc_, UC_ARM_REG_PC);
+        if (pc == 0) {
+            lastFault_ = L"a jump to 0x00000000 (from about " + Hex(Read(uc_, UC_ARM_REG_LR)) + L")";
+            break;
+        }
+        if (Now() > level.deadline) {
+            Runaway();
+            break;
+        }
+        // A stop meant for another moment: it goes on where it stood, or
+        // past a gateway whose import has run.
+        if (pc >= gateways_ && pc - gateways_ < kGatewaySize && (pc - gateways_) % kGatewayBytes == kHookOffset)
+            pc = Read(uc_, UC_ARM_REG_LR);
+        else if (Read(uc_, UC_ARM_REG_CPSR) & kThumbBit)
+            pc |= 1;
+    }
+    --depth_;
+    --module.callsUnderWay;
+    const std::uint32_t stoppedAt = Read(uc_, UC_ARM_REG_PC);
     const std::uint32_t result = Read(uc_, UC_ARM_REG_R0);
-    const std::wstring fault = lastFault_;
-    if (interrupted) {
-        uc_context_restore(uc_, interrupted);
-        uc_context_free(interrupted);
+    const std::wstring fault = std::exchange(lastFault_, std::wstring());
+    if (outer) {
+        uc_context_restore(uc_, level.saved);
+        Resume(*outer, Now());
+    } else {
+        Arm(nullptr);
     }
     if (module.dead)
         return 0;
-    if (runaway)
-        Fault(module, pc, L"it ran for " + std::to_wstring(kRunawayMilliseconds / 1000) +
-                              L" seconds without calling out");
-    else if (misaligned || failed != UC_ERR_OK || pc != gateways_)
-        Fault(module, pc, !fault.empty() ? fault : Cause(failed));
+    if (!level.returned)
+        Fault(stoppedAt, !fault.empty() ? fault : Cause(failed));
     return module.dead ? 0 : result;
 }
 
-void ArmMachine::Fault(GuestModule& module, std::uint32_t address, const std::wstring& cause)
+void ArmMachine::Fault(GuestPtr pc, const std::wstring& cause)
 {
+    GuestModule& module = *module_;
+    if (module.dead)
+        return;
     module.dead = true;
-    if (reporter_)
-        reporter_(L"the ARM module " + module.name + L" stopped at " + Hex(address) + L": " + cause);
+    const std::wstring line = L"the ARM module " + module.name + L" stopped at " + Hex(pc) + L": " + cause;
+    if (Reporter())
+        Reporter()(line);
+    else
+        std::fwprintf(stderr, L"%ls\n", line.c_str());
+    if (StopListener())
+        StopListener()(module);
 }
 
 std::wstring ArmMachine::Cause(int error) const
@@ -385,13 +624,23 @@ std::wstring ArmMachine::Cause(int error) const
     return std::wstring(text, text + std::strlen(text));
 }
 
+void ArmMachine::SetReporter(std::function<void(const std::wstring&)> reporter)
+{
+    Reporter() = std::move(reporter);
+}
+
+void ArmMachine::SetStopListener(std::function<void(GuestModule&)> listener)
+{
+    StopListener() = std::move(listener);
+}
+
 void* ArmMachine::Scratch::Take(std::uint32_t size)
 {
     const std::uint32_t at = (machine_.scratchUsed_ + 7) & ~7u;
     if (at > kScratchSize || size > kScratchSize - at)
         return nullptr;
     machine_.scratchUsed_ = at + size;
-    void* memory = reinterpret_cast<void*>(static_cast<std::uintptr_t>(machine_.scratch_ + at));
+    void* memory = GuestMemory::At<void>(machine_.scratch_ + at);
     std::memset(memory, 0, size);
     return memory;
 }

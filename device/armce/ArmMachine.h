@@ -1,80 +1,152 @@
-// The emulated ARM processor that runs Windows CE modules inside a device
-// program: an XScale (ARMv5TE, as the PXA270 of Windows Mobile devices) with
-// alignment checking on, so that a misaligned access faults as on a device.
-// Guest addresses are host addresses: what the guest may touch is mapped at
-// its own address, all of it below 2 GB. The host calls guest functions, and
-// the guest calls the host through gateways: addresses that stand for host
-// handlers. Calls nest as deep as the platform calls back (a window procedure
-// run while the guest's own call of CreateWindowExW is under way). A fault,
-// an undefined instruction or a guest that runs on too long ends its module:
-// the machine says so in one line, and every call of that module from then
-// on answers 0 at once.
+// The emulated ARM processor that runs one Windows CE module inside a device
+// program: an XScale (ARMv5TE, as the PXA270 of Windows Mobile devices) in
+// user mode, with alignment checking on, so that a misaligned access faults
+// as on a device. It maps nothing but that module's memory (GuestMemory),
+// with a guard below its stack. The host calls guest functions, and the
+// guest calls the host through gateways: words of code that stand for the
+// device's functions (Imports.h). Calls nest as deep as the platform calls
+// back (a window procedure run while the guest's own call of CreateWindowExW
+// is under way). A fault, an undefined instruction, a pointer the module
+// hands the device outside its memory, or a call that runs past its time
+// ends the module: the machine says so in one line, and every call of the
+// module from then on answers 0 at once. A machine is kept for the process
+// when its module goes, for the next module.
 #pragma once
 
+#include "GuestMemory.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct uc_struct;
+struct uc_context;
 
 namespace armce {
 
 class ArmMachine;
+struct Import;
 
-// A guest's module as the machine knows it: its name and address range,
-// and whether it still runs.
+// A module as the machine knows it.
 struct GuestModule
 {
     std::wstring name;
-    std::uint32_t base = 0;
+    DWORD id = 0;          // its number in the device's accounting
+    GuestPtr base = 0;     // its image
     std::uint32_t size = 0;
+    GuestMemory memory;
+    HANDLE heap = nullptr; // its malloc's
+    ArmMachine* machine = nullptr;
+    std::vector<HANDLE> kernelHandles; // the events, files and processes it opened
+    std::vector<GuestPtr> resources;   // its resources' data entries, which LoadResource takes
     bool dead = false;
+    int callsUnderWay = 0; // its code is on the stack while this is above 0
+    // The module as its calls under way hold it, so that it stays loaded.
+    std::weak_ptr<GuestModule> self;
+    bool Holds(GuestPtr address) const { return address >= base && address - base < size; }
 };
 
-// The guest's call of a gateway, as its handler sees it.
+// The guest's call of a gateway, as the import's handler sees it.
 class GuestCall
 {
 public:
-    GuestCall(ArmMachine& machine, std::uint32_t sp) : machine_(machine), sp_(sp) {}
-    // Argument n: r0 to r3, then the stack.
-    std::uint32_t Arg(int n) const;
+    GuestCall(ArmMachine& machine, GuestModule& module, const Import& import);
+
+    // Argument n (from 0): r0 to r3, then the stack; 0 and a violation when
+    // the stack slot lies outside the module's memory.
+    std::uint32_t Arg(int n);
+    GuestModule& Module() const { return module_; }
     ArmMachine& Machine() const { return machine_; }
+    const Import& Callee() const { return import_; }
+
+    // Refuses the call: the host does nothing with it, and the module stops
+    // with a line naming the import, the argument n (from 0) and address,
+    // and what is wrong (by default, that it lies outside its memory).
+    std::uint32_t Violation(int n, std::uint32_t address, const std::wstring& what = L"");
+    bool Violated() const { return !violation_.empty(); }
+    const std::wstring& ViolationText() const { return violation_; }
+    // Refuses the call without stopping the module: the host does nothing
+    // and the guest is answered 0 (what it asked to change is not its own).
+    void Refuse() { refused_ = true; }
+    bool Refused() const { return refused_; }
+
+    // Checked views of the arguments, null after a violation (a null
+    // guest pointer, where allowed, is a null host pointer with no
+    // violation): bytes read or written, a wide string's length.
+    void* Bytes(int n, std::uint32_t size, Access access, bool optional);
+    template <typename T>
+    T* Record(int n, Access access, bool optional)
+    {
+        return static_cast<T*>(Bytes(n, sizeof(T), access, optional));
+    }
+    // A NUL-terminated wide string of at most maxChars characters: its
+    // length, or -1 (null allowed: -2 for a null pointer).
+    long String(int n, std::uint32_t maxChars, bool optional);
 
 private:
-    ArmMachine& machine_;
-    std::uint32_t sp_;
-};
+    static std::wstring Wide(const char* text);
 
-using GatewayHandler = std::function<std::uint32_t(GuestCall&)>;
+    ArmMachine& machine_;
+    GuestModule& module_;
+    const Import& import_;
+    std::uint32_t registers_[5]; // r0 to r3, sp
+    std::wstring violation_;
+    bool refused_ = false;
+};
 
 class ArmMachine
 {
 public:
-    // The process's machine, made with the first module that needs one.
-    static std::shared_ptr<ArmMachine> Get(std::wstring& error);
-    ~ArmMachine();
-    ArmMachine(const ArmMachine&) = delete;
-    ArmMachine& operator=(const ArmMachine&) = delete;
+    struct Returner
+    {
+        void operator()(ArmMachine* machine) const;
+    };
+    using Lease = std::unique_ptr<ArmMachine, Returner>;
 
-    // Host memory the guest may touch, at its own address.
-    bool Map(void* memory, std::uint32_t size);
-    void Unmap(void* memory, std::uint32_t size);
+    // A machine for module, one kept from an earlier module or a new one;
+    // null with the reason when none can be made.
+    static Lease Acquire(GuestModule& module, std::wstring& error);
 
-    // The address of a new gateway to handler.
-    std::uint32_t Gateway(GatewayHandler handler);
+    // Maps host memory at its own address for the module (page-aligned).
+    bool Map(GuestPtr address, std::uint32_t size, bool writable, bool executable);
+    void Unmap(GuestPtr address, std::uint32_t size);
 
-    // The module whose code runs now, the innermost of the calls under way;
-    // null while none is.
-    GuestModule* Current() const { return running_.empty() ? nullptr : running_.back(); }
+    // The address of the gateway of an import (an index of Imports()).
+    GuestPtr Gateway(std::size_t import) const;
 
-    // Runs the guest function at address with up to twelve arguments, for
-    // module; its result (r0), or 0 when the module is dead or dies in it.
-    std::uint32_t Call(GuestModule& module, std::uint32_t address, const std::vector<std::uint32_t>& arguments);
+    // Runs the guest function at address with up to twelve arguments; its
+    // result (r0), or 0 when the module is dead or dies in it. A call may
+    // take budgetMs with everything it calls, but for the modal loops it
+    // runs (dialogs) and the calls the host makes back into it, which have
+    // budgets of their own.
+    static constexpr unsigned kRunawayMilliseconds = 3000;
+    static constexpr std::size_t kMaxArguments = 12;
+    std::uint32_t Call(GuestPtr address, const std::uint32_t* arguments, std::size_t count,
+        unsigned budgetMs = kRunawayMilliseconds);
+    std::uint32_t Call(GuestPtr address, std::initializer_list<std::uint32_t> arguments,
+        unsigned budgetMs = kRunawayMilliseconds)
+    {
+        return Call(address, arguments.begin(), arguments.size(), budgetMs);
+    }
+    // The module's time left in the innermost call under way.
+    unsigned RemainingMilliseconds() const;
+    // Ends the module for having run too long in the call under way.
+    void Runaway();
 
-    // Memory below 2 GB for data handed to the guest during a call; what a
-    // Scratch takes goes back when it goes.
+    // Stops the module with one line: the address its code was at, and why.
+    void Fault(GuestPtr pc, const std::wstring& cause);
+    // The address of the guest's call of the gateway under way.
+    GuestPtr CallSite() const;
+
+    // Memory for records handed to the guest during a call; what a Scratch
+    // takes goes back when it goes.
     class Scratch
     {
     public:
@@ -90,41 +162,46 @@ public:
         std::uint32_t mark_;
     };
 
-    // Where faults are told; one line each.
-    void SetReporter(std::function<void(const std::wstring&)> reporter) { reporter_ = std::move(reporter); }
+    // Where faults are told, one line each; and who hears of a module that
+    // stopped (its dialogs are ended).
+    static void SetReporter(std::function<void(const std::wstring&)> reporter);
+    static void SetStopListener(std::function<void(GuestModule&)> listener);
 
-    // How long a module may run without calling out before it counts as
-    // gone astray, in milliseconds.
-    static constexpr unsigned kRunawayMilliseconds = 3000;
+    ~ArmMachine();
+    ArmMachine(const ArmMachine&) = delete;
+    ArmMachine& operator=(const ArmMachine&) = delete;
 
 private:
-    ArmMachine() = default;
-    bool Start(std::wstring& error);
-    void OnGateway(std::uint64_t address);
-    void Fault(GuestModule& module, std::uint32_t address, const std::wstring& cause);
-    std::wstring Cause(int error) const;
-
+    struct Level;
+    struct Watchdog;
+    friend class GuestCall;
     friend void GatewayHook(uc_struct*, std::uint64_t, std::uint32_t, void*);
     friend bool InvalidMemoryHook(uc_struct*, int, std::uint64_t, int, std::int64_t, void*);
     friend void InterruptHook(uc_struct*, std::uint32_t, void*);
-    friend void AccessHook(uc_struct*, int, std::uint64_t, int, std::int64_t, void*);
-    friend class GuestCall;
 
-    struct Watchdog;
+    ArmMachine();
+    bool Start(std::wstring& error);
+    // Ready for another module: its memory unmapped, its code forgotten, its
+    // stack and scratch cleared.
+    void Reset();
+    void OnGateway(std::uint64_t address);
+    std::wstring Cause(int error) const;
+    void Pause(Level& level, std::int64_t now);
+    void Resume(Level& level, std::int64_t now);
+    void Arm(const Level* level);
 
     uc_struct* uc_ = nullptr;
-    std::uint32_t gateways_ = 0;      // the gateway region's address
-    std::vector<GatewayHandler> handlers_;
-    std::uint32_t stack_ = 0;         // the stack's lowest address
-    std::uint32_t stackSize_ = 0;
-    std::uint32_t scratch_ = 0;
+    GuestModule* module_ = nullptr;
+    char* memory_ = nullptr;        // guard, stack, scratch and gateways, in one reservation
+    GuestPtr stack_ = 0;            // the stack's lowest address, above its guard
+    GuestPtr scratch_ = 0;
+    GuestPtr gateways_ = 0;
     std::uint32_t scratchUsed_ = 0;
+    std::unique_ptr<Level[]> levels_;
     int depth_ = 0;
-    std::vector<GuestModule*> running_; // the modules of the calls under way, innermost last
+    std::wstring lastFault_;        // what the hooks saw of the last fault
+    std::atomic<std::int64_t> deadline_; // the running call's, in the host's milliseconds
     std::unique_ptr<Watchdog> watchdog_;
-    std::wstring lastFault_;          // what the hooks saw of the last fault
-    bool misaligned_ = false;
-    std::function<void(const std::wstring&)> reporter_;
 };
 
 } // namespace armce

@@ -1,17 +1,17 @@
-// A Windows CE module for ARM, run on the device's emulated processor: laid
+// A Windows CE module for ARM, run on an emulated processor of its own: laid
 // out below 2 GB, its imports bound to the device's own functions, its entry
-// point called at load and at unload as a device's loader calls it.
+// point called at load and at unload as a device's loader calls it. It stays
+// loaded while any of its code is on the stack: letting go of it while one of
+// its calls is under way (a reload inside its own dialog) unloads it when
+// that call returns.
 #pragma once
 
-#include "ArmImage.h"
 #include "ArmMachine.h"
-#include "Bridge.h"
-
-#include <todaycmn.h>
 
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,35 +29,35 @@ public:
     ArmModule& operator=(const ArmModule&) = delete;
 
     // Stopped by a fault: every call answers 0 from then on.
-    bool Dead() const { return module_.dead; }
-    HINSTANCE Instance() const { return reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(image_->Base())); }
+    bool Dead() const;
+    HINSTANCE Instance() const;
     // The address of an export; 0 when there is none.
-    std::uint32_t Export(WORD ordinal) const { return image_->Export(ordinal); }
-    std::uint32_t Export(const std::string& name) const { return image_->Export(name); }
-    std::uint32_t Call(std::uint32_t address, const std::vector<std::uint32_t>& arguments);
+    std::uint32_t Export(WORD ordinal) const;
+    std::uint32_t Export(const std::string& name) const;
+    // A call of the module's code; see ArmMachine::Call.
+    std::uint32_t Call(std::uint32_t address, std::initializer_list<std::uint32_t> arguments,
+        unsigned budgetMs = ArmMachine::kRunawayMilliseconds);
     // A call with a text among its arguments: the text is copied where the
     // guest reads it, and the argument at textArgument is its address.
     std::uint32_t CallWithText(std::uint32_t address, std::vector<std::uint32_t> arguments, std::size_t textArgument,
-        const std::wstring& text);
-
-    // Export 240 as the Today screen calls it: its record crosses both ways.
-    HWND InitializeItem(TODAYLISTITEM* record, HWND parent);
+        const std::wstring& text, unsigned budgetMs = ArmMachine::kRunawayMilliseconds);
+    // The machine the module runs on, for records handed to its calls.
+    ArmMachine& Machine() const;
     // A dialog procedure the host can hand the dialog manager for the
-    // guest's procedure at address (export 241, say), for the next dialog.
+    // guest's procedure at address, for the next dialog.
     DLGPROC DialogProcedure(std::uint32_t address);
+    // The dialog template of one of its resources, checked and copied;
+    // false when it has none that ends within its image.
+    bool DialogTemplate(WORD id, std::vector<DWORD>& copy) const;
 
 private:
+    struct Loaded;
     ArmModule() = default;
 
-    std::shared_ptr<Bridge> bridge_;
-    std::unique_ptr<ArmImage> image_;
-    GuestModule module_;
-    bool mapped_ = false;
-    bool attachedToBridge_ = false;
-    bool attached_ = false; // its entry point took the process attach
+    std::shared_ptr<Loaded> loaded_;
 };
 
-// Where the device's emulated processor tells its faults, one line each
+// Where the device's emulated processors tell their faults, one line each
 // (standard error when unset).
 void SetFaultReporter(std::function<void(const std::wstring&)> reporter);
 

@@ -1,8 +1,8 @@
-// The guest's view of values and records: 32-bit pointers and handles,
-// which the host widens to 64 bits and narrows back. Guest memory lies
-// below 2 GB, so sign extension serves every pointer as it serves handles
-// such as HKEY_LOCAL_MACHINE (0x80000002) and INVALID_HANDLE_VALUE.
+// The records whose 32-bit layout on a Windows CE device differs from the
+// host's: pointers and handles are 32-bit words.
 #pragma once
+
+#include "GuestMemory.h"
 
 #include <windows.h>
 
@@ -11,23 +11,27 @@
 
 namespace armce {
 
-using GuestPtr = std::uint32_t;
-
-template <typename T>
-T FromGuest(std::uint32_t value)
+// A 32-bit word as a host parameter: numbers widened as their type is, handles
+// sign-extended, guest pointers zero-extended.
+template <typename P>
+P Widened(std::uint32_t value, bool signExtend)
 {
-    if constexpr (std::is_pointer_v<T>)
-        return reinterpret_cast<T>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
-    else if constexpr (std::is_enum_v<T>)
-        return static_cast<T>(value);
-    else if constexpr (std::is_signed_v<T>)
-        return static_cast<T>(static_cast<std::int32_t>(value));
-    else
-        return static_cast<T>(value);
+    if constexpr (std::is_pointer_v<P>) {
+        const std::uintptr_t wide = signExtend ? static_cast<std::uintptr_t>(static_cast<std::intptr_t>(
+                                                     static_cast<std::int32_t>(value)))
+                                               : value;
+        return reinterpret_cast<P>(wide);
+    } else if constexpr (std::is_enum_v<P>) {
+        return static_cast<P>(value);
+    } else if constexpr (std::is_signed_v<P>) {
+        return static_cast<P>(static_cast<std::int32_t>(value));
+    } else {
+        return static_cast<P>(value);
+    }
 }
 
 template <typename T>
-std::uint32_t ToGuest(T value)
+std::uint32_t Narrowed(T value)
 {
     if constexpr (std::is_pointer_v<T>)
         return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
@@ -35,20 +39,13 @@ std::uint32_t ToGuest(T value)
         return static_cast<std::uint32_t>(value);
 }
 
-// A guest address as the host reaches it.
-template <typename T>
-T* At(GuestPtr address)
+// A handle the guest holds, as the host's.
+template <typename H>
+H AsHandle(std::uint32_t value)
 {
-    return reinterpret_cast<T*>(static_cast<std::uintptr_t>(address));
+    return Widened<H>(value, true);
 }
 
-// Whether a host address is one the guest can be handed as it is.
-inline bool GuestReaches(const void* memory)
-{
-    return reinterpret_cast<std::uintptr_t>(memory) < 0x80000000u;
-}
-
-// The records whose 32-bit layout differs from the host's.
 struct WNDCLASS32
 {
     UINT style;
@@ -91,24 +88,65 @@ struct NMHDR32
     UINT code;
 };
 
-struct TODAYLISTITEM32
+struct NCCALCSIZE_PARAMS32
 {
-    WCHAR szName[32];
-    DWORD tlit, dwOrder, cyp;
-    BOOL fEnabled, fOptions;
-    DWORD grflags;
-    WCHAR szDLLPath[MAX_PATH];
-    GuestPtr hinstDLL, hwndCustom;
-    BOOL fSizeOnDraw;
-    GuestPtr prgbCachedData;
-    DWORD cbCachedData;
+    RECT rgrc[3];
+    GuestPtr lppos;
 };
 
-struct TODAYDRAWWATERMARKINFO32
+struct DRAWITEMSTRUCT32
 {
-    GuestPtr hdc;
-    RECT rc;
+    UINT CtlType, CtlID, itemID, itemAction, itemState;
+    GuestPtr hwndItem, hDC;
+    RECT rcItem;
+    GuestPtr itemData;
+};
+
+struct MEASUREITEMSTRUCT32
+{
+    UINT CtlType, CtlID, itemID, itemWidth, itemHeight;
+    GuestPtr itemData;
+};
+
+struct DELETEITEMSTRUCT32
+{
+    UINT CtlType, CtlID, itemID;
+    GuestPtr hwndItem, itemData;
+};
+
+struct COMPAREITEMSTRUCT32
+{
+    UINT CtlType, CtlID;
+    GuestPtr hwndItem;
+    UINT itemID1;
+    GuestPtr itemData1;
+    UINT itemID2;
+    GuestPtr itemData2;
+    DWORD dwLocaleId;
+};
+
+struct COPYDATASTRUCT32
+{
+    GuestPtr dwData;
+    DWORD cbData;
+    GuestPtr lpData;
+};
+
+struct HELPINFO32
+{
+    UINT cbSize;
+    int iContextType, iCtrlId;
+    GuestPtr hItemHandle, dwContextId;
+    POINT MousePos;
+};
+
+struct MSG32
+{
     GuestPtr hwnd;
+    UINT message;
+    GuestPtr wParam, lParam;
+    DWORD time;
+    POINT pt;
 };
 
 struct CHOOSECOLOR32
@@ -166,7 +204,10 @@ struct LOGBRUSH32
 };
 
 static_assert(sizeof(WNDCLASS32) == 40 && sizeof(CREATESTRUCT32) == 48 && sizeof(PAINTSTRUCT32) == 64);
-static_assert(sizeof(TODAYDRAWWATERMARKINFO32) == 24 && sizeof(CHOOSECOLOR32) == 36 && sizeof(SHRGINFO32) == 20);
-static_assert(sizeof(TODAYLISTITEM32) == 628 && sizeof(STARTUPINFO32) == 68 && sizeof(BITMAP32) == 24);
+static_assert(sizeof(CHOOSECOLOR32) == 36 && sizeof(SHRGINFO32) == 20 && sizeof(STARTUPINFO32) == 68);
+static_assert(sizeof(BITMAP32) == 24 && sizeof(NCCALCSIZE_PARAMS32) == 52 && sizeof(DRAWITEMSTRUCT32) == 48);
+static_assert(sizeof(MEASUREITEMSTRUCT32) == 24 && sizeof(DELETEITEMSTRUCT32) == 20);
+static_assert(sizeof(COMPAREITEMSTRUCT32) == 32 && sizeof(COPYDATASTRUCT32) == 12 && sizeof(HELPINFO32) == 28);
+static_assert(sizeof(MSG32) == 28);
 
 } // namespace armce

@@ -1,16 +1,26 @@
 // Every font, DC, bitmap, brush, pen, icon, window, registry key and heap
 // block made through the library is counted until it is released; at process
-// exit a line on the error output names what was left.
+// exit a line on the error output names what was left. What an emulated
+// module makes is its own: the device can tell who made a handle, and frees
+// what a module that was stopped left behind.
 #include "Accounting.h"
 
+#include <devicefailures.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
+
+// The emulated module on whose behalf this thread calls now; 0 for none.
+thread_local DWORD g_owner = 0;
 
 const char* const kNames[DEVICE_RESOURCE_KINDS][2] = {
     {"font", "fonts"}, {"DC", "DCs"}, {"bitmap", "bitmaps"}, {"brush", "brushes"},
@@ -34,6 +44,8 @@ public:
         }
         // A window DC may be handed out twice before it comes back.
         entry.kind = kind;
+        entry.handle = handle;
+        entry.owner = g_owner;
         ++entry.references;
         ++counts_[kind];
         ++made_[kind];
@@ -64,6 +76,30 @@ public:
         return kind < DEVICE_RESOURCE_KINDS ? made_[kind] : -1;
     }
 
+    DWORD Owner(const void* handle)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto entry = handles_.find(Key(0, handle));
+        return entry == handles_.end() ? 0 : entry->second.owner;
+    }
+
+    // Takes every handle (not heap block) the owner made out of the ledger.
+    std::vector<std::pair<DWORD, const void*>> TakeOwned(DWORD owner)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::pair<DWORD, const void*>> owned;
+        for (auto entry = handles_.begin(); entry != handles_.end();) {
+            if (entry->second.owner != owner) {
+                ++entry;
+                continue;
+            }
+            owned.emplace_back(entry->second.kind, entry->second.handle);
+            counts_[entry->second.kind] -= entry->second.references;
+            entry = handles_.erase(entry);
+        }
+        return owned;
+    }
+
     std::string Leftovers()
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -82,6 +118,8 @@ private:
     {
         DWORD kind = 0;
         LONG references = 0;
+        const void* handle = nullptr;
+        DWORD owner = 0;
     };
 
     using Handles = std::unordered_map<std::uintptr_t, Entry>;
@@ -141,6 +179,54 @@ LONG WINAPI DeviceLiveResources(DWORD kind)
 LONG WINAPI DeviceMadeResources(DWORD kind)
 {
     return TheLedger().Made(kind);
+}
+
+DWORD WINAPI DeviceGuestCall(DWORD owner)
+{
+    return std::exchange(g_owner, owner);
+}
+
+DWORD WINAPI DeviceCurrentGuest(void)
+{
+    return g_owner;
+}
+
+DWORD WINAPI DeviceResourceOwner(HANDLE handle)
+{
+    return TheLedger().Owner(handle);
+}
+
+DWORD WINAPI DeviceReleaseOwned(DWORD owner)
+{
+    if (!owner)
+        return 0;
+    std::vector<std::pair<DWORD, const void*>> owned = TheLedger().TakeOwned(owner);
+    // Windows first: their destruction may still free what they hold.
+    std::stable_partition(owned.begin(), owned.end(), [](const auto& e) { return e.first == DEVICE_WINDOWS; });
+    for (const auto& [kind, handle] : owned) {
+        auto* object = const_cast<void*>(handle);
+        switch (kind) {
+        case DEVICE_WINDOWS:
+            DestroyWindow(static_cast<HWND>(object));
+            break;
+        case DEVICE_DCS:
+            if (GetObjectType(object) == OBJ_MEMDC)
+                DeleteDC(static_cast<HDC>(object));
+            else
+                ReleaseDC(WindowFromDC(static_cast<HDC>(object)), static_cast<HDC>(object));
+            break;
+        case DEVICE_ICONS:
+            DestroyIcon(static_cast<HICON>(object));
+            break;
+        case DEVICE_REGISTRY_KEYS:
+            RegCloseKey(static_cast<HKEY>(object));
+            break;
+        default:
+            DeleteObject(object);
+            break;
+        }
+    }
+    return static_cast<DWORD>(owned.size());
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)

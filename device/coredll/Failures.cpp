@@ -1,5 +1,7 @@
 #include "Failures.h"
 
+#include <deviceaccounting.h>
+
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -21,7 +23,6 @@ std::mutex g_mutex;
 Plan g_plan;
 const void* g_moduleBase = nullptr;
 std::size_t g_moduleSize = 0;
-thread_local int g_guestCalls = 0;
 
 std::size_t ImageSize(HMODULE module)
 {
@@ -32,7 +33,7 @@ std::size_t ImageSize(HMODULE module)
 
 bool IsItemCall(const void* returnAddress)
 {
-    if (g_guestCalls > 0)
+    if (DeviceCurrentGuest() != 0)
         return true;
     const auto* at = static_cast<const char*>(returnAddress);
     const auto* base = static_cast<const char*>(g_moduleBase);
@@ -111,11 +112,6 @@ DWORD WINAPI DeviceFailedFunction(LPSTR function, DWORD size)
 BOOL WINAPI DeviceCallFails(LPCSTR function, LPVOID returnAddress)
 {
     return coredll::Fails(function, returnAddress);
-}
-
-void WINAPI DeviceGuestCall(BOOL entering)
-{
-    g_guestCalls += entering ? 1 : -1;
 }
 
 } // extern "C"

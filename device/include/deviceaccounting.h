@@ -29,6 +29,19 @@ LONG WINAPI DeviceMadeResources(DWORD kind);
 // Registry keys opened or created (attempts, successful or not) so far.
 DWORD WINAPI DeviceRegistryOpenings(void);
 
+// For the device's processor emulator: the emulated module (a number of its
+// choosing, 0 for none) on whose behalf this thread calls from now on; the
+// previous one. What is made meanwhile is that module's, and its calls
+// count as an item's for the failures a test asks for (devicefailures.h).
+DWORD WINAPI DeviceGuestCall(DWORD dwOwner);
+DWORD WINAPI DeviceCurrentGuest(void);
+// The emulated module that made a handle counted here; 0 for none.
+DWORD WINAPI DeviceResourceOwner(HANDLE hHandle);
+// Frees every handle an emulated module made and left (windows, DCs, GDI
+// objects, icons, registry keys; not heap blocks), as a device frees what a
+// process that ended held; how many.
+DWORD WINAPI DeviceReleaseOwned(DWORD dwOwner);
+
 #ifdef __cplusplus
 }
 #endif

@@ -35,11 +35,9 @@ DWORD WINAPI DeviceFallibleCalls(void);
 DWORD WINAPI DeviceFailedFunction(LPSTR pszFunction, DWORD cch);
 
 // For the device's libraries: whether this call of the function, made from
-// the code at pvReturn, is to fail; and for the device's processor
-// emulator, that it calls on an emulated module's behalf (TRUE) or no more
-// (FALSE).
+// the code at pvReturn, is to fail. A call an emulated module makes
+// (DeviceGuestCall, deviceaccounting.h) is always the item's.
 BOOL WINAPI DeviceCallFails(LPCSTR pszFunction, LPVOID pvReturn);
-void WINAPI DeviceGuestCall(BOOL fEntering);
 
 #ifdef __cplusplus
 }

@@ -29,6 +29,18 @@ void WINAPI DeviceFreeLow(LPVOID memory);
 // lies inside this range.
 void WINAPI DeviceHeapRange(LPVOID* pBase, SIZE_T* pSize);
 
+// A heap of its own for a module the device runs on an emulated processor:
+// an arena of cbSize bytes below 2 GB, whose bookkeeping lies outside it.
+// Its blocks are counted and fail as malloc's do (hHeap null: malloc's own
+// heap). DeviceHeapFree answers FALSE, and changes nothing, for a block the
+// heap does not hold. DeviceHeapDestroy frees the arena; with fForgetBlocks
+// the blocks still held are no longer counted (a module that was stopped).
+HANDLE WINAPI DeviceHeapCreate(SIZE_T cbSize);
+void WINAPI DeviceHeapDestroy(HANDLE hHeap, BOOL fForgetBlocks);
+LPVOID WINAPI DeviceHeapAlloc(HANDLE hHeap, SIZE_T cbSize);
+BOOL WINAPI DeviceHeapFree(HANDLE hHeap, LPVOID pBlock);
+void WINAPI DeviceHeapBounds(HANDLE hHeap, LPVOID* pBase, SIZE_T* pSize);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,6 +9,9 @@ constexpr char kInstallInit[] = "Install_Init";
 constexpr char kInstallExit[] = "Install_Exit";
 constexpr char kUninstallInit[] = "Uninstall_Init";
 constexpr char kUninstallExit[] = "Uninstall_Exit";
+// How long each of an ARM setup library's functions may take, waits
+// included: it may wait for a Today screen to let go of a module.
+constexpr unsigned kSetupBudgetMs = 30000;
 
 // The answers' codes: 0 goes on; Install_Exit's 1 asks for the removal.
 SetupAnswer InitAnswer(std::uint32_t code)
@@ -74,7 +77,7 @@ public:
     SetupAnswer InstallInit(bool firstCall, bool previouslyInstalled, const std::wstring& installDir) override
     {
         const std::uint32_t f = module_->Export(kInstallInit);
-        return f ? Init(module_->CallWithText(f, {0, firstCall, previouslyInstalled, 0}, 3, installDir))
+        return f ? Init(module_->CallWithText(f, {0, firstCall, previouslyInstalled, 0}, 3, installDir, kSetupBudgetMs))
                  : SetupAnswer::Continue;
     }
     SetupAnswer InstallExit(const std::wstring& installDir, const FailedCounts& failed) override
@@ -82,19 +85,19 @@ public:
         const std::uint32_t f = module_->Export(kInstallExit);
         return f ? Exit(module_->CallWithText(f,
                        {0, 0, failed.folders, failed.files, failed.keys, failed.values, failed.shortcuts}, 1,
-                       installDir))
+                       installDir, kSetupBudgetMs))
                  : SetupAnswer::Continue;
     }
     SetupAnswer UninstallInit(const std::wstring& installDir) override
     {
         const std::uint32_t f = module_->Export(kUninstallInit);
-        return f ? Init(module_->CallWithText(f, {0, 0}, 1, installDir)) : SetupAnswer::Continue;
+        return f ? Init(module_->CallWithText(f, {0, 0}, 1, installDir, kSetupBudgetMs)) : SetupAnswer::Continue;
     }
     SetupAnswer UninstallExit() override
     {
         const std::uint32_t f = module_->Export(kUninstallExit);
         if (f)
-            module_->Call(f, {0});
+            module_->Call(f, {0}, kSetupBudgetMs);
         return SetupAnswer::Continue;
     }
 

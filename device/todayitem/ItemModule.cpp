@@ -1,19 +1,16 @@
 #include "ItemModule.h"
 
-#include "ArmImage.h"
-#include "ArmModule.h"
+#include "TodayMessages.h"
+
+#include <ArmImage.h>
+#include <ArmModule.h>
+#include <Guest32.h>
+
+#include <vector>
 
 namespace {
 
 constexpr WORD kDialogResource = 500; // the options dialog a Today settings page opens
-
-// The dialog template of the options, in a module the platform or the
-// device has laid out.
-const DLGTEMPLATE* OptionsTemplate(HINSTANCE instance)
-{
-    const HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(kDialogResource), RT_DIALOG);
-    return resource ? static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(instance, resource))) : nullptr;
-}
 
 class NativeItem : public ItemModule
 {
@@ -37,7 +34,9 @@ public:
     INT_PTR RunOptions(HWND owner) override
     {
         const DLGPROC procedure = OptionsProcedure();
-        const DLGTEMPLATE* dialog = OptionsTemplate(module_);
+        const HRSRC resource = FindResourceW(module_, MAKEINTRESOURCEW(kDialogResource), RT_DIALOG);
+        const auto* dialog =
+            resource ? static_cast<const DLGTEMPLATE*>(LockResource(LoadResource(module_, resource))) : nullptr;
         if (!procedure || !dialog)
             return -1;
         return DialogBoxIndirectParamW(module_, dialog, owner, procedure, 0);
@@ -54,7 +53,27 @@ class ArmItem : public ItemModule
 public:
     explicit ArmItem(std::unique_ptr<armce::ArmModule> module) : module_(std::move(module)) {}
 
-    HWND Initialize(TODAYLISTITEM* record, HWND host) override { return module_->InitializeItem(record, host); }
+    // Export 240: its record crosses both ways.
+    HWND Initialize(TODAYLISTITEM* record, HWND host) override
+    {
+        const std::uint32_t initialize = module_->Export(ORDINAL_INITIALIZEITEM);
+        if (!initialize)
+            return nullptr;
+        todayitem::AddTodayMessageRules(host);
+        armce::ArmMachine::Scratch scratch(module_->Machine());
+        auto* guest = static_cast<todayitem::TODAYLISTITEM32*>(scratch.Take(sizeof(todayitem::TODAYLISTITEM32)));
+        if (!guest)
+            return nullptr;
+        if (record) {
+            todayitem::TodayItemToGuest(*record, *guest);
+            guest->hinstDLL = armce::Narrowed(Instance());
+        }
+        const HWND window = armce::AsHandle<HWND>(
+            module_->Call(initialize, {record ? armce::Narrowed(guest) : 0, armce::Narrowed(host)}));
+        if (record && !module_->Dead())
+            todayitem::TodayItemFromGuest(*guest, *record);
+        return window;
+    }
 
     DLGPROC OptionsProcedure() override
     {
@@ -64,11 +83,14 @@ public:
 
     INT_PTR RunOptions(HWND owner) override
     {
-        const DLGTEMPLATE* dialog = OptionsTemplate(module_->Instance());
-        const DLGPROC procedure = dialog ? OptionsProcedure() : nullptr;
+        std::vector<DWORD> dialog;
+        if (!module_->DialogTemplate(kDialogResource, dialog))
+            return -1;
+        const DLGPROC procedure = OptionsProcedure();
         if (!procedure)
             return -1;
-        return DialogBoxIndirectParamW(module_->Instance(), dialog, owner, procedure, 0);
+        return DialogBoxIndirectParamW(module_->Instance(), reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner,
+            procedure, 0);
     }
 
     HINSTANCE Instance() const override { return module_->Instance(); }

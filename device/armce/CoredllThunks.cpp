@@ -1,0 +1,672 @@
+// The imports of coredll.dll whose arguments need more than their kinds.
+#include "Bridge.h"
+#include "DialogTemplate.h"
+#include "DevicePaths.h"
+#include "Guest32.h"
+#include "HostArena.h"
+#include "ImportArgs.h"
+#include "Messages.h"
+#include "Ownership.h"
+#include "Thunks.h"
+
+#include <deviceaccounting.h>
+#include <devicememory.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace armce::thunk {
+
+namespace {
+
+template <typename F>
+F As(FARPROC host)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void*>(host));
+}
+
+using SendMessageTimeoutType = decltype(&::SendMessageTimeoutW);
+
+// A wide string the guest handed over (an argument, or a field of a record
+// it is argument n of), copied for the host; null where the guest gave none,
+// or an id where one may stand for a name; false after a violation.
+bool GuestText(GuestCall& call, int n, GuestPtr address, unsigned maxChars, const wchar_t*& text, bool idAllowed = false)
+{
+    text = nullptr;
+    if (!address)
+        return true;
+    if (IS_INTRESOURCE(address) && idAllowed) {
+        text = MAKEINTRESOURCEW(address);
+        return true;
+    }
+    const long length = call.Module().memory.StringLength(address, maxChars);
+    if (length < 0)
+        return call.Violation(n, address, L"text that does not end within its memory"), false;
+    text = HostArena::Copy(GuestMemory::At<const wchar_t>(address), static_cast<std::size_t>(length));
+    return text != nullptr;
+}
+
+// A kernel object the module opened is its to use and close.
+void Keep(GuestModule& module, HANDLE handle)
+{
+    if (handle && handle != INVALID_HANDLE_VALUE)
+        module.kernelHandles.push_back(handle);
+}
+
+bool Forget(GuestModule& module, HANDLE handle)
+{
+    const auto at = std::find(module.kernelHandles.begin(), module.kernelHandles.end(), handle);
+    if (at == module.kernelHandles.end())
+        return false;
+    module.kernelHandles.erase(at);
+    return true;
+}
+
+// A wait that may take no more than the module's time left; false when it
+// would have taken longer (the module is then ended).
+bool WithinBudget(GuestCall& call, DWORD milliseconds, DWORD& allowed)
+{
+    const unsigned left = call.Machine().RemainingMilliseconds();
+    allowed = std::min<DWORD>(milliseconds, left);
+    return milliseconds <= left;
+}
+
+struct Sending
+{
+    FARPROC host;
+    UINT flags = 0;
+    UINT timeout = 0;
+    DWORD_PTR answer = 0;
+};
+
+LRESULT Send(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return As<decltype(&::SendMessageW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
+}
+
+LRESULT SendWithTimeout(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* sending = static_cast<Sending*>(context);
+    return As<SendMessageTimeoutType>(sending->host)(window, message, wParam, lParam, sending->flags, sending->timeout,
+        &sending->answer);
+}
+
+LRESULT Post(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return As<decltype(&::PostMessageW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
+}
+
+LRESULT CallDefault(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return As<decltype(&::DefWindowProcW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
+}
+
+// A message to a host window runs as the host's own: what its procedure
+// makes is not the module's.
+LRESULT SendAsHost(GuestCall& call, HWND window, UINT message, int wParamArg, int lParamArg, HostSender send,
+    Sending& sending)
+{
+    const DWORD module = DeviceGuestCall(0);
+    bool refused = false;
+    const LRESULT result = SendFromGuest(call, window, message, call.Arg(wParamArg), call.Arg(lParamArg), wParamArg,
+        lParamArg, send, &sending, refused);
+    DeviceGuestCall(module);
+    if (refused)
+        call.Refuse();
+    return result;
+}
+
+} // namespace
+
+std::uint32_t RegQueryValueExW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const HKEY key = AsHandle<HKEY>(call.Arg(0));
+    const wchar_t* name = nullptr;
+    const GuestPtr nameAddress = call.Arg(1);
+    if (!GuestText(call, 1, nameAddress, kMaxName, name))
+        return 0;
+    auto* type = call.Record<DWORD>(3, Access::kWrite, true);
+    auto* size = call.Record<DWORD>(5, Access::kWrite, true);
+    if (call.Violated())
+        return 0;
+    // The data's room is what the size says; without a size there is none.
+    const GuestPtr dataAddress = call.Arg(4);
+    if (dataAddress && !size)
+        return call.Violation(5, 0, L"no size for its buffer");
+    DWORD room = size ? *size : 0;
+    BYTE* data = static_cast<BYTE*>(call.Bytes(4, room, Access::kWrite, true));
+    if (call.Violated())
+        return 0;
+    DWORD hostType = 0;
+    const LONG result = As<decltype(&::RegQueryValueExW)>(host)(key, name, nullptr, &hostType, data,
+        size ? &room : nullptr);
+    if (type)
+        *type = hostType;
+    if (size)
+        *size = room;
+    return static_cast<std::uint32_t>(result);
+}
+
+std::uint32_t CreateEventW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const wchar_t* name = nullptr;
+    if (!GuestText(call, 3, call.Arg(3), kMaxPath, name))
+        return 0;
+    const HANDLE event = As<decltype(&::CreateEventW)>(host)(nullptr, call.Arg(1), call.Arg(2), name);
+    Keep(call.Module(), event);
+    return Narrowed(event);
+}
+
+std::uint32_t CreateFileW(GuestCall& call, FARPROC)
+{
+    const HostArena::Mark mark;
+    const long length = call.String(0, kMaxPath, false);
+    if (length < 0)
+        return 0;
+    const std::wstring name(GuestMemory::At<const wchar_t>(call.Arg(0)), static_cast<std::size_t>(length));
+    const DWORD access = call.Arg(1), share = call.Arg(2), disposition = call.Arg(4), flags = call.Arg(5);
+    // Only the device's own files: a module's paths do not lead out of it.
+    const bool writing = (access & (GENERIC_WRITE | GENERIC_ALL)) || disposition != OPEN_EXISTING;
+    std::wstring path;
+    if (!GuestFilePath(name, writing, path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return Narrowed(INVALID_HANDLE_VALUE);
+    }
+    const HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
+        flags & ~(FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+    Keep(call.Module(), file);
+    return Narrowed(file);
+}
+
+std::uint32_t CloseHandle(GuestCall& call, FARPROC host)
+{
+    const HANDLE handle = AsHandle<HANDLE>(call.Arg(0));
+    if (!Forget(call.Module(), handle)) {
+        call.Refuse();
+        return FALSE;
+    }
+    return Narrowed(As<decltype(&::CloseHandle)>(host)(handle));
+}
+
+std::uint32_t WaitForSingleObject(GuestCall& call, FARPROC host)
+{
+    const HANDLE handle = AsHandle<HANDLE>(call.Arg(0));
+    if (!OwnsHandle(call.Module(), handle)) {
+        call.Refuse();
+        return WAIT_FAILED;
+    }
+    DWORD allowed = 0;
+    const bool inTime = WithinBudget(call, call.Arg(1), allowed);
+    const DWORD result = As<decltype(&::WaitForSingleObject)>(host)(handle, allowed);
+    if (result == WAIT_TIMEOUT && !inTime)
+        call.Machine().Runaway();
+    return result;
+}
+
+std::uint32_t Sleep(GuestCall& call, FARPROC host)
+{
+    DWORD allowed = 0;
+    const bool inTime = WithinBudget(call, call.Arg(0), allowed);
+    As<decltype(&::Sleep)>(host)(allowed);
+    if (!inTime)
+        call.Machine().Runaway();
+    return 0;
+}
+
+std::uint32_t CreateProcessW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const wchar_t* image = nullptr;
+    const wchar_t* arguments = nullptr;
+    const wchar_t* folder = nullptr;
+    if (!call.Arg(0))
+        return call.Violation(0, 0, L"no program");
+    if (!GuestText(call, 0, call.Arg(0), kMaxPath, image) || !GuestText(call, 1, call.Arg(1), kMaxText, arguments) ||
+        !GuestText(call, 7, call.Arg(7), kMaxPath, folder))
+        return 0;
+    auto* startup = call.Record<STARTUPINFO32>(8, Access::kRead, true);
+    auto* information = call.Record<PROCESS_INFORMATION32>(9, Access::kWrite, true);
+    if (call.Violated())
+        return 0;
+    // Only the device's own programs start, from its ROM.
+    std::wstring program;
+    if (!DeviceProgram(image, program)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    STARTUPINFOW hostStartup = {};
+    if (startup) {
+        hostStartup.cb = sizeof hostStartup;
+        hostStartup.dwX = startup->dwX, hostStartup.dwY = startup->dwY;
+        hostStartup.dwXSize = startup->dwXSize, hostStartup.dwYSize = startup->dwYSize;
+        hostStartup.dwFlags = startup->dwFlags & ~STARTF_USESTDHANDLES;
+        hostStartup.wShowWindow = startup->wShowWindow;
+    }
+    PROCESS_INFORMATION process = {};
+    // Windows CE takes no security attributes, no environment and no
+    // handles to inherit.
+    const BOOL created = As<decltype(&::CreateProcessW)>(host)(program.c_str(), const_cast<LPWSTR>(arguments), nullptr, nullptr,
+        FALSE, call.Arg(5), nullptr, folder, startup ? &hostStartup : nullptr,
+        &process);
+    if (!created)
+        return FALSE;
+    if (information) {
+        Keep(call.Module(), process.hProcess);
+        Keep(call.Module(), process.hThread);
+        *information = {Narrowed(process.hProcess), Narrowed(process.hThread), process.dwProcessId,
+            process.dwThreadId};
+    } else {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+    return TRUE;
+}
+
+namespace {
+
+// A resource of the module's own image: one of the data entries its loader
+// found in its resource directory. None (a search that failed) finds nothing.
+bool OwnResource(GuestCall& call, GuestPtr& resource)
+{
+    const GuestPtr module = call.Arg(0);
+    if (module != call.Module().base)
+        return call.Violation(0, module, L"not the module's own instance"), false;
+    resource = call.Arg(1);
+    if (!resource) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return false;
+    }
+    const std::vector<GuestPtr>& resources = call.Module().resources;
+    if (std::find(resources.begin(), resources.end(), resource) == resources.end())
+        return call.Violation(1, resource, L"no resource of its image"), false;
+    return true;
+}
+
+} // namespace
+
+std::uint32_t LoadResource(GuestCall& call, FARPROC host)
+{
+    GuestPtr resource = 0;
+    if (!OwnResource(call, resource))
+        return 0;
+    return Narrowed(As<decltype(&::LoadResource)>(host)(
+        Widened<HMODULE>(call.Module().base, false), Widened<HRSRC>(resource, false)));
+}
+
+std::uint32_t SizeofResource(GuestCall& call, FARPROC host)
+{
+    GuestPtr resource = 0;
+    if (!OwnResource(call, resource))
+        return 0;
+    return As<decltype(&::SizeofResource)>(host)(
+        Widened<HMODULE>(call.Module().base, false), Widened<HRSRC>(resource, false));
+}
+
+std::uint32_t RegisterClassW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const auto* record = call.Record<WNDCLASS32>(0, Access::kRead, false);
+    if (!record)
+        return 0;
+    const WNDCLASS32 guest = *record;
+    GuestModule& module = call.Module();
+    if (!module.Holds(guest.lpfnWndProc))
+        return call.Violation(0, guest.lpfnWndProc, L"a class whose procedure lies outside its image");
+    if (guest.hInstance && guest.hInstance != module.base)
+        return call.Violation(0, guest.hInstance, L"a class of another module's");
+    WNDCLASSW wc = {};
+    if (!GuestText(call, 0, guest.lpszClassName, 256, wc.lpszClassName, true) ||
+        !GuestText(call, 0, guest.lpszMenuName, 256, wc.lpszMenuName, true))
+        return 0;
+    if (!wc.lpszClassName)
+        return call.Violation(0, guest.lpszClassName, L"a class without a name");
+    wc.style = guest.style;
+    wc.lpfnWndProc = &Bridge::WindowProc;
+    wc.cbClsExtra = guest.cbClsExtra;
+    wc.cbWndExtra = guest.cbWndExtra;
+    wc.hInstance = Widened<HINSTANCE>(module.base, false);
+    wc.hIcon = AsHandle<HICON>(guest.hIcon);
+    wc.hCursor = AsHandle<HCURSOR>(guest.hCursor);
+    wc.hbrBackground = AsHandle<HBRUSH>(guest.hbrBackground);
+    const ATOM atom = As<decltype(&::RegisterClassW)>(host)(&wc);
+    if (atom)
+        Bridge::Get().RegisterClass(atom, wc.hInstance, guest.lpfnWndProc);
+    return atom;
+}
+
+std::uint32_t CreateWindowExW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const wchar_t* className = nullptr;
+    const wchar_t* title = nullptr;
+    if (!call.Arg(1))
+        return call.Violation(1, 0, L"no class");
+    if (!GuestText(call, 1, call.Arg(1), 256, className, true) || !GuestText(call, 2, call.Arg(2), kMaxText, title))
+        return 0;
+    GuestModule& module = call.Module();
+    const std::uint32_t instance = call.Arg(10);
+    if (instance && instance != module.base)
+        return call.Violation(10, instance, L"not the module's own instance");
+    const HINSTANCE hostInstance = Widened<HINSTANCE>(module.base, false);
+    // Its own data reaches its own classes only: another class's procedure
+    // would read it as a record of the host's.
+    WNDCLASSEXW known = {};
+    known.cbSize = sizeof known;
+    const ATOM atom = static_cast<ATOM>(GetClassInfoExW(hostInstance, className, &known));
+    const LPVOID parameter =
+        Bridge::Get().IsGuestClass(atom, hostInstance) ? Widened<LPVOID>(call.Arg(11), false) : nullptr;
+    const HWND window = As<decltype(&::CreateWindowExW)>(host)(call.Arg(0), className, title, call.Arg(3),
+        static_cast<int>(call.Arg(4)), static_cast<int>(call.Arg(5)), static_cast<int>(call.Arg(6)),
+        static_cast<int>(call.Arg(7)), AsHandle<HWND>(call.Arg(8)), AsHandle<HMENU>(call.Arg(9)), hostInstance,
+        parameter);
+    return Narrowed(window);
+}
+
+std::uint32_t DefWindowProcW(GuestCall& call, FARPROC host)
+{
+    const HWND window = AsHandle<HWND>(call.Arg(0));
+    const UINT message = call.Arg(1);
+    const auto proc = As<decltype(&::DefWindowProcW)>(host);
+    if (const GuestMessage* turned = Bridge::Get().Turned(window, message, call.Arg(2), call.Arg(3))) {
+        turned->CopyBack();
+        const LRESULT result = proc(window, message, turned->HostWParam(), turned->HostLParam());
+        turned->Refresh(result);
+        return Narrowed(result);
+    }
+    Sending sending{host};
+    bool refused = false;
+    const LRESULT result =
+        SendFromGuest(call, window, message, call.Arg(2), call.Arg(3), 2, 3, CallDefault, &sending, refused);
+    return Narrowed(result);
+}
+
+std::uint32_t SendMessageW(GuestCall& call, FARPROC host)
+{
+    Sending sending{host};
+    return Narrowed(SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, Send, sending));
+}
+
+std::uint32_t SendMessageTimeout(GuestCall& call, FARPROC host)
+{
+    auto* answer = call.Record<std::uint32_t>(6, Access::kWrite, true);
+    if (call.Violated())
+        return 0;
+    Sending sending{host, call.Arg(4), call.Arg(5)};
+    const LRESULT sent = SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, SendWithTimeout, sending);
+    if (answer)
+        *answer = Narrowed(sending.answer);
+    return Narrowed(sent);
+}
+
+std::uint32_t SendDlgItemMessageW(GuestCall& call, FARPROC)
+{
+    const HWND item = GetDlgItem(AsHandle<HWND>(call.Arg(0)), static_cast<int>(call.Arg(1)));
+    if (!item)
+        return 0;
+    Sending sending{reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&::SendMessageW))};
+    return Narrowed(SendAsHost(call, item, call.Arg(2), 3, 4, Send, sending));
+}
+
+std::uint32_t PostMessageW(GuestCall& call, FARPROC host)
+{
+    const HWND window = AsHandle<HWND>(call.Arg(0));
+    const UINT message = call.Arg(1);
+    // A pointer cannot wait in a queue.
+    const MessageRule* rule = RuleToHost(message, window);
+    if (rule && rule->layout) {
+        call.Refuse();
+        return FALSE;
+    }
+    Sending sending{host};
+    return Narrowed(SendAsHost(call, window, message, 2, 3, Post, sending));
+}
+
+std::uint32_t DialogBoxIndirectParamW(GuestCall& call, FARPROC host)
+{
+    GuestModule& module = call.Module();
+    if (call.Arg(0) != module.base)
+        return call.Violation(0, call.Arg(0), L"not the module's own instance");
+    // No template (a resource that could not be found) makes no dialog.
+    if (!call.Arg(1)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return static_cast<std::uint32_t>(-1);
+    }
+    std::vector<DWORD> dialog;
+    if (!CopyDialogTemplate(module.memory, call.Arg(1), dialog))
+        return call.Violation(1, call.Arg(1), L"no dialog template that ends within its memory");
+    const GuestPtr procedure = call.Arg(3);
+    if (!module.Holds(procedure))
+        return call.Violation(3, procedure, L"a dialog procedure outside its image");
+    const DLGPROC hostProcedure = Bridge::Get().DialogProcedure(module, procedure);
+    return Narrowed(As<decltype(&::DialogBoxIndirectParamW)>(host)(Widened<HINSTANCE>(module.base, false),
+        reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()), AsHandle<HWND>(call.Arg(2)), hostProcedure,
+        static_cast<LPARAM>(call.Arg(4))));
+}
+
+std::uint32_t BeginPaint(GuestCall& call, FARPROC host)
+{
+    auto* guest = call.Record<PAINTSTRUCT32>(1, Access::kWrite, false);
+    if (!guest)
+        return 0;
+    PAINTSTRUCT paint = {};
+    const HDC dc = As<decltype(&::BeginPaint)>(host)(AsHandle<HWND>(call.Arg(0)), &paint);
+    guest->hdc = Narrowed(paint.hdc);
+    guest->fErase = paint.fErase;
+    guest->rcPaint = paint.rcPaint;
+    guest->fRestore = paint.fRestore;
+    guest->fIncUpdate = paint.fIncUpdate;
+    return Narrowed(dc);
+}
+
+std::uint32_t EndPaint(GuestCall& call, FARPROC host)
+{
+    const auto* guest = call.Record<PAINTSTRUCT32>(1, Access::kRead, false);
+    if (!guest)
+        return 0;
+    PAINTSTRUCT paint = {};
+    paint.hdc = AsHandle<HDC>(guest->hdc);
+    paint.fErase = guest->fErase;
+    paint.rcPaint = guest->rcPaint;
+    paint.fRestore = guest->fRestore;
+    paint.fIncUpdate = guest->fIncUpdate;
+    return Narrowed(As<decltype(&::EndPaint)>(host)(AsHandle<HWND>(call.Arg(0)), &paint));
+}
+
+std::uint32_t DrawTextW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    const int count = static_cast<int>(call.Arg(2));
+    long length = count;
+    if (count < 0) {
+        length = call.String(1, kMaxText, false);
+        if (length < 0)
+            return 0;
+    } else if (!call.Bytes(1, static_cast<std::uint32_t>(count) * sizeof(wchar_t), Access::kRead, count == 0)) {
+        if (call.Violated())
+            return 0;
+    }
+    auto* rect = call.Record<RECT>(3, Access::kWrite, false);
+    if (!rect)
+        return 0;
+    const wchar_t* text =
+        length ? HostArena::Copy(GuestMemory::At<const wchar_t>(call.Arg(1)), static_cast<std::size_t>(length)) : L"";
+    if (!text)
+        return 0;
+    RECT bounds = *rect;
+    // The guest's text is never written back into.
+    const int height = As<decltype(&::DrawTextW)>(host)(AsHandle<HDC>(call.Arg(0)), text, static_cast<int>(length),
+        &bounds, call.Arg(4) & ~DT_MODIFYSTRING);
+    *rect = bounds;
+    return static_cast<std::uint32_t>(height);
+}
+
+std::uint32_t GetObjectW(GuestCall& call, FARPROC host)
+{
+    const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(0));
+    const auto size = static_cast<int>(call.Arg(1));
+    const auto get = As<decltype(&::GetObjectW)>(host);
+    std::uint32_t needed = 0;
+    switch (GetObjectType(object)) {
+    case OBJ_BITMAP:
+        needed = sizeof(BITMAP32);
+        break;
+    case OBJ_BRUSH:
+        needed = sizeof(LOGBRUSH32);
+        break;
+    case OBJ_FONT:
+        needed = sizeof(LOGFONTW);
+        break;
+    case OBJ_PEN:
+        needed = sizeof(LOGPEN);
+        break;
+    default:
+        return 0;
+    }
+    if (!call.Arg(2))
+        return needed;
+    if (size < static_cast<int>(needed))
+        return 0;
+    void* buffer = call.Bytes(2, needed, Access::kWrite, false);
+    if (!buffer)
+        return 0;
+    switch (GetObjectType(object)) {
+    case OBJ_BITMAP: {
+        BITMAP bitmap = {};
+        if (!get(object, sizeof bitmap, &bitmap))
+            return 0;
+        *static_cast<BITMAP32*>(buffer) = {bitmap.bmType, bitmap.bmWidth, bitmap.bmHeight, bitmap.bmWidthBytes,
+            bitmap.bmPlanes, bitmap.bmBitsPixel, 0};
+        return needed;
+    }
+    case OBJ_BRUSH: {
+        LOGBRUSH brush = {};
+        if (!get(object, sizeof brush, &brush))
+            return 0;
+        *static_cast<LOGBRUSH32*>(buffer) = {brush.lbStyle, brush.lbColor, static_cast<GuestPtr>(brush.lbHatch)};
+        return needed;
+    }
+    default: {
+        // A font's and a pen's records are the same on both sides.
+        const HostArena::Mark mark;
+        void* copy = HostArena::Take(needed);
+        if (!copy || get(object, static_cast<int>(needed), copy) != static_cast<int>(needed))
+            return 0;
+        std::memcpy(buffer, copy, needed);
+        return needed;
+    }
+    }
+}
+
+std::uint32_t wsprintfW(GuestCall& call, FARPROC host)
+{
+    const HostArena::Mark mark;
+    // wsprintf writes no more than 1024 characters and the end.
+    constexpr std::uint32_t kLimit = 1024;
+    const long formatLength = call.String(1, kLimit, false);
+    if (formatLength < 0)
+        return 0;
+    const auto* format = GuestMemory::At<const wchar_t>(call.Arg(1));
+    std::uint64_t values[16] = {};
+    int used = 0;
+    int word = 2;
+    for (long at = 0; at < formatLength && used < 16; ++at) {
+        if (format[at] != L'%')
+            continue;
+        ++at;
+        if (at < formatLength && format[at] == L'%')
+            continue;
+        bool wide64 = false;
+        while (at < formatLength && std::wcschr(L"-+#0 123456789.lhI", format[at])) {
+            if (format[at] == L'I' && at + 2 < formatLength && format[at + 1] == L'6' && format[at + 2] == L'4')
+                wide64 = true;
+            ++at;
+        }
+        if (at >= formatLength)
+            break;
+        const std::uint32_t argument = call.Arg(word);
+        if (call.Violated())
+            return 0;
+        if (format[at] == L's' || format[at] == L'S') {
+            const wchar_t* text = nullptr;
+            if (!GuestText(call, word, argument, kLimit, text))
+                return 0;
+            values[used++] = reinterpret_cast<std::uint64_t>(text ? text : L"(null)");
+            ++word;
+        } else if (wide64) {
+            const std::uint32_t high = call.Arg(word + 1);
+            if (call.Violated())
+                return 0;
+            values[used++] = argument | std::uint64_t{high} << 32;
+            word += 2;
+        } else {
+            values[used++] = argument;
+            ++word;
+        }
+    }
+    wchar_t text[kLimit + 1];
+    const int written = As<decltype(&::wsprintfW)>(host)(text, format, values[0], values[1], values[2], values[3],
+        values[4], values[5], values[6], values[7], values[8], values[9], values[10], values[11], values[12],
+        values[13], values[14], values[15]);
+    if (written < 0)
+        return 0;
+    void* buffer = call.Bytes(0, static_cast<std::uint32_t>(written + 1) * sizeof(wchar_t), Access::kWrite, false);
+    if (!buffer)
+        return 0;
+    std::memcpy(buffer, text, static_cast<std::size_t>(written + 1) * sizeof(wchar_t));
+    return static_cast<std::uint32_t>(written);
+}
+
+std::uint32_t malloc(GuestCall& call, FARPROC)
+{
+    return Narrowed(DeviceHeapAlloc(call.Module().heap, call.Arg(0)));
+}
+
+std::uint32_t free(GuestCall& call, FARPROC)
+{
+    const GuestPtr block = call.Arg(0);
+    if (!DeviceHeapFree(call.Module().heap, Widened<void*>(block, false)))
+        return call.Violation(0, block, L"no block of its heap");
+    return 0;
+}
+
+std::uint32_t memcpy(GuestCall& call, FARPROC)
+{
+    const std::uint32_t size = call.Arg(2);
+    void* target = call.Bytes(0, size, Access::kWrite, size == 0);
+    const void* source = call.Bytes(1, size, Access::kRead, size == 0);
+    if (call.Violated())
+        return 0;
+    if (size)
+        std::memmove(target, source, size);
+    return call.Arg(0);
+}
+
+std::uint32_t memset(GuestCall& call, FARPROC)
+{
+    const std::uint32_t size = call.Arg(2);
+    void* target = call.Bytes(0, size, Access::kWrite, size == 0);
+    if (call.Violated())
+        return 0;
+    if (size)
+        std::memset(target, static_cast<int>(call.Arg(1)), size);
+    return call.Arg(0);
+}
+
+std::uint32_t wcscpy(GuestCall& call, FARPROC)
+{
+    const long length = call.String(1, call.Module().memory.ReadableFrom(call.Arg(1)) / 2, false);
+    if (length < 0)
+        return 0;
+    const auto bytes = static_cast<std::uint32_t>(length + 1) * sizeof(wchar_t);
+    void* target = call.Bytes(0, bytes, Access::kWrite, false);
+    if (!target)
+        return 0;
+    std::memmove(target, GuestMemory::At<const void>(call.Arg(1)), bytes);
+    return call.Arg(0);
+}
+
+} // namespace armce::thunk

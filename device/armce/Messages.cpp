@@ -1,0 +1,829 @@
+#include "Messages.h"
+
+#include "Guest32.h"
+#include "HostArena.h"
+#include "Ownership.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <vector>
+
+namespace armce {
+
+namespace {
+
+// The longest text a message carries across.
+constexpr std::uint32_t kMaxChars = 32768;
+
+template <typename T>
+T* Taken(ArmMachine::Scratch& scratch, GuestPtr& guest)
+{
+    auto* record = static_cast<T*>(scratch.Take(sizeof(T)));
+    guest = Narrowed(record);
+    return record;
+}
+
+template <typename T>
+T* HostCopy()
+{
+    void* memory = HostArena::Take(sizeof(T));
+    return memory ? new (memory) T{} : nullptr;
+}
+
+// A record the same on both sides.
+template <typename T>
+struct Plain
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        T* copy = Taken<T>(scratch, guest);
+        return copy && (std::memcpy(copy, host, sizeof(T)), true);
+    }
+    static void FromGuest(UINT, WPARAM, GuestPtr guest, void* host)
+    {
+        std::memcpy(host, GuestMemory::At<const T>(guest), sizeof(T));
+    }
+    static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+    {
+        T* copy = HostCopy<T>();
+        if (!copy || !memory.Holds(guest, sizeof(T), Access::kRead))
+            return false;
+        std::memcpy(copy, GuestMemory::At<const T>(guest), sizeof(T));
+        host = copy;
+        return true;
+    }
+    static void BackToGuest(UINT, std::uint32_t, LRESULT, const void* host, GuestPtr guest)
+    {
+        std::memcpy(GuestMemory::At<T>(guest), host, sizeof(T));
+    }
+    static constexpr Layout kLayout = {ToGuest, FromGuest, ToHost, BackToGuest};
+};
+
+// Text read by the receiver.
+bool StringToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+{
+    const auto* text = static_cast<const wchar_t*>(host);
+    const std::size_t length = wcsnlen(text, kMaxChars - 1);
+    auto* copy = static_cast<wchar_t*>(scratch.Take(static_cast<std::uint32_t>((length + 1) * sizeof(wchar_t))));
+    if (!copy)
+        return false;
+    std::wmemcpy(copy, text, length);
+    guest = Narrowed(copy);
+    return true;
+}
+
+bool StringToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+{
+    const long length = memory.StringLength(guest, kMaxChars);
+    if (length < 0)
+        return false;
+    host = const_cast<wchar_t*>(HostArena::Copy(GuestMemory::At<const wchar_t>(guest), static_cast<std::size_t>(length)));
+    return host != nullptr;
+}
+
+constexpr Layout kString = {StringToGuest, nullptr, StringToHost, nullptr};
+
+// Text written by the receiver into a buffer of wParam characters.
+std::uint32_t TextRoom(WPARAM wParam)
+{
+    return static_cast<std::uint32_t>(std::min<WPARAM>(wParam, kMaxChars));
+}
+
+bool TextToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM wParam, const void*, GuestPtr& guest)
+{
+    const std::uint32_t room = TextRoom(wParam);
+    void* buffer = room ? scratch.Take(room * sizeof(wchar_t)) : nullptr;
+    guest = Narrowed(buffer);
+    return room == 0 || buffer;
+}
+
+// The text, cut at its end or at the room there is, and ended.
+void CopyText(wchar_t* to, const wchar_t* from, std::uint32_t room)
+{
+    if (!room)
+        return;
+    const std::size_t length = wcsnlen(from, room - 1);
+    std::wmemcpy(to, from, length);
+    to[length] = L'\0';
+}
+
+void TextFromGuest(UINT, WPARAM wParam, GuestPtr guest, void* host)
+{
+    if (guest)
+        CopyText(static_cast<wchar_t*>(host), GuestMemory::At<const wchar_t>(guest), TextRoom(wParam));
+}
+
+bool TextToHost(const GuestMemory& memory, UINT, std::uint32_t wParam, GuestPtr guest, void*& host)
+{
+    const std::uint32_t room = TextRoom(wParam);
+    if (!memory.Holds(guest, room * sizeof(wchar_t), Access::kWrite))
+        return false;
+    auto* buffer = static_cast<wchar_t*>(HostArena::Take((room + 1) * sizeof(wchar_t)));
+    if (!buffer)
+        return false;
+    buffer[0] = L'\0';
+    host = buffer;
+    return true;
+}
+
+void TextBackToGuest(UINT, std::uint32_t wParam, LRESULT, const void* host, GuestPtr guest)
+{
+    CopyText(GuestMemory::At<wchar_t>(guest), static_cast<const wchar_t*>(host), TextRoom(wParam));
+}
+
+constexpr Layout kText = {TextToGuest, TextFromGuest, TextToHost, TextBackToGuest};
+
+// A list entry's text (CB_GETLBTEXT, LB_GETTEXT), which the receiver writes
+// into a buffer as long as the entry asks.
+bool EntryTextToHost(const GuestMemory&, UINT, std::uint32_t, GuestPtr, void*&)
+{
+    return false;
+}
+
+constexpr Layout kEntryText = {nullptr, nullptr, EntryTextToHost, nullptr};
+
+void WindowPosToGuest(const WINDOWPOS& host, WINDOWPOS32& guest)
+{
+    guest.hwnd = Narrowed(host.hwnd);
+    guest.hwndInsertAfter = Narrowed(host.hwndInsertAfter);
+    guest.x = host.x, guest.y = host.y, guest.cx = host.cx, guest.cy = host.cy;
+    guest.flags = host.flags;
+}
+
+void WindowPosToHost(const WINDOWPOS32& guest, WINDOWPOS& host)
+{
+    host.hwnd = AsHandle<HWND>(guest.hwnd);
+    host.hwndInsertAfter = AsHandle<HWND>(guest.hwndInsertAfter);
+    host.x = guest.x, host.y = guest.y, host.cx = guest.cx, host.cy = guest.cy;
+    host.flags = guest.flags;
+}
+
+struct WindowPos
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        auto* copy = Taken<WINDOWPOS32>(scratch, guest);
+        return copy && (WindowPosToGuest(*static_cast<const WINDOWPOS*>(host), *copy), true);
+    }
+    static void FromGuest(UINT, WPARAM, GuestPtr guest, void* host)
+    {
+        // The window it is about stays the one it was.
+        auto* record = static_cast<WINDOWPOS*>(host);
+        const HWND window = record->hwnd;
+        WindowPosToHost(*GuestMemory::At<const WINDOWPOS32>(guest), *record);
+        record->hwnd = window;
+    }
+    static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+    {
+        auto* copy = HostCopy<WINDOWPOS>();
+        if (!copy || !memory.Holds(guest, sizeof(WINDOWPOS32), Access::kRead))
+            return false;
+        WindowPosToHost(*GuestMemory::At<const WINDOWPOS32>(guest), *copy);
+        host = copy;
+        return true;
+    }
+    static void BackToGuest(UINT, std::uint32_t, LRESULT, const void* host, GuestPtr guest)
+    {
+        WindowPosToGuest(*static_cast<const WINDOWPOS*>(host), *GuestMemory::At<WINDOWPOS32>(guest));
+    }
+    static constexpr Layout kLayout = {ToGuest, FromGuest, ToHost, BackToGuest};
+};
+
+// WM_NCCALCSIZE: with wParam, three rectangles and the window's position;
+// without, one rectangle.
+struct NcCalcSize
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT message, WPARAM wParam, const void* host, GuestPtr& guest)
+    {
+        if (!wParam)
+            return Plain<RECT>::ToGuest(scratch, message, wParam, host, guest);
+        const auto* params = static_cast<const NCCALCSIZE_PARAMS*>(host);
+        auto* copy = Taken<NCCALCSIZE_PARAMS32>(scratch, guest);
+        GuestPtr position = 0;
+        auto* where = params->lppos ? Taken<WINDOWPOS32>(scratch, position) : nullptr;
+        if (!copy || (params->lppos && !where))
+            return false;
+        std::memcpy(copy->rgrc, params->rgrc, sizeof copy->rgrc);
+        if (where)
+            WindowPosToGuest(*params->lppos, *where);
+        copy->lppos = position;
+        return true;
+    }
+    static void FromGuest(UINT message, WPARAM wParam, GuestPtr guest, void* host)
+    {
+        if (!wParam)
+            return Plain<RECT>::FromGuest(message, wParam, guest, host);
+        // The rectangles are the answer; the position is the host's.
+        std::memcpy(static_cast<NCCALCSIZE_PARAMS*>(host)->rgrc, GuestMemory::At<const NCCALCSIZE_PARAMS32>(guest)->rgrc,
+            sizeof(RECT) * 3);
+    }
+    static bool ToHost(const GuestMemory& memory, UINT message, std::uint32_t wParam, GuestPtr guest, void*& host)
+    {
+        if (!wParam)
+            return Plain<RECT>::ToHost(memory, message, wParam, guest, host);
+        // A guest asks the default procedure about its own rectangles only.
+        auto* copy = HostCopy<NCCALCSIZE_PARAMS>();
+        if (!copy || !memory.Holds(guest, sizeof(NCCALCSIZE_PARAMS32), Access::kWrite))
+            return false;
+        std::memcpy(copy->rgrc, GuestMemory::At<const NCCALCSIZE_PARAMS32>(guest)->rgrc, sizeof copy->rgrc);
+        copy->lppos = nullptr;
+        host = copy;
+        return true;
+    }
+    static void BackToGuest(UINT message, std::uint32_t wParam, LRESULT result, const void* host, GuestPtr guest)
+    {
+        if (!wParam)
+            return Plain<RECT>::BackToGuest(message, wParam, result, host, guest);
+        std::memcpy(GuestMemory::At<NCCALCSIZE_PARAMS32>(guest)->rgrc, static_cast<const NCCALCSIZE_PARAMS*>(host)->rgrc,
+            sizeof(RECT) * 3);
+    }
+    static constexpr Layout kLayout = {ToGuest, FromGuest, ToHost, BackToGuest};
+};
+
+// WM_NOTIFY: the header, then what the notification adds after it, for the
+// notifications whose addition is numbers only.
+struct Notification
+{
+    UINT code;
+    std::uint32_t tail;
+};
+const Notification kNotifications[] = {
+    {UDN_DELTAPOS, sizeof(NMUPDOWN) - sizeof(NMHDR)},
+};
+
+std::uint32_t Tail(UINT code)
+{
+    for (const Notification& n : kNotifications)
+        if (n.code == code)
+            return n.tail;
+    return 0;
+}
+
+struct Notify
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* header = static_cast<const NMHDR*>(host);
+        const std::uint32_t tail = Tail(header->code);
+        auto* copy = static_cast<NMHDR32*>(scratch.Take(sizeof(NMHDR32) + tail));
+        if (!copy)
+            return false;
+        copy->hwndFrom = Narrowed(header->hwndFrom);
+        copy->idFrom = static_cast<GuestPtr>(header->idFrom);
+        copy->code = header->code;
+        std::memcpy(copy + 1, header + 1, tail);
+        guest = Narrowed(copy);
+        return true;
+    }
+    static void FromGuest(UINT, WPARAM, GuestPtr guest, void* host)
+    {
+        auto* header = static_cast<NMHDR*>(host);
+        std::memcpy(header + 1, GuestMemory::At<const NMHDR32>(guest) + 1, Tail(header->code));
+    }
+    static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+    {
+        if (!memory.Holds(guest, sizeof(NMHDR32), Access::kRead))
+            return false;
+        const auto* header = GuestMemory::At<const NMHDR32>(guest);
+        const std::uint32_t tail = Tail(header->code);
+        auto* copy = static_cast<NMHDR*>(HostArena::Take(sizeof(NMHDR) + tail));
+        if (!copy || !memory.Holds(guest, sizeof(NMHDR32) + tail, Access::kWrite))
+            return false;
+        copy->hwndFrom = AsHandle<HWND>(header->hwndFrom);
+        copy->idFrom = header->idFrom;
+        copy->code = header->code;
+        std::memcpy(copy + 1, header + 1, tail);
+        host = copy;
+        return true;
+    }
+    static void BackToGuest(UINT, std::uint32_t, LRESULT, const void* host, GuestPtr guest)
+    {
+        const auto* header = static_cast<const NMHDR*>(host);
+        std::memcpy(GuestMemory::At<NMHDR32>(guest) + 1, header + 1, Tail(header->code));
+    }
+    static constexpr Layout kLayout = {ToGuest, FromGuest, ToHost, BackToGuest};
+};
+
+// Records of owner-drawn controls, from the host only.
+struct DrawItem
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* item = static_cast<const DRAWITEMSTRUCT*>(host);
+        auto* copy = Taken<DRAWITEMSTRUCT32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {item->CtlType, item->CtlID, item->itemID, item->itemAction, item->itemState,
+            Narrowed(item->hwndItem), Narrowed(item->hDC), item->rcItem, static_cast<GuestPtr>(item->itemData)};
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+};
+
+struct MeasureItem
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* item = static_cast<const MEASUREITEMSTRUCT*>(host);
+        auto* copy = Taken<MEASUREITEMSTRUCT32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {item->CtlType, item->CtlID, item->itemID, item->itemWidth, item->itemHeight,
+            static_cast<GuestPtr>(item->itemData)};
+        return true;
+    }
+    static void FromGuest(UINT, WPARAM, GuestPtr guest, void* host)
+    {
+        auto* item = static_cast<MEASUREITEMSTRUCT*>(host);
+        const auto* copy = GuestMemory::At<const MEASUREITEMSTRUCT32>(guest);
+        item->itemWidth = copy->itemWidth;
+        item->itemHeight = copy->itemHeight;
+    }
+    static constexpr Layout kLayout = {ToGuest, FromGuest, nullptr, nullptr};
+};
+
+struct DeleteItem
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* item = static_cast<const DELETEITEMSTRUCT*>(host);
+        auto* copy = Taken<DELETEITEMSTRUCT32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {item->CtlType, item->CtlID, item->itemID, Narrowed(item->hwndItem),
+            static_cast<GuestPtr>(item->itemData)};
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+};
+
+struct CompareItem
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* item = static_cast<const COMPAREITEMSTRUCT*>(host);
+        auto* copy = Taken<COMPAREITEMSTRUCT32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {item->CtlType, item->CtlID, Narrowed(item->hwndItem), item->itemID1,
+            static_cast<GuestPtr>(item->itemData1), item->itemID2, static_cast<GuestPtr>(item->itemData2),
+            item->dwLocaleId};
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+};
+
+// WM_CREATE, WM_NCCREATE: from the host only; a guest hands the default
+// procedure back the record it was given.
+struct Create
+{
+    static GuestPtr Text(ArmMachine::Scratch& scratch, const wchar_t* text)
+    {
+        if (!text)
+            return 0;
+        if (IS_INTRESOURCE(text))
+            return Narrowed(text);
+        GuestPtr copy = 0;
+        return StringToGuest(scratch, 0, 0, text, copy) ? copy : 0;
+    }
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* create = static_cast<const CREATESTRUCTW*>(host);
+        auto* copy = Taken<CREATESTRUCT32>(scratch, guest);
+        if (!copy)
+            return false;
+        copy->lpCreateParams = Narrowed(create->lpCreateParams);
+        copy->hInstance = Narrowed(create->hInstance);
+        copy->hMenu = Narrowed(create->hMenu);
+        copy->hwndParent = Narrowed(create->hwndParent);
+        copy->cy = create->cy, copy->cx = create->cx, copy->y = create->y, copy->x = create->x;
+        copy->style = create->style;
+        copy->lpszName = Text(scratch, create->lpszName);
+        copy->lpszClass = Text(scratch, create->lpszClass);
+        copy->dwExStyle = create->dwExStyle;
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+};
+
+// WM_COPYDATA: the record and the data it points to.
+struct CopyData
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* data = static_cast<const COPYDATASTRUCT*>(host);
+        auto* copy = Taken<COPYDATASTRUCT32>(scratch, guest);
+        void* bytes = data->cbData ? scratch.Take(data->cbData) : nullptr;
+        if (!copy || (data->cbData && !bytes))
+            return false;
+        if (bytes)
+            std::memcpy(bytes, data->lpData, data->cbData);
+        *copy = {static_cast<GuestPtr>(data->dwData), data->cbData, Narrowed(bytes)};
+        return true;
+    }
+    static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+    {
+        if (!memory.Holds(guest, sizeof(COPYDATASTRUCT32), Access::kRead))
+            return false;
+        const auto* data = GuestMemory::At<const COPYDATASTRUCT32>(guest);
+        auto* copy = HostCopy<COPYDATASTRUCT>();
+        if (!copy || (data->cbData && !memory.Holds(data->lpData, data->cbData, Access::kRead)))
+            return false;
+        void* bytes = data->cbData ? HostArena::Take(data->cbData) : nullptr;
+        if (data->cbData && !bytes)
+            return false;
+        if (bytes)
+            std::memcpy(bytes, GuestMemory::At<const void>(data->lpData), data->cbData);
+        *copy = {data->dwData, data->cbData, bytes};
+        host = copy;
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, ToHost, nullptr};
+};
+
+struct HelpInfo
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* help = static_cast<const HELPINFO*>(host);
+        auto* copy = Taken<HELPINFO32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {sizeof(HELPINFO32), help->iContextType, help->iCtrlId, Narrowed(help->hItemHandle),
+            static_cast<GuestPtr>(help->dwContextId), help->MousePos};
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+};
+
+// WM_GETDLGCODE's message, when there is one.
+struct Message
+{
+    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    {
+        const auto* message = static_cast<const MSG*>(host);
+        auto* copy = Taken<MSG32>(scratch, guest);
+        if (!copy)
+            return false;
+        *copy = {Narrowed(message->hwnd), message->message, Narrowed(message->wParam), Narrowed(message->lParam),
+            message->time, message->pt};
+        return true;
+    }
+    static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
+    {
+        auto* copy = HostCopy<MSG>();
+        if (!copy || !memory.Holds(guest, sizeof(MSG32), Access::kRead))
+            return false;
+        // Its parameters are numbers here: the default procedure only looks
+        // at which key it is.
+        const auto* message = GuestMemory::At<const MSG32>(guest);
+        *copy = {AsHandle<HWND>(message->hwnd), message->message, message->wParam,
+            static_cast<LPARAM>(static_cast<std::int32_t>(message->lParam)), message->time, message->pt};
+        host = copy;
+        return true;
+    }
+    static constexpr Layout kLayout = {ToGuest, nullptr, ToHost, nullptr};
+};
+
+constexpr const Layout* kPlainRect = &Plain<RECT>::kLayout;
+
+using D = Direction;
+constexpr bool W = true;  // the pointer is wParam
+constexpr bool L = false; // the pointer is lParam
+
+// The platform's messages. A message listed without a layout carries
+// numbers (and handles) only.
+const MessageRule kRules[] = {
+    // Windows.
+    {WM_NULL, nullptr, L, nullptr, D::kIn, false, true},
+    {WM_CREATE, nullptr, L, &Create::kLayout, D::kIn},
+    {WM_NCCREATE, nullptr, L, &Create::kLayout, D::kIn},
+    {WM_DESTROY, nullptr, L, nullptr, D::kIn},
+    {WM_NCDESTROY, nullptr, L, nullptr, D::kIn},
+    {WM_MOVE, nullptr, L, nullptr, D::kIn},
+    {WM_SIZE, nullptr, L, nullptr, D::kIn},
+    {WM_ACTIVATE, nullptr, L, nullptr, D::kIn},
+    {WM_SETFOCUS, nullptr, L, nullptr, D::kIn},
+    {WM_KILLFOCUS, nullptr, L, nullptr, D::kIn},
+    {WM_ENABLE, nullptr, L, nullptr, D::kIn},
+    {WM_SETREDRAW, nullptr, L, nullptr, D::kIn},
+    {WM_SETTEXT, nullptr, L, &kString, D::kIn, true},
+    {WM_GETTEXT, nullptr, L, &kText, D::kOut, false, true},
+    {WM_GETTEXTLENGTH, nullptr, L, nullptr, D::kIn, false, true},
+    {WM_PAINT, nullptr, L, nullptr, D::kIn},
+    {WM_CLOSE, nullptr, L, nullptr, D::kIn},
+    {WM_ERASEBKGND, nullptr, L, nullptr, D::kIn},
+    {WM_SYSCOLORCHANGE, nullptr, L, nullptr, D::kIn},
+    {WM_SHOWWINDOW, nullptr, L, nullptr, D::kIn},
+    {WM_SETTINGCHANGE, nullptr, L, &kString, D::kIn, true, true},
+    {WM_ACTIVATEAPP, nullptr, L, nullptr, D::kIn},
+    {WM_FONTCHANGE, nullptr, L, nullptr, D::kIn},
+    {WM_TIMECHANGE, nullptr, L, nullptr, D::kIn},
+    {WM_CANCELMODE, nullptr, L, nullptr, D::kIn},
+    {WM_SETCURSOR, nullptr, L, nullptr, D::kIn},
+    {WM_MOUSEACTIVATE, nullptr, L, nullptr, D::kIn},
+    {WM_CHILDACTIVATE, nullptr, L, nullptr, D::kIn},
+    {WM_GETMINMAXINFO, nullptr, L, &Plain<MINMAXINFO>::kLayout, D::kInOut},
+    {WM_NEXTDLGCTL, nullptr, L, nullptr, D::kIn},
+    {WM_DRAWITEM, nullptr, L, &DrawItem::kLayout, D::kIn},
+    {WM_MEASUREITEM, nullptr, L, &MeasureItem::kLayout, D::kInOut},
+    {WM_DELETEITEM, nullptr, L, &DeleteItem::kLayout, D::kIn},
+    {WM_COMPAREITEM, nullptr, L, &CompareItem::kLayout, D::kIn},
+    {WM_SETFONT, nullptr, L, nullptr, D::kIn},
+    {WM_GETFONT, nullptr, L, nullptr, D::kIn, false, true},
+    {WM_WINDOWPOSCHANGING, nullptr, L, &WindowPos::kLayout, D::kInOut},
+    {WM_WINDOWPOSCHANGED, nullptr, L, &WindowPos::kLayout, D::kIn},
+    {WM_COPYDATA, nullptr, L, &CopyData::kLayout, D::kIn},
+    {WM_NOTIFY, nullptr, L, &Notify::kLayout, D::kInOut},
+    {WM_HELP, nullptr, L, &HelpInfo::kLayout, D::kIn},
+    {WM_CONTEXTMENU, nullptr, L, nullptr, D::kIn},
+    {WM_STYLECHANGING, nullptr, L, &Plain<STYLESTRUCT>::kLayout, D::kInOut},
+    {WM_STYLECHANGED, nullptr, L, &Plain<STYLESTRUCT>::kLayout, D::kIn},
+    {WM_DISPLAYCHANGE, nullptr, L, nullptr, D::kIn},
+    {WM_GETICON, nullptr, L, nullptr, D::kIn},
+    {WM_SETICON, nullptr, L, nullptr, D::kIn},
+    {WM_NCCALCSIZE, nullptr, L, &NcCalcSize::kLayout, D::kInOut},
+    {WM_NCHITTEST, nullptr, L, nullptr, D::kIn},
+    {WM_NCPAINT, nullptr, L, nullptr, D::kIn},
+    {WM_NCACTIVATE, nullptr, L, nullptr, D::kIn},
+    {WM_GETDLGCODE, nullptr, L, &Message::kLayout, D::kIn, true},
+    {WM_SYNCPAINT, nullptr, L, nullptr, D::kIn},
+    {WM_KEYDOWN, nullptr, L, nullptr, D::kIn},
+    {WM_KEYUP, nullptr, L, nullptr, D::kIn},
+    {WM_CHAR, nullptr, L, nullptr, D::kIn},
+    {WM_DEADCHAR, nullptr, L, nullptr, D::kIn},
+    {WM_SYSKEYDOWN, nullptr, L, nullptr, D::kIn},
+    {WM_SYSKEYUP, nullptr, L, nullptr, D::kIn},
+    {WM_SYSCHAR, nullptr, L, nullptr, D::kIn},
+    {WM_SYSDEADCHAR, nullptr, L, nullptr, D::kIn},
+    {WM_INITDIALOG, nullptr, L, nullptr, D::kIn},
+    {WM_COMMAND, nullptr, L, nullptr, D::kIn},
+    {WM_SYSCOMMAND, nullptr, L, nullptr, D::kIn},
+    {WM_HSCROLL, nullptr, L, nullptr, D::kIn},
+    {WM_VSCROLL, nullptr, L, nullptr, D::kIn},
+    {WM_INITMENUPOPUP, nullptr, L, nullptr, D::kIn},
+    {WM_ENTERIDLE, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORMSGBOX, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLOREDIT, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORLISTBOX, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORBTN, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORDLG, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORSCROLLBAR, nullptr, L, nullptr, D::kIn},
+    {WM_CTLCOLORSTATIC, nullptr, L, nullptr, D::kIn},
+    {WM_MOUSEMOVE, nullptr, L, nullptr, D::kIn},
+    {WM_LBUTTONDOWN, nullptr, L, nullptr, D::kIn},
+    {WM_LBUTTONUP, nullptr, L, nullptr, D::kIn},
+    {WM_LBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
+    {WM_RBUTTONDOWN, nullptr, L, nullptr, D::kIn},
+    {WM_RBUTTONUP, nullptr, L, nullptr, D::kIn},
+    {WM_RBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
+    {WM_MBUTTONDOWN, nullptr, L, nullptr, D::kIn},
+    {WM_MBUTTONUP, nullptr, L, nullptr, D::kIn},
+    {WM_MBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
+    {WM_MOUSEWHEEL, nullptr, L, nullptr, D::kIn},
+    {WM_PARENTNOTIFY, nullptr, L, nullptr, D::kIn},
+    {WM_ENTERMENULOOP, nullptr, L, nullptr, D::kIn},
+    {WM_EXITMENULOOP, nullptr, L, nullptr, D::kIn},
+    {WM_SIZING, nullptr, L, kPlainRect, D::kInOut},
+    {WM_CAPTURECHANGED, nullptr, L, nullptr, D::kIn},
+    {WM_MOVING, nullptr, L, kPlainRect, D::kInOut},
+    {WM_ENTERSIZEMOVE, nullptr, L, nullptr, D::kIn},
+    {WM_EXITSIZEMOVE, nullptr, L, nullptr, D::kIn},
+    {WM_CUT, nullptr, L, nullptr, D::kIn},
+    {WM_COPY, nullptr, L, nullptr, D::kIn},
+    {WM_PASTE, nullptr, L, nullptr, D::kIn},
+    {WM_CLEAR, nullptr, L, nullptr, D::kIn},
+    {WM_UNDO, nullptr, L, nullptr, D::kIn},
+    {WM_PRINTCLIENT, nullptr, L, nullptr, D::kIn},
+    {WM_THEMECHANGED, nullptr, L, nullptr, D::kIn},
+    // Buttons.
+    {BM_GETCHECK, nullptr, L, nullptr, D::kIn},
+    {BM_SETCHECK, nullptr, L, nullptr, D::kIn},
+    {BM_GETSTATE, nullptr, L, nullptr, D::kIn},
+    {BM_SETSTATE, nullptr, L, nullptr, D::kIn},
+    {BM_SETSTYLE, nullptr, L, nullptr, D::kIn},
+    {BM_CLICK, nullptr, L, nullptr, D::kIn},
+    {BM_GETIMAGE, nullptr, L, nullptr, D::kIn},
+    {BM_SETIMAGE, nullptr, L, nullptr, D::kIn},
+    // Combo boxes.
+    {CB_ADDSTRING, nullptr, L, &kString, D::kIn},
+    {CB_INSERTSTRING, nullptr, L, &kString, D::kIn},
+    {CB_FINDSTRING, nullptr, L, &kString, D::kIn},
+    {CB_FINDSTRINGEXACT, nullptr, L, &kString, D::kIn},
+    {CB_SELECTSTRING, nullptr, L, &kString, D::kIn},
+    {CB_GETLBTEXT, nullptr, L, &kEntryText, D::kOut},
+    {CB_GETDROPPEDCONTROLRECT, nullptr, L, kPlainRect, D::kOut},
+    {CB_DELETESTRING, nullptr, L, nullptr, D::kIn},
+    {CB_GETCOUNT, nullptr, L, nullptr, D::kIn},
+    {CB_GETCURSEL, nullptr, L, nullptr, D::kIn},
+    {CB_GETLBTEXTLEN, nullptr, L, nullptr, D::kIn},
+    {CB_RESETCONTENT, nullptr, L, nullptr, D::kIn},
+    {CB_SETCURSEL, nullptr, L, nullptr, D::kIn},
+    {CB_SHOWDROPDOWN, nullptr, L, nullptr, D::kIn},
+    {CB_GETITEMDATA, nullptr, L, nullptr, D::kIn},
+    {CB_SETITEMDATA, nullptr, L, nullptr, D::kIn},
+    {CB_SETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
+    {CB_GETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
+    {CB_GETDROPPEDSTATE, nullptr, L, nullptr, D::kIn},
+    {CB_LIMITTEXT, nullptr, L, nullptr, D::kIn},
+    {CB_SETEDITSEL, nullptr, L, nullptr, D::kIn},
+    {CB_SETEXTENDEDUI, nullptr, L, nullptr, D::kIn},
+    {CB_GETEXTENDEDUI, nullptr, L, nullptr, D::kIn},
+    {CB_GETTOPINDEX, nullptr, L, nullptr, D::kIn},
+    {CB_SETTOPINDEX, nullptr, L, nullptr, D::kIn},
+    // List boxes.
+    {LB_ADDSTRING, nullptr, L, &kString, D::kIn},
+    {LB_INSERTSTRING, nullptr, L, &kString, D::kIn},
+    {LB_FINDSTRING, nullptr, L, &kString, D::kIn},
+    {LB_FINDSTRINGEXACT, nullptr, L, &kString, D::kIn},
+    {LB_SELECTSTRING, nullptr, L, &kString, D::kIn},
+    {LB_GETTEXT, nullptr, L, &kEntryText, D::kOut},
+    {LB_GETITEMRECT, nullptr, L, kPlainRect, D::kOut},
+    {LB_DELETESTRING, nullptr, L, nullptr, D::kIn},
+    {LB_GETCOUNT, nullptr, L, nullptr, D::kIn},
+    {LB_GETCURSEL, nullptr, L, nullptr, D::kIn},
+    {LB_SETCURSEL, nullptr, L, nullptr, D::kIn},
+    {LB_GETSEL, nullptr, L, nullptr, D::kIn},
+    {LB_SETSEL, nullptr, L, nullptr, D::kIn},
+    {LB_GETSELCOUNT, nullptr, L, nullptr, D::kIn},
+    {LB_GETTEXTLEN, nullptr, L, nullptr, D::kIn},
+    {LB_RESETCONTENT, nullptr, L, nullptr, D::kIn},
+    {LB_GETITEMDATA, nullptr, L, nullptr, D::kIn},
+    {LB_SETITEMDATA, nullptr, L, nullptr, D::kIn},
+    {LB_GETTOPINDEX, nullptr, L, nullptr, D::kIn},
+    {LB_SETTOPINDEX, nullptr, L, nullptr, D::kIn},
+    {LB_SETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
+    {LB_GETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
+    // Edit controls.
+    {EM_SETSEL, nullptr, L, nullptr, D::kIn},
+    {EM_GETRECT, nullptr, L, kPlainRect, D::kOut},
+    {EM_SETRECT, nullptr, L, kPlainRect, D::kIn},
+    {EM_SETRECTNP, nullptr, L, kPlainRect, D::kIn},
+    {EM_REPLACESEL, nullptr, L, &kString, D::kIn},
+    {EM_GETMODIFY, nullptr, L, nullptr, D::kIn},
+    {EM_SETMODIFY, nullptr, L, nullptr, D::kIn},
+    {EM_GETLINECOUNT, nullptr, L, nullptr, D::kIn},
+    {EM_LIMITTEXT, nullptr, L, nullptr, D::kIn},
+    {EM_CANUNDO, nullptr, L, nullptr, D::kIn},
+    {EM_UNDO, nullptr, L, nullptr, D::kIn},
+    {EM_SETREADONLY, nullptr, L, nullptr, D::kIn},
+    {EM_SETPASSWORDCHAR, nullptr, L, nullptr, D::kIn},
+    {EM_GETLIMITTEXT, nullptr, L, nullptr, D::kIn},
+    // Static controls.
+    {STM_SETICON, nullptr, L, nullptr, D::kIn},
+    {STM_GETICON, nullptr, L, nullptr, D::kIn},
+    {STM_SETIMAGE, nullptr, L, nullptr, D::kIn},
+    {STM_GETIMAGE, nullptr, L, nullptr, D::kIn},
+    // Dialogs and the common controls' own messages, to their windows only.
+    {DM_GETDEFID, L"#32770", L, nullptr, D::kIn},
+    {DM_SETDEFID, L"#32770", L, nullptr, D::kIn},
+    {DM_REPOSITION, L"#32770", L, nullptr, D::kIn},
+    {UDM_SETRANGE, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_GETRANGE, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_SETPOS, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_GETPOS, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_SETBUDDY, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_GETBUDDY, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_SETBASE, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_GETBASE, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_SETRANGE32, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    {UDM_SETPOS32, UPDOWN_CLASSW, L, nullptr, D::kIn},
+};
+
+std::vector<MessageRule>& AddedRules()
+{
+    static std::vector<MessageRule> rules;
+    return rules;
+}
+
+bool SameClass(HWND window, const wchar_t* name)
+{
+    wchar_t actual[64];
+    return GetClassNameW(window, actual, static_cast<int>(std::size(actual))) &&
+           CompareStringOrdinal(actual, -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+template <typename T>
+const Layout* PlainLayout()
+{
+    return &Plain<T>::kLayout;
+}
+
+template const Layout* PlainLayout<RECT>();
+
+void AddMessageRules(const MessageRule* rules, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        if (std::none_of(AddedRules().begin(), AddedRules().end(), [&](const MessageRule& rule) {
+                return rule.message == rules[i].message && rule.hostClass == rules[i].hostClass;
+            }))
+            AddedRules().push_back(rules[i]);
+}
+
+const MessageRule* RuleToGuest(UINT message)
+{
+    for (const MessageRule& rule : kRules)
+        if (rule.message == message && !rule.hostClass)
+            return &rule;
+    for (const MessageRule& rule : AddedRules())
+        if (rule.message == message && !rule.hostClass)
+            return &rule;
+    return nullptr;
+}
+
+const MessageRule* RuleToHost(UINT message, HWND target)
+{
+    if (message < WM_USER)
+        return RuleToGuest(message);
+    const auto matches = [&](const MessageRule& rule) {
+        return rule.message == message && (!rule.hostClass || SameClass(target, rule.hostClass));
+    };
+    for (const MessageRule& rule : kRules)
+        if (matches(rule))
+            return &rule;
+    for (const MessageRule& rule : AddedRules())
+        if (matches(rule))
+            return &rule;
+    return nullptr;
+}
+
+namespace {
+
+std::wstring MessageName(UINT message)
+{
+    wchar_t text[32];
+    swprintf(text, 32, L"message 0x%04X", message);
+    return text;
+}
+
+// The length of a list entry's text, asked of the list first.
+LRESULT SendEntryText(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, GuestPtr buffer, int lParamArg,
+    HostSender send, void* context)
+{
+    const UINT lengthMessage = message == CB_GETLBTEXT ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+    const LRESULT length = send(context, window, lengthMessage, wParam, 0);
+    if (length < 0 || length >= static_cast<LRESULT>(kMaxChars))
+        return length < 0 ? length : 0;
+    const auto room = static_cast<std::uint32_t>(length + 1);
+    if (!call.Module().memory.Holds(buffer, room * sizeof(wchar_t), Access::kWrite))
+        return call.Violation(lParamArg, buffer, L"where " + std::to_wstring(room) + L" characters cannot be written");
+    auto* text = static_cast<wchar_t*>(HostArena::Take(room * sizeof(wchar_t)));
+    if (!text)
+        return 0;
+    text[0] = L'\0';
+    const LRESULT result = send(context, window, message, wParam, reinterpret_cast<LPARAM>(text));
+    CopyText(GuestMemory::At<wchar_t>(buffer), text, room);
+    return result;
+}
+
+} // namespace
+
+LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam,
+    int wParamArg, int lParamArg, HostSender send, void* context, bool& refused)
+{
+    refused = false;
+    const HostArena::Mark mark;
+    const MessageRule* rule = RuleToHost(message, window);
+    const auto hostW = static_cast<WPARAM>(wParam);
+    const auto hostL = static_cast<LPARAM>(static_cast<std::int32_t>(lParam));
+    if (!rule) {
+        // A class's own message may go to the guests' windows as numbers.
+        if (message >= WM_USER && window != HWND_BROADCAST && IsGuestWindow(window))
+            return send(context, window, message, hostW, hostL);
+        refused = true;
+        return 0;
+    }
+    if (!rule->toOthers && (window == HWND_BROADCAST || !OwnsWindow(call.Module(), window))) {
+        refused = true;
+        return 0;
+    }
+    if (!rule->layout)
+        return send(context, window, message, hostW, hostL);
+    const GuestPtr pointer = rule->inWParam ? wParam : lParam;
+    const int argument = rule->inWParam ? wParamArg : lParamArg;
+    if (rule->layout == &kEntryText)
+        return SendEntryText(call, window, message, wParam, pointer, argument, send, context);
+    if (!rule->layout->toHost) {
+        refused = true;
+        return 0;
+    }
+    void* host = nullptr;
+    if (!pointer && !rule->optional)
+        return call.Violation(argument, pointer, L"no record of " + MessageName(message));
+    if (pointer && !rule->layout->toHost(call.Module().memory, message, wParam, pointer, host))
+        return call.Violation(argument, pointer, L"no record of " + MessageName(message) + L" within its memory");
+    const LRESULT result = send(context, window, message, rule->inWParam ? reinterpret_cast<WPARAM>(host) : hostW,
+        rule->inWParam ? hostL : reinterpret_cast<LPARAM>(host));
+    if (pointer && (static_cast<int>(rule->direction) & static_cast<int>(Direction::kOut)) &&
+        rule->layout->backToGuest)
+        rule->layout->backToGuest(message, wParam, result, host, pointer);
+    return result;
+}
+
+} // namespace armce

@@ -1,0 +1,20 @@
+// What an emulated module may change of what the platform holds: what it
+// made itself. The host's windows, handles and objects are not its own.
+#pragma once
+
+#include "ArmMachine.h"
+
+#include <windows.h>
+
+namespace armce {
+
+// A handle the module made (a GDI object, a DC, an icon, a registry key) or
+// a kernel object it opened.
+bool OwnsHandle(const GuestModule& module, HANDLE handle);
+// A window the module made, one whose procedure is the module's, a dialog it
+// runs, or a window inside any of these.
+bool OwnsWindow(const GuestModule& module, HWND window);
+// A window whose procedure is an emulated module's.
+bool IsGuestWindow(HWND window);
+
+} // namespace armce
