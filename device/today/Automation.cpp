@@ -51,7 +51,10 @@ bool Automation::Handle(UINT message, WPARAM wParam, LPARAM)
             TakeScreenshot();
         return true;
     case kOpenOptions:
-        if (!host_.OpenOptions(options_.options) && awaitingDialog_) {
+        host_.OpenOptions(options_.options);
+        // No dialog came up, or it went before it was idle (an item that
+        // stopped in it): the picture is taken now.
+        if (awaitingDialog_) {
             awaitingDialog_ = false;
             if (!options_.screenshot.empty() && !player_)
                 TakeScreenshot();

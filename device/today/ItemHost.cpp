@@ -12,8 +12,17 @@ ItemHost::ItemHost(HWND host, const ScreenLayout& layout) : host_(host), layout_
 {
 }
 
+ItemHost::Busy::~Busy()
+{
+    if (--host_.busy_ == 0 && host_.reloadPending_) {
+        host_.reloadPending_ = false;
+        host_.Reload();
+    }
+}
+
 bool ItemHost::Load()
 {
+    const Busy busy(*this);
     const std::vector<TodayItemEntry> entries = ReadTodayItems();
     for (const TodayItemEntry& entry : entries) {
         if (!entry.enabled || entry.type != TLIT_CUSTOM || entry.dll.empty())
@@ -41,17 +50,30 @@ bool ItemHost::Load()
 
 void ItemHost::Reload()
 {
+    if (busy_) {
+        reloadPending_ = true;
+        return;
+    }
+    const Busy busy(*this);
     for (const auto& item : items_)
         item->ClearCache();
     items_.clear();
     selected_ = kNone;
     // A screen whose items have all gone lives on, empty, as the shell's does.
     if (Load())
-        Refresh();
+        RefreshItems();
     RedrawWindow(host_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void ItemHost::Refresh()
+{
+    if (busy_)
+        return;
+    const Busy busy(*this);
+    RefreshItems();
+}
+
+void ItemHost::RefreshItems()
 {
     // An ARM item that stopped (it has said so) leaves the screen; the
     // others close up.
@@ -74,6 +96,7 @@ void ItemHost::Refresh()
 
 void ItemHost::Layout()
 {
+    const Busy busy(*this);
     for (size_t i = 0; i < items_.size(); ++i)
         SetWindowPos(items_[i]->Window(), nullptr, 0, SlotTop(i), layout_.Width(), items_[i]->Height(),
             SWP_NOZORDER | SWP_NOACTIVATE);
@@ -125,6 +148,7 @@ DWORD ItemHost::Selectability(size_t index) const
 
 bool ItemHost::OnKey(WPARAM key)
 {
+    const Busy busy(*this);
     const bool toItem = selected_ != kNone && Selectability(selected_) == TODAY_SELECTABILITY_BY_ITEM;
     switch (key) {
     case VK_UP:
@@ -247,11 +271,13 @@ bool ItemHost::OpenOptions(size_t index)
 {
     if (index >= items_.size() || !items_[index]->Entry().options)
         return false;
+    const Busy busy(*this);
+    const std::wstring name = items_[index]->Entry().name;
     // Changed options reach the items as the Pocket PC's Today screen brings
     // them: it reloads its items, telling each to drop what it holds first.
     const INT_PTR result = items_[index]->Module().RunOptions(host_);
     if (result == -1) {
-        Report(items_[index]->Entry().name + L" has no options dialog");
+        Report(name + L" has no options dialog");
         return false;
     }
     if (result == IDOK)

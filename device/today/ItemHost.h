@@ -26,8 +26,12 @@ public:
     // it. False when no item can be shown.
     bool Load();
     // The items unloaded and loaded again, each first told to drop its cache.
+    // While the host is in a call to an item (a modal loop of the item's may
+    // dispatch the broadcast that asks for it), the items stay as they are
+    // and the reload comes when the call has returned.
     void Reload();
-    // Asks every item for a refresh and lays out again those that changed.
+    // Asks every item for a refresh and lays out again those that changed;
+    // nothing while the host is in a call to an item.
     void Refresh();
     // Gives every item its place at the screen's width.
     void Layout();
@@ -48,7 +52,21 @@ public:
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
 
+    // Marks the host as in a call to its items, for as long as it lives.
+    class Busy
+    {
+    public:
+        explicit Busy(ItemHost& host) : host_(host) { ++host_.busy_; }
+        ~Busy();
+        Busy(const Busy&) = delete;
+        Busy& operator=(const Busy&) = delete;
+
+    private:
+        ItemHost& host_;
+    };
+
     bool OpenOptions(size_t index);
+    void RefreshItems();
     size_t OptionsItem() const;
     DWORD Selectability(size_t index) const;
     // The selection moved towards key (VK_UP or VK_DOWN) to the next item
@@ -64,4 +82,6 @@ private:
     std::vector<std::unique_ptr<LoadedItem>> items_;
     size_t selected_ = kNone;
     bool loading_ = false; // an item is being initialised
+    int busy_ = 0;
+    bool reloadPending_ = false;
 };
