@@ -82,8 +82,10 @@ ce-module:
 	cmake -S . -B $(CE_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/arm-mingw32ce.cmake -DCEGCC_PREFIX=$(CEGCC_PREFIX) \
 		-DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 	cmake --build $(CE_BUILD) -j $(JOBS)
-	@# The device finds it as \Windows\arm\mesolune.dll.
-	@mkdir -p $(BUILD)/bin/arm && cp $(CE_BUILD)/mesolune.dll $(BUILD)/bin/arm/mesolune.dll
+	@# The device finds it as \Windows\arm\mesolune.dll; the benchmark's ARM
+	@# module of crossings lies beside it.
+	@mkdir -p $(BUILD)/bin/arm && cp $(CE_BUILD)/mesolune.dll $(BUILD)/bin/arm/mesolune.dll && \
+		cp $(CE_BUILD)/test-items/crossing.dll $(BUILD)/bin/arm/crossing.dll
 	@for f in mesolune.dll Mesolune.cab; do \
 		echo "Windows CE: $(abspath $(CE_BUILD))/$$f ($$(stat -c %s $(CE_BUILD)/$$f) bytes)"; done
 

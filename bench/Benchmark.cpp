@@ -14,6 +14,7 @@
 #include "TestHost.h"
 #include "Utf8.h"
 
+#include <ArmModule.h>
 #include <deviceaccounting.h>
 #include <deviceclock.h>
 #include <todaycmn.h>
@@ -33,6 +34,9 @@ constexpr wchar_t kModule[] = L"mesolune.dll";
 constexpr wchar_t kDesktopRuntimeModule[] = L"mesolune-desktop-runtime.dll";
 // The Windows CE build's module for ARM, where make ce puts it beside the device.
 constexpr wchar_t kArmModule[] = L"arm\\mesolune.dll";
+// The ARM module of crossings, and what one call out may cost.
+constexpr wchar_t kCrossingModule[] = L"arm\\crossing.dll";
+constexpr double kCallOutGoalUs = 2.0;
 
 CMyToday* g_item = nullptr;
 
@@ -137,6 +141,14 @@ public:
             imports.size(), libraries.size(), names.c_str());
         Add(key, "{\"bytes\": " + std::to_string(image.FileSize()) + ", \"imports\": " +
                      std::to_string(imports.size()) + ", \"libraries\": \"" + names + "\"}");
+    }
+
+    // A time against an absolute goal.
+    void Cost(const std::string& key, const std::string& what, const ::Timing& t, double goalMicroseconds)
+    {
+        std::printf("%-40s %10.2f us [%.2f..%.2f]  %41s(goal <= %.1f us) %s\n", what.c_str(), t.median, t.p10, t.p90,
+            "", goalMicroseconds, t.median <= goalMicroseconds ? "met" : "MISSED");
+        Add(key, "{\"operation_us\": " + Timing(t) + ", \"goal_us\": " + Number(goalMicroseconds) + "}");
     }
 
     void Count(const std::string& key, const std::string& what, long value, long expected)
@@ -453,6 +465,7 @@ private:
             return;
         }
         report.Module("module_arm", "mesolune.dll for ARM", armPath);
+        Crossings(report);
         std::vector<double> armTimes, ownTimes;
         for (int round = 0; round < 30; ++round) {
             armTimes.push_back(ItemModuleStartupMicroseconds(armPath));
@@ -503,6 +516,39 @@ private:
         const SYSTEMTIME start = At(9, 41);
         SetLocalTime(&start);
         DeviceSetTickCount(kStartTick);
+    }
+
+    // One call into an ARM module and back, and one call out of it to the
+    // device and back, in a module that does nothing else.
+    void Crossings(Report& report)
+    {
+        std::wstring error;
+        const std::unique_ptr<armce::ArmModule> module =
+            armce::ArmModule::Load(ModulePath(kCrossingModule), kCrossingModule, error);
+        const std::uint32_t nothing = module ? module->Export("Nothing") : 0;
+        const std::uint32_t callOut = module ? module->Export("CallOut") : 0;
+        if (!nothing || !callOut) {
+            std::printf("%-40s (no module of crossings for ARM: %ls)\n", "ARM crossings", error.c_str());
+            return;
+        }
+        constexpr int kCalls = 1000;
+        std::vector<double> in, out;
+        for (int round = 0; round < 200; ++round) {
+            LARGE_INTEGER frequency, start, middle, end;
+            QueryPerformanceFrequency(&frequency);
+            QueryPerformanceCounter(&start);
+            for (int call = 0; call < kCalls; ++call)
+                module->Call(nothing, {1});
+            QueryPerformanceCounter(&middle);
+            module->Call(callOut, {kCalls});
+            QueryPerformanceCounter(&end);
+            const double ticksPerMicrosecond = static_cast<double>(frequency.QuadPart) / 1e6;
+            const double oneIn = static_cast<double>(middle.QuadPart - start.QuadPart) / ticksPerMicrosecond / kCalls;
+            in.push_back(oneIn);
+            out.push_back((static_cast<double>(end.QuadPart - middle.QuadPart) / ticksPerMicrosecond - oneIn) / kCalls);
+        }
+        report.Time("arm_call_in", "ARM: a call in (host, module, host)", Summarise(in));
+        report.Cost("arm_call_out", "ARM: a call out (module, device, module)", Summarise(out), kCallOutGoalUs);
     }
 
     double ItemModuleStartupMicroseconds(const std::wstring& path)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 
 namespace {
 
@@ -206,6 +207,77 @@ TEST(CoreAccounting, RegistryKeysAreCountedUntilClosed)
     RegCloseKey(key);
     RegCloseKey(created);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvik\\AccountingTest");
+    EXPECT_EQ(before, Live());
+}
+
+// A heap of an emulated module's own keeps what it knows of its blocks
+// outside them: a module that writes over its whole arena still frees its
+// blocks, and freeing anything else is refused and changes nothing.
+TEST(CoreAccounting, AModulesHeapKeepsItsBookkeepingOutsideItsArena)
+{
+    const Counts before = Live();
+    const HANDLE heap = DeviceHeapCreate(1 << 20);
+    ASSERT_NE(nullptr, heap);
+    LPVOID base = nullptr;
+    SIZE_T size = 0;
+    DeviceHeapBounds(heap, &base, &size);
+    ASSERT_EQ(SIZE_T{1} << 20, size);
+    ASSERT_LE(reinterpret_cast<std::uintptr_t>(base) + size, 0x80000000u);
+    auto* first = static_cast<unsigned char*>(DeviceHeapAlloc(heap, 24));
+    auto* second = static_cast<unsigned char*>(DeviceHeapAlloc(heap, 100));
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(2, Grown(before, DEVICE_HEAP_BLOCKS));
+    EXPECT_EQ(nullptr, DeviceHeapAlloc(heap, size + 1));
+    std::fill(static_cast<unsigned char*>(base), static_cast<unsigned char*>(base) + size, 0xA5);
+    const struct
+    {
+        void* block;
+        BOOL freed;
+    } frees[] = {
+        {second + 16, FALSE}, {base, TRUE}, {base, FALSE}, {second, TRUE}, {second, FALSE},
+        {reinterpret_cast<void*>(0x7FFE0000), FALSE}, {nullptr, TRUE},
+    };
+    ASSERT_EQ(base, first);
+    for (const auto& f : frees)
+        EXPECT_EQ(f.freed, DeviceHeapFree(heap, f.block)) << f.block;
+    EXPECT_EQ(before, Live());
+    EXPECT_EQ(first, DeviceHeapAlloc(heap, 16)) << "a freed block comes back for its size";
+    DeviceHeapDestroy(heap, TRUE);
+    EXPECT_EQ(before, Live()) << "a stopped module's blocks are no longer counted";
+}
+
+// What a device function makes on an emulated module's behalf is that
+// module's: the device tells who made it, and frees what a stopped module
+// left, and nothing of anyone else's.
+TEST(CoreAccounting, WhatAnEmulatedModuleMadeIsFreedForIt)
+{
+    testhost::TestHost host;
+    const Counts before = Live();
+    LOGFONTW lf = {};
+    lf.lfHeight = -10;
+    HFONT hosts = CreateFontIndirectW(&lf);
+    EXPECT_EQ(0u, DeviceGuestCall(42));
+    HFONT font = CreateFontIndirectW(&lf);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HDC window = GetDC(host.Window());
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HWND child = CreateWindowExW(0, L"MesoluneTestHost", L"", WS_CHILD, 0, 0, 5, 5, host.Window(), nullptr,
+        GetModuleHandleW(nullptr), nullptr);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, 0, &key));
+    EXPECT_EQ(42u, DeviceCurrentGuest());
+    EXPECT_EQ(42u, DeviceGuestCall(0));
+    for (HANDLE made : std::initializer_list<HANDLE>{font, memory, window, brush, child, key})
+        EXPECT_EQ(42u, DeviceResourceOwner(made)) << made;
+    EXPECT_EQ(0u, DeviceResourceOwner(hosts));
+    EXPECT_EQ(0u, DeviceReleaseOwned(7));
+    EXPECT_EQ(6u, DeviceReleaseOwned(42));
+    EXPECT_FALSE(IsWindow(child));
+    EXPECT_EQ(0u, GetObjectType(font));
+    EXPECT_EQ(0u, GetObjectType(brush));
+    EXPECT_NE(0u, GetObjectType(hosts));
+    DeleteObject(hosts);
     EXPECT_EQ(before, Live());
 }
 

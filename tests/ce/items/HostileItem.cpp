@@ -1,0 +1,474 @@
+// A Today item for ARM that misbehaves as its Today key's "Case" value says,
+// to prove that the device's runner ends it and nothing else:
+//   "<import> <n> <kind>"  calls the import with argument n (from 1) replaced
+//       by a bad one of kind null, unmapped, topbit (an address at or above
+//       2 GB), host (memory the host has mapped below 2 GB), endless (text
+//       without an end within its memory) or huge (a size larger than its
+//       memory), every other argument good;
+//   heap, stack, loop, sleep, wait, cp15, neighbour, hostwrite, parent:
+//       breaks its heap, overflows its stack, calls an import for ever, sleeps
+//       or waits for ever, writes the processor's control register, writes
+//       another module's memory or the host's, or tries to close the Today
+//       screen;
+//   dialog: opens a dialog of its own as it first paints, whose opening
+//       reloads the Today screen (and marks its key Opened, so that the
+//       item loaded again paints only);
+//   options: its options dialog (export 241) faults as it opens.
+// Whatever the call leaves it able to do, it then runs an undefined
+// instruction, so that each case ends with exactly one line.
+#include <windows.h>
+
+#include <aygshell.h>
+#include <commdlg.h>
+#include <todaycmn.h>
+
+#include <stdlib.h>
+#include <string.h>
+
+#ifndef TODAY_RELOAD_ITEMS
+#define TODAY_RELOAD_ITEMS 0xF2
+#endif
+
+#undef SendMessageTimeout
+extern "C" LRESULT WINAPI SendMessageTimeout(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT fuFlags,
+    UINT uTimeout, PDWORD pdwResult);
+
+namespace {
+
+const WORD kDialog = 500;
+const wchar_t g_szClass[] = L"HostileItemClass";
+// The size of the device's heap for a module, which its largest block fills.
+const DWORD kHeapSize = 8 << 20;
+const DWORD kHuge = 0x10000000;
+// Memory the host maps below 2 GB in every process (the shared user data).
+const DWORD kHostMemory = 0x7FFE0000;
+// Where another module lies: the first ARM module's preferred base.
+const DWORD kNeighbour = 0x10005000;
+
+enum Kind
+{
+    kNull,
+    kUnmapped,
+    kTopBit,
+    kHost,
+    kEndless,
+    kHuge_,
+    kUnknown
+};
+
+wchar_t g_szCase[128];
+wchar_t g_szKey[96];
+bool g_bOpened;
+HINSTANCE g_hInstance;
+HWND g_hwndParent;
+DWORD g_dwEndless;
+
+bool Same(const wchar_t* a, const wchar_t* b)
+{
+    while (*a && *a == *b)
+        ++a, ++b;
+    return *a == *b;
+}
+
+// The words of the case: the import, the argument's number, the kind.
+void Split(wchar_t* pszImport, int cch, int& nArg, Kind& kind)
+{
+    const wchar_t* p = g_szCase;
+    int n = 0;
+    while (*p && *p != L' ' && n < cch - 1)
+        pszImport[n++] = *p++;
+    pszImport[n] = 0;
+    nArg = 0;
+    while (*p == L' ')
+        ++p;
+    while (*p >= L'0' && *p <= L'9')
+        nArg = nArg * 10 + (*p++ - L'0');
+    while (*p == L' ')
+        ++p;
+    const wchar_t* const aszKinds[] = {L"null", L"unmapped", L"topbit", L"host", L"endless", L"huge"};
+    kind = kUnknown;
+    for (int i = 0; i < 6; ++i)
+        if (Same(p, aszKinds[i]))
+            kind = static_cast<Kind>(i);
+}
+
+// Text without an end within the module's memory: its heap's one block,
+// filled to the end.
+DWORD Endless()
+{
+    if (!g_dwEndless) {
+        wchar_t* p = static_cast<wchar_t*>(malloc(kHeapSize));
+        if (!p)
+            return kUnmapped;
+        for (DWORD i = 0; i < kHeapSize / sizeof(wchar_t); ++i)
+            p[i] = L'A';
+        g_dwEndless = reinterpret_cast<DWORD>(p);
+    }
+    return g_dwEndless;
+}
+
+DWORD Bad(Kind kind)
+{
+    switch (kind) {
+    case kNull:
+        return 0;
+    case kUnmapped:
+        return 0x00010000;
+    case kTopBit:
+        return 0x80001000;
+    case kHost:
+        return kHostMemory;
+    case kEndless:
+        return Endless();
+    default:
+        return 0;
+    }
+}
+
+void End()
+{
+    __asm__ volatile(".word 0xe7f000f0");
+}
+
+// An argument n of the call: the bad one, or the good one given.
+template <typename T>
+T Arg(int nArg, int n, Kind kind, T good)
+{
+    return nArg == n ? reinterpret_cast<T>(Bad(kind)) : good;
+}
+
+LPARAM Number(int nArg, int n, Kind kind, LPARAM good)
+{
+    return nArg == n ? static_cast<LPARAM>(Bad(kind)) : good;
+}
+
+DWORD Size(int nArg, int n, Kind kind, DWORD good)
+{
+    return nArg == n && kind == kHuge_ ? kHuge : good;
+}
+
+// The dialog template of its own dialog, in its resources.
+const DLGTEMPLATE* Template()
+{
+    HRSRC hResource = FindResourceW(g_hInstance, MAKEINTRESOURCEW(kDialog), RT_DIALOG);
+    return hResource ? static_cast<const DLGTEMPLATE*>(LoadResource(g_hInstance, hResource)) : NULL;
+}
+
+BOOL CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+// Calls the import the case names, as the case says; false when it names none.
+bool CallImport()
+{
+    wchar_t szImport[64];
+    int n = 0;
+    Kind k = kUnknown;
+    Split(szImport, 64, n, k);
+    if (k == kUnknown)
+        return false;
+    // Its heap's whole arena, before anything else takes a block of it.
+    if (k == kEndless)
+        Endless();
+    HKEY hKey = NULL;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, 0, &hKey);
+    wchar_t szText[64] = L"text";
+    wchar_t szBuffer[64];
+    BYTE abData[64];
+    DWORD dwType = 0, cbData = sizeof abData, dwDisposition = 0;
+    RECT rc = {0, 0, 10, 10};
+    POINT pt = {0, 0};
+    SYSTEMTIME st;
+    LOGFONTW lf;
+    memset(&lf, 0, sizeof lf);
+    HWND hwnd = g_hwndParent;
+    HDC hdc = GetDC(hwnd);
+    PAINTSTRUCT ps;
+    memset(&ps, 0, sizeof ps);
+    HKEY hNew = NULL;
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = g_hInstance;
+    wc.lpszClassName = L"HostileOtherClass";
+    PROCESS_INFORMATION pi;
+    CHOOSECOLOR cc;
+    memset(&cc, 0, sizeof cc);
+    cc.lStructSize = sizeof cc;
+    COLORREF acr[16];
+    cc.lpCustColors = acr;
+    SHINITDLGINFO shidi = {SHIDIM_FLAGS, NULL, 0};
+    SHRGINFO shrg = {sizeof shrg, hwnd, {0, 0}, 0};
+    HRSRC hResource = FindResourceW(g_hInstance, MAKEINTRESOURCEW(kDialog), RT_DIALOG);
+    void* pBlock = malloc(64);
+
+    if (Same(szImport, L"RegCreateKeyExW")) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, Arg(n, 2, k, L"Software\\MesoluneHostile"), 0, Arg(n, 4, k, szText), 0, 0,
+            NULL, Arg(n, 8, k, &hNew), Arg(n, 9, k, &dwDisposition));
+    } else if (Same(szImport, L"RegDeleteKeyW")) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, Arg(n, 2, k, L"Software\\MesoluneHostile"));
+    } else if (Same(szImport, L"RegDeleteValueW")) {
+        RegDeleteValueW(hKey, Arg(n, 2, k, L"MesoluneHostile"));
+    } else if (Same(szImport, L"RegOpenKeyExW")) {
+        RegOpenKeyExW(HKEY_CURRENT_USER, Arg(n, 2, k, L"Software"), 0, 0, Arg(n, 5, k, &hNew));
+    } else if (Same(szImport, L"RegQueryValueExW")) {
+        DWORD* pcbData = &cbData;
+        if (n == 6 && k == kHuge_)
+            cbData = kHuge;
+        else if (n == 6)
+            pcbData = reinterpret_cast<DWORD*>(Bad(k));
+        RegQueryValueExW(hKey, Arg(n, 2, k, L"MesoluneHostile"), NULL, Arg(n, 4, k, &dwType), Arg(n, 5, k, abData),
+            pcbData);
+    } else if (Same(szImport, L"RegSetValueExW")) {
+        RegSetValueExW(hKey, Arg(n, 2, k, L"MesoluneHostile"), 0, REG_BINARY, Arg(n, 5, k, abData),
+            Size(n, 6, k, sizeof abData));
+    } else if (Same(szImport, L"GetLocalTime")) {
+        GetLocalTime(Arg(n, 1, k, &st));
+    } else if (Same(szImport, L"CreateEventW")) {
+        CloseHandle(CreateEventW(NULL, TRUE, FALSE, Arg(n, 4, k, L"MesoluneHostile")));
+    } else if (Same(szImport, L"OutputDebugStringW")) {
+        OutputDebugStringW(Arg(n, 1, k, L""));
+    } else if (Same(szImport, L"CreateFileW")) {
+        CloseHandle(CreateFileW(Arg(n, 1, k, L"\\Windows\\hostile.txt"), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL));
+    } else if (Same(szImport, L"CreateProcessW")) {
+        if (CreateProcessW(Arg(n, 1, k, L"\\Windows\\devinfo.exe"), Arg(n, 2, k, szText), NULL, NULL, FALSE, 0, NULL,
+                Arg(n, 8, k, L"\\Windows"), Arg(n, 9, k, static_cast<STARTUPINFOW*>(NULL)), Arg(n, 10, k, &pi))) {
+            if (n != 10) {
+                CloseHandle(pi.hThread);
+                CloseHandle(pi.hProcess);
+            }
+        }
+    } else if (Same(szImport, L"FindResourceW")) {
+        FindResourceW(g_hInstance, Arg(n, 2, k, MAKEINTRESOURCEW(kDialog)), Arg(n, 3, k, RT_DIALOG));
+    } else if (Same(szImport, L"LoadResource")) {
+        LoadResource(g_hInstance, Arg(n, 2, k, hResource));
+    } else if (Same(szImport, L"SizeofResource")) {
+        SizeofResource(g_hInstance, Arg(n, 2, k, hResource));
+    } else if (Same(szImport, L"LoadIconW")) {
+        DestroyIcon(LoadIconW(g_hInstance, Arg(n, 2, k, MAKEINTRESOURCEW(1))));
+    } else if (Same(szImport, L"RegisterClassW")) {
+        if (n == 1)
+            RegisterClassW(Arg(n, 1, k, &wc));
+        else {
+            wc.lpszClassName = reinterpret_cast<LPCWSTR>(Bad(k));
+            RegisterClassW(&wc);
+        }
+    } else if (Same(szImport, L"UnregisterClassW")) {
+        UnregisterClassW(Arg(n, 1, k, L"HostileOtherClass"), g_hInstance);
+    } else if (Same(szImport, L"CreateWindowExW")) {
+        DestroyWindow(CreateWindowExW(0, Arg(n, 2, k, L"STATIC"), Arg(n, 3, k, szText), WS_CHILD, 0, 0, 1, 1, hwnd, NULL,
+            g_hInstance, NULL));
+    } else if (Same(szImport, L"InvalidateRect")) {
+        InvalidateRect(hwnd, Arg(n, 2, k, &rc), FALSE);
+    } else if (Same(szImport, L"ValidateRect")) {
+        ValidateRect(hwnd, Arg(n, 2, k, &rc));
+    } else if (Same(szImport, L"GetClientRect")) {
+        GetClientRect(hwnd, Arg(n, 2, k, &rc));
+    } else if (Same(szImport, L"GetWindowRect")) {
+        GetWindowRect(hwnd, Arg(n, 2, k, &rc));
+    } else if (Same(szImport, L"SetRect")) {
+        SetRect(Arg(n, 1, k, &rc), 0, 0, 1, 1);
+    } else if (Same(szImport, L"DrawTextW")) {
+        DrawTextW(hdc, Arg(n, 2, k, szText), n == 3 && k == kHuge_ ? static_cast<int>(kHuge) : -1, Arg(n, 4, k, &rc),
+            DT_CALCRECT);
+    } else if (Same(szImport, L"DialogBoxIndirectParamW")) {
+        DialogBoxIndirectParamW(g_hInstance, Arg(n, 2, k, Template()), hwnd, Arg(n, 4, k, DialogProc), 0);
+    } else if (Same(szImport, L"BeginPaint")) {
+        BeginPaint(hwnd, Arg(n, 2, k, &ps));
+    } else if (Same(szImport, L"EndPaint")) {
+        EndPaint(hwnd, Arg(n, 2, k, &ps));
+    } else if (Same(szImport, L"CreateFontIndirectW")) {
+        DeleteObject(CreateFontIndirectW(Arg(n, 1, k, &lf)));
+    } else if (Same(szImport, L"FillRect")) {
+        FillRect(hdc, Arg(n, 2, k, &rc), static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    } else if (Same(szImport, L"MoveToEx")) {
+        MoveToEx(hdc, 0, 0, Arg(n, 4, k, &pt));
+    } else if (Same(szImport, L"GetObjectW")) {
+        GetObjectW(GetStockObject(SYSTEM_FONT), Size(n, 2, k, sizeof lf), Arg(n, 3, k, &lf));
+    } else if (Same(szImport, L"wsprintfW")) {
+        wsprintfW(Arg(n, 1, k, szBuffer), Arg(n, 2, k, L"%s"), Arg(n, 3, k, szText));
+    } else if (Same(szImport, L"free")) {
+        free(Arg(n, 1, k, pBlock));
+    } else if (Same(szImport, L"memcpy")) {
+        memcpy(Arg(n, 1, k, szBuffer), Arg(n, 2, k, szText), Size(n, 3, k, sizeof szText));
+    } else if (Same(szImport, L"memset")) {
+        memset(Arg(n, 1, k, szBuffer), 0, Size(n, 3, k, sizeof szBuffer));
+    } else if (Same(szImport, L"wcscpy")) {
+        wcscpy(Arg(n, 1, k, szBuffer), Arg(n, 2, k, szText));
+    } else if (Same(szImport, L"SHInitDialog")) {
+        SHInitDialog(Arg(n, 1, k, &shidi));
+    } else if (Same(szImport, L"SHRecognizeGesture")) {
+        SHRecognizeGesture(Arg(n, 1, k, &shrg));
+    } else if (Same(szImport, L"ChooseColor")) {
+        ChooseColor(Arg(n, 1, k, &cc));
+    } else if (Same(szImport, L"SendMessageTimeout")) {
+        DWORD dwResult = 0;
+        SendMessageTimeout(hwnd, n == 4 ? WM_SETTINGCHANGE : WM_NULL, 0, Number(n, 4, k, 0), SMTO_ABORTIFHUNG, 100,
+            Arg(n, 7, k, &dwResult));
+    } else if (Same(szImport, L"SendMessageW")) {
+        SendMessageW(hwnd, WM_GETTEXT, 64, Number(n, 4, k, reinterpret_cast<LPARAM>(szBuffer)));
+    } else if (Same(szImport, L"DefWindowProcW")) {
+        DefWindowProcW(hwnd, WM_GETTEXT, 64, Number(n, 4, k, reinterpret_cast<LPARAM>(szBuffer)));
+    } else {
+        ReleaseDC(hwnd, hdc);
+        return false;
+    }
+    ReleaseDC(hwnd, hdc);
+    return true;
+}
+
+int Recurse(volatile int n)
+{
+    volatile char ab[256];
+    ab[0] = static_cast<char>(n);
+    // Not a tail call: each call keeps its frame.
+    ab[1] = static_cast<char>(Recurse(n + ab[0]));
+    return ab[1];
+}
+
+// The behaviours that are no one import's.
+bool Misbehave()
+{
+    if (Same(g_szCase, L"heap")) {
+        // Over the block's front, which the device keeps nothing in, then a
+        // block it was never given.
+        free(malloc(16));
+        malloc(16);
+        char* p = static_cast<char*>(malloc(32));
+        memset(p - 16, 0x55, 16);
+        free(p);
+        free(malloc(32));
+        free(p + 4);
+    } else if (Same(g_szCase, L"stack")) {
+        Recurse(1);
+    } else if (Same(g_szCase, L"loop")) {
+        for (;;)
+            GetTickCount();
+    } else if (Same(g_szCase, L"sleep")) {
+        Sleep(INFINITE);
+    } else if (Same(g_szCase, L"wait")) {
+        WaitForSingleObject(CreateEventW(NULL, TRUE, FALSE, NULL), INFINITE);
+    } else if (Same(g_szCase, L"cp15")) {
+        // The control register, without alignment checking: for every module
+        // if it were allowed.
+        __asm__ volatile("mov r0, #0x78\n\tmcr p15, 0, r0, c1, c0, 0" : : : "r0");
+    } else if (Same(g_szCase, L"neighbour")) {
+        *reinterpret_cast<volatile DWORD*>(kNeighbour) = 0;
+    } else if (Same(g_szCase, L"hostwrite")) {
+        *reinterpret_cast<volatile DWORD*>(kHostMemory) = 0;
+    } else if (Same(g_szCase, L"parent")) {
+        // Refused, each: the Today screen is not the module's.
+        SendMessageW(g_hwndParent, WM_CLOSE, 0, 0);
+        PostMessageW(g_hwndParent, WM_QUIT, 0, 0);
+        DestroyWindow(g_hwndParent);
+        DefWindowProcW(g_hwndParent, WM_CLOSE, 0, 0);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+BOOL CALLBACK ReloadingDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    switch (uMsg) {
+    case WM_INITDIALOG: {
+        // The Today screen reloads its items while this dialog is open.
+        DWORD dwResult = 0;
+        SendMessageTimeout(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, 5000, &dwResult);
+        PostMessageW(hDlg, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            EndDialog(hDlg, IDOK);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_PAINT && Same(g_szCase, L"dialog") && !g_bOpened) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        g_bOpened = true;
+        HKEY hKey = NULL;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, g_szKey, 0, 0, &hKey) == ERROR_SUCCESS) {
+            const DWORD dwOpened = 1;
+            RegSetValueExW(hKey, L"Opened", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwOpened), sizeof dwOpened);
+            RegCloseKey(hKey);
+        }
+        DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, ReloadingDialogProc, 0);
+        // Its window went with the reload; it is still loaded, as its code runs.
+        End();
+    }
+    if (uMsg == WM_TODAYCUSTOM_QUERYREFRESHCACHE) {
+        TODAYLISTITEM* ptli = reinterpret_cast<TODAYLISTITEM*>(wParam);
+        if (!ptli)
+            return FALSE;
+        ptli->cyp = 20;
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
+}
+
+bool ReadCase(const wchar_t* pszName)
+{
+    wcscpy(g_szKey, L"Software\\Microsoft\\Today\\Items\\");
+    wcscpy(g_szKey + 31, pszName);
+    HKEY hKey = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, g_szKey, 0, 0, &hKey) != ERROR_SUCCESS)
+        return false;
+    DWORD cb = sizeof g_szCase - sizeof(wchar_t), dwType = 0;
+    const LONG lResult = RegQueryValueExW(hKey, L"Case", NULL, &dwType, reinterpret_cast<BYTE*>(g_szCase), &cb);
+    DWORD dwOpened = 0;
+    cb = sizeof dwOpened;
+    if (RegQueryValueExW(hKey, L"Opened", NULL, &dwType, reinterpret_cast<BYTE*>(&dwOpened), &cb) == ERROR_SUCCESS)
+        g_bOpened = dwOpened != 0;
+    RegCloseKey(hKey);
+    return lResult == ERROR_SUCCESS;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD, LPVOID)
+{
+    g_hInstance = hInstance;
+    return TRUE;
+}
+
+extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* ptli, HWND hwndParent)
+{
+    g_hwndParent = hwndParent;
+    if (!ptli || !ReadCase(ptli->szName))
+        return NULL;
+    if (Same(g_szCase, L"dialog") || Same(g_szCase, L"options")) {
+        WNDCLASSW wc;
+        memset(&wc, 0, sizeof wc);
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = g_hInstance;
+        wc.lpszClassName = g_szClass;
+        RegisterClassW(&wc);
+        ptli->cyp = 20;
+        return CreateWindowExW(0, g_szClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 20, hwndParent, NULL, g_hInstance,
+            NULL);
+    }
+    if (!Misbehave() && !CallImport()) {
+        // A case it does not know: a system call, which no case ends with.
+        __asm__ volatile("swi 0");
+    }
+    End();
+    return NULL;
+}
+
+extern "C" BOOL WINAPI CustomItemOptionsDlgProc(HWND, UINT uMsg, WPARAM, LPARAM)
+{
+    if (uMsg == WM_INITDIALOG)
+        *reinterpret_cast<volatile DWORD*>(0x00010000) = 0;
+    return FALSE;
+}

@@ -1,0 +1,312 @@
+// The device's runner of ARM modules as a wall: every pointer an import
+// takes is typed in the import table, and a hostile ARM item (tests/ce/items/
+// HostileItem.cpp) that hands the device bad pointers, breaks its heap or its
+// stack, runs for ever, reaches for the processor's control register or
+// another's memory, or misbehaves in its dialogs ends alone: one line naming
+// it, the Today screen alive with the calendar and the item beside it drawn
+// as without it, nothing left in the device's accounting.
+#include "DevicePath.h"
+#include "DeviceProgram.h"
+
+#include <Imports.h>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace deviceprogram;
+using armce::GuestArg;
+using armce::HostParam;
+
+bool IsPointerKind(GuestArg kind)
+{
+    switch (kind) {
+    case GuestArg::kString:
+    case GuestArg::kRecordIn:
+    case GuestArg::kRecordOut:
+    case GuestArg::kRecordInOut:
+    case GuestArg::kBytesIn:
+    case GuestArg::kBytesOut:
+    case GuestArg::kHandleOut:
+    case GuestArg::kProcedure:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What a parameter of the host's function may be handed as: a pointer to
+// data only as a checked pointer (or ignored), code only as the module's
+// code, a handle type as a handle.
+bool Typed(HostParam host, GuestArg guest)
+{
+    switch (host) {
+    case HostParam::kData:
+        return IsPointerKind(guest) && guest != GuestArg::kProcedure ? true : guest == GuestArg::kIgnored;
+    case HostParam::kProcedure:
+        return guest == GuestArg::kProcedure || guest == GuestArg::kIgnored;
+    case HostParam::kHandle:
+        return guest == GuestArg::kHandle || guest == GuestArg::kOwned || guest == GuestArg::kOwnWindow ||
+               guest == GuestArg::kModule;
+    case HostParam::kVoidPointer:
+        return guest != GuestArg::kValue;
+    case HostParam::kScalar:
+        return guest == GuestArg::kValue || guest == GuestArg::kOpaque || guest == GuestArg::kIgnored;
+    }
+    return false;
+}
+
+TEST(ImportTable, EveryPointerArgumentIsTyped)
+{
+    ASSERT_GT(armce::ImportCount(), 0u);
+    for (std::size_t i = 0; i < armce::ImportCount(); ++i) {
+        const armce::Import& import = armce::Imports()[i];
+        SCOPED_TRACE(import.name);
+        EXPECT_NE(nullptr, armce::HostFunction(i)) << "the device has no such function";
+        for (int p = 0; p < import.count; ++p)
+            EXPECT_TRUE(Typed(import.params[p].host, import.params[p].guest))
+                << "argument " << p + 1 << " crosses untyped";
+    }
+}
+
+struct Hostile
+{
+    std::string text;   // its Today key's Case
+    std::string says;   // what its line says after the address it stopped at
+    std::string orSays; // or this, when the device may take the bad argument
+};
+
+std::vector<Hostile> PointerCases()
+{
+    std::vector<Hostile> cases;
+    for (std::size_t i = 0; i < armce::ImportCount(); ++i) {
+        const armce::Import& import = armce::Imports()[i];
+        for (int p = 0; p < import.count; ++p) {
+            if (!IsPointerKind(import.params[p].guest))
+                continue;
+            const std::string name = import.name, argument = std::to_string(p + 1);
+            const std::string says = name + "'s argument " + argument + " is 0x";
+            for (const char* kind : {"unmapped", "topbit", "host"})
+                cases.push_back({name + " " + argument + " " + kind, says, ""});
+            // Null is good for an argument that may be left out.
+            cases.push_back({name + " " + argument + " null", says, "an undefined instruction"});
+            if (import.params[p].guest == GuestArg::kString)
+                cases.push_back({name + " " + argument + " endless", says, ""});
+        }
+    }
+    // Sizes larger than the module's memory, and pointers the message table
+    // or a thunk of its own finds.
+    for (const char* huge : {"memcpy 3", "memset 3", "RegSetValueExW 6", "RegQueryValueExW 6", "DrawTextW 3"}) {
+        const std::string text = huge;
+        cases.push_back({text + " huge", text.substr(0, text.find(' ')) + "'s argument ", ""});
+    }
+    for (const char* message : {"SendMessageW 4", "DefWindowProcW 4", "SendMessageTimeout 4", "LoadResource 2",
+             "SizeofResource 2", "RegisterClassW 2", "wsprintfW 3"}) {
+        const std::string text = message;
+        const std::string name = text.substr(0, text.find(' '));
+        // The record's inner pointer is the record's argument's fault.
+        const std::string argument = name == "RegisterClassW" ? "1" : text.substr(text.find(' ') + 1);
+        for (const char* kind : {"unmapped", "topbit", "host"})
+            cases.push_back({text + " " + kind, name + "'s argument " + argument + " is 0x", ""});
+    }
+    return cases;
+}
+
+std::vector<Hostile> BehaviourCases()
+{
+    return {
+        {"heap", "free's argument 1 is 0x", ""},
+        {"stack", "its stack is used up", ""},
+        {"loop", "it ran for 3 seconds without returning", ""},
+        {"sleep", "it ran for 3 seconds without returning", ""},
+        {"wait", "it ran for 3 seconds without returning", ""},
+        {"cp15", "an undefined instruction", ""},
+        {"neighbour", "a write to unmapped memory at 0x10005000", ""},
+        {"hostwrite", "a write to unmapped memory at 0x7FFE0000", ""},
+        {"parent", "an undefined instruction", ""},
+    };
+}
+
+std::string HexDigits(const std::string& line, size_t at)
+{
+    for (size_t i = 0; i < 8; ++i)
+        if (at + i >= line.size() || !std::isxdigit(static_cast<unsigned char>(line[at + i])))
+            return "";
+    return line.substr(at, 8);
+}
+
+// Whether a line is the one of module file, stopped, saying what the case says.
+bool IsLineOf(const std::string& line, const std::string& file, const Hostile& hostile)
+{
+    const std::string prefix = "today: the ARM module ";
+    const size_t name = line.find(file);
+    if (line.rfind(prefix, 0) != 0 || name == std::string::npos)
+        return false;
+    const std::string stopped = " stopped at 0x";
+    size_t at = name + file.size();
+    if (line.compare(at, stopped.size(), stopped) != 0 || HexDigits(line, at + stopped.size()).empty())
+        return false;
+    const std::string says = line.substr(at + stopped.size() + 8 + 2);
+    return says.rfind(hostile.says, 0) == 0 || (!hostile.orSays.empty() && says.rfind(hostile.orSays, 0) == 0);
+}
+
+class ArmWall : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+        if (!ceBuild || !*ceBuild)
+            GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+        const std::string folder = ceBuild;
+        calendar = Windows(folder + "/mesolune.dll");
+        hostile = Windows(folder + "/test-items/hostile.dll");
+        misaligned = Windows(folder + "/test-items/faulty_misaligned.dll");
+        reference = Run({}, {}, "");
+        ASSERT_GT(reference.width, 0);
+    }
+
+    static std::wstring Windows(const std::string& unixPath)
+    {
+        return DevicePath(std::wstring(unixPath.begin(), unixPath.end()));
+    }
+
+    // The Today screen with the ARM calendar, the short item, and hostile
+    // items (a copy each, named by its place in the list) after them; its
+    // output in output.
+    Picture Run(const std::vector<Hostile>& cases, const std::vector<std::wstring>& after, const std::string& script,
+        const std::wstring& options = L"")
+    {
+        TodayItemsOverride items;
+        items.Add(L"Mesolune", calendar, 1, 1, 1);
+        items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
+        std::vector<TempFile> copies;
+        copies.reserve(cases.size());
+        for (size_t i = 0; i < cases.size(); ++i) {
+            copies.emplace_back(L"-hostile-" + std::to_wstring(i) + L".dll");
+            CopyFileW(hostile.c_str(), copies.back().Path().c_str(), FALSE);
+            const std::wstring name = L"Hostile " + std::to_wstring(i);
+            items.Add(name, copies.back().Path(), static_cast<DWORD>(10 + i), 1, 1);
+            SetCase(name, cases[i].text);
+            files.push_back(copies.back().Path());
+        }
+        for (size_t i = 0; i < after.size(); ++i)
+            items.Add(L"After " + std::to_wstring(i), after[i], static_cast<DWORD>(100 + i));
+        TempFile png(L".png"), input(L".txt");
+        std::wstring arguments = L"--time 2026-12-08T09:41 --screenshot \"" + png.Path() + L"\"";
+        if (!script.empty()) {
+            WriteTextFile(input.Path(), script);
+            arguments += L" --input \"" + input.Path() + L"\"";
+        }
+        if (!options.empty())
+            arguments += L" --options \"" + options + L"\"";
+        exitCode = RunProgram(L"today.exe", arguments, output, 120000);
+        return ReadPng(png.Path());
+    }
+
+    static void SetCase(const std::wstring& item, const std::string& text)
+    {
+        const std::wstring key = L"Software\\Microsoft\\Today\\Items\\" + item;
+        const std::wstring value(text.begin(), text.end());
+        HKEY opened = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &opened));
+        RegSetValueExW(opened, L"Case", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(opened);
+    }
+
+    static std::string Narrow(const std::wstring& text)
+    {
+        std::string narrow;
+        for (wchar_t c : text)
+            narrow += static_cast<char>(c);
+        return narrow;
+    }
+
+    // Every case's module ended with its one line, nothing else was said, the
+    // screen is the one without them, and nothing was left.
+    void ExpectEachEndedAlone(const std::vector<Hostile>& cases, const Picture& screen, size_t otherLines = 0,
+        bool sameScreen = true)
+    {
+        EXPECT_EQ(0, exitCode) << output;
+        EXPECT_EQ(std::string::npos, output.find("coredll: left at exit")) << output;
+        size_t lines = 0;
+        for (size_t at = 0; at < output.size(); at = output.find('\n', at) + 1) {
+            if (output.compare(at, 7, "today: ") == 0)
+                ++lines;
+            if (output.find('\n', at) == std::string::npos)
+                break;
+        }
+        EXPECT_EQ(cases.size() + otherLines, lines) << output;
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const std::string file = Narrow(files[files.size() - cases.size() + i]);
+            bool found = false;
+            for (size_t at = 0; at < output.size() && !found; at = output.find('\n', at) + 1) {
+                const size_t end = output.find_first_of("\r\n", at);
+                found = IsLineOf(output.substr(at, end - at), file, cases[i]);
+                if (end == std::string::npos)
+                    break;
+            }
+            EXPECT_TRUE(found) << cases[i].text << ": no line saying \"" << cases[i].says << "\"\n" << output;
+        }
+        ASSERT_EQ(reference.width, screen.width);
+        ASSERT_EQ(reference.height, screen.height);
+        if (sameScreen) {
+            EXPECT_TRUE(reference.pixels == screen.pixels) << "the screen is not the one without the hostile items";
+        }
+    }
+
+    std::wstring calendar, hostile, misaligned;
+    std::vector<std::wstring> files;
+    Picture reference;
+    std::string output;
+    int exitCode = -1;
+};
+
+TEST_F(ArmWall, EachBadPointerAnImportIsHandedEndsOnlyItsModule)
+{
+    const std::vector<Hostile> all = PointerCases();
+    constexpr size_t kBatch = 24;
+    for (size_t first = 0; first < all.size(); first += kBatch) {
+        const std::vector<Hostile> batch(all.begin() + first, all.begin() + std::min(all.size(), first + kBatch));
+        SCOPED_TRACE("cases from " + batch.front().text);
+        output.clear();
+        const Picture screen = Run(batch, {}, "");
+        ExpectEachEndedAlone(batch, screen);
+    }
+}
+
+TEST_F(ArmWall, AModuleThatMisbehavesEndsAloneAndTheNextFaultsAsBefore)
+{
+    const std::vector<Hostile> cases = BehaviourCases();
+    // After them, a module that reads a word at an odd address still faults:
+    // none of them changed the processor for the next.
+    const Picture screen = Run(cases, {misaligned}, "");
+    ExpectEachEndedAlone(cases, screen, 1);
+    EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
+    EXPECT_NE(std::string::npos, output.find(": a misaligned access at 0x")) << output;
+}
+
+TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)
+{
+    const std::vector<Hostile> cases = {{"options", "a write to unmapped memory at 0x00010000", ""}};
+    const Picture screen = Run(cases, {}, "", L"Hostile 0");
+    ExpectEachEndedAlone(cases, screen, 0, false);
+}
+
+// Its own dialog, opened from its window procedure, reloads the Today screen:
+// the module stays loaded until its code has returned, then goes. The item
+// loaded again stays on the screen.
+TEST_F(ArmWall, AModuleWhoseDialogIsOpenWhenTheScreenReloadsGoesWhenItReturns)
+{
+    const std::vector<Hostile> cases = {{"dialog", "an undefined instruction", ""}};
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen, 0, false);
+}
+
+} // namespace
