@@ -4,6 +4,7 @@
 
 #include <devicefiles.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -58,24 +59,48 @@ std::wstring StoreFolder()
     return base + L"\\MesoluneDevice\\" + (device.empty() ? std::wstring(L"PocketPC") : device);
 }
 
+// A device path that stays in the device: from the root, no part that leads
+// up or out of it.
+bool StaysInDevice(const std::wstring& devicePath)
+{
+    if (devicePath.size() > 1 && devicePath[1] == L'\\')
+        return false;
+    for (size_t at = devicePath[0] == L'\\' ? 1 : 0; at < devicePath.size();) {
+        const size_t end = std::min(devicePath.find(L'\\', at), devicePath.size());
+        const std::wstring part = devicePath.substr(at, end - at);
+        if (part.empty() || part == L"." || part == L".." || part.find_first_of(L":/") != std::wstring::npos)
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
+
 std::wstring StorePath(const std::wstring& devicePath)
 {
-    if (devicePath.empty() || devicePath[0] != L'\\')
+    if (devicePath.empty() || !StaysInDevice(devicePath))
+        return std::wstring();
+    if (devicePath[0] != L'\\')
         return StoreFolder() + L"\\Windows\\" + devicePath;
     return StoreFolder() + devicePath;
 }
 
 std::wstring DesktopPath(const std::wstring& devicePath)
 {
+    // A device path that leads out of the device names nothing.
+    const bool fromRoot = !devicePath.empty() && devicePath[0] == L'\\' && (devicePath.size() < 2 || devicePath[1] != L'\\');
+    if (fromRoot && !StaysInDevice(devicePath))
+        return std::wstring();
     std::wstring name;
     if (StartsWithNoCase(devicePath, kWindowsFolder))
         name = devicePath.substr(std::wcslen(kWindowsFolder));
     else if (devicePath.find(L'\\') == std::wstring::npos && devicePath.find(L'/') == std::wstring::npos)
         name = devicePath;
     else if (devicePath[0] == L'\\' && (devicePath.size() < 2 || devicePath[1] != L'\\'))
-        return Exists(StorePath(devicePath)) ? StorePath(devicePath) : L"C:" + devicePath;
+        return StorePath(devicePath);
     else
         return devicePath;
+    if (!StaysInDevice(L"\\" + name))
+        return std::wstring();
 
     // What is installed lies in the device's store (its RAM), and a file
     // there stands in for the ROM's file of its name, as on a device; the

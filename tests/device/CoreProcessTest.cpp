@@ -1,6 +1,8 @@
 // coredll's process creation: Windows CE's program paths and argument-only
-// command lines.
+// command lines; and the device's file names, which never lead out of it.
 #include "DeviceProgram.h"
+
+#include <devicefiles.h>
 
 #include <windows.h>
 
@@ -97,6 +99,35 @@ TEST(CoreProcess, WithoutAProcessRecordNoHandleIsLeft)
     for (int i = 0; i < 200 && Lines(out.Path()).empty(); ++i)
         Sleep(25);
     EXPECT_EQ(2u, Lines(out.Path()).size());
+}
+
+TEST(CoreFiles, ADevicePathThatLeadsOutOfTheDeviceNamesNoFile)
+{
+    wchar_t store[MAX_PATH], path[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(L"\\", store, MAX_PATH));
+    const struct
+    {
+        const wchar_t* name;
+        bool named;
+    } names[] = {
+        {L"\\My Documents\\note.txt", true}, {L"\\Windows\\cmdline_probe.exe", true}, {L"note.txt", true},
+        {L"\\..\\note.txt", false}, {L"\\My Documents\\..\\..\\note.txt", false},
+        {L"\\Windows\\..\\..\\note.txt", false}, {L"\\Windows\\.\\note.txt", false}, {L"..", false},
+        {L"\\C:\\note.txt", false}, {L"\\Windows\\C:note.txt", false},
+    };
+    for (const auto& n : names) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(n.name)));
+        EXPECT_EQ(n.named, DeviceFilePath(n.name, path, MAX_PATH) != 0);
+        EXPECT_EQ(n.named, DeviceStorePath(n.name, path, MAX_PATH) != 0);
+        if (n.named) {
+            EXPECT_EQ(0, _wcsnicmp(path, store, wcslen(store) - 1)) << "outside the store: " << path;
+        }
+    }
+    ASSERT_NE(0u, DeviceFilePath(L"\\Windows\\cmdline_probe.exe", path, MAX_PATH));
+    EXPECT_EQ(deviceprogram::BinFolder() + L"cmdline_probe.exe", path);
+    PROCESS_INFORMATION info = {};
+    EXPECT_FALSE(CreateProcessW(L"\\Windows\\..\\Windows\\cmdline_probe.exe", Args(L""), nullptr, nullptr, FALSE,
+        0, nullptr, nullptr, nullptr, &info));
 }
 
 TEST(CoreProcess, AMissingProgramIsNotStarted)
