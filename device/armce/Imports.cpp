@@ -100,6 +100,7 @@ const Import kImports[] = {
     SPECIAL(kCore, CreateWindowExW, decltype(&::CreateWindowExW), Value, Text, Text, Value, Value, Value, Value,
         Value, Handle, Handle, Module, Opaque),
     FORWARD(kCore, DestroyWindow, OwnWindow),
+    FORWARD(kCore, FindWindowW, StringOpt<256>, StringOpt<kMaxText>),
     SPECIAL(kCore, DefWindowProcW, decltype(&::DefWindowProcW), Handle, Value, Sent, Sent),
     SPECIAL(kCore, SendMessageW, decltype(&::SendMessageW), Handle, Value, Sent, Sent),
     SPECIAL(kCore, SendMessageTimeout, SendMessageTimeoutType, Handle, Value, Sent, Sent, Value, Value, Record),
