@@ -3,3 +3,7 @@
 #pragma once
 
 void InstallRomItems();
+
+// A change of the device an installer began and did not finish (it was
+// killed) is undone by the installer before the Today screen shows.
+void UndoUnfinishedInstallation();

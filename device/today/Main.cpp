@@ -92,6 +92,7 @@ int main()
 
     // Before the screen shows, whose window the installer's setup library
     // would otherwise wait for.
+    UndoUnfinishedInstallation();
     InstallRomItems();
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

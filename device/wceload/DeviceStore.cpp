@@ -59,20 +59,24 @@ StagingFolder::StagingFolder()
     made_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
 }
 
-StagingFolder::~StagingFolder()
+void RemoveFolderAndFiles(const std::wstring& folder)
 {
-    if (!made_)
-        return;
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
+                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
         } while (FindNextFileW(search, &found));
         FindClose(search);
     }
-    RemoveDirectoryW(path_.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+StagingFolder::~StagingFolder()
+{
+    if (made_)
+        RemoveFolderAndFiles(path_);
 }
 
 bool StagingFolder::Holds(const std::wstring& name) const

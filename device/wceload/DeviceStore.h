@@ -13,6 +13,9 @@ std::wstring StorePath(const std::wstring& devicePath);
 // first. False when it cannot be made.
 bool MakeFolders(const std::wstring& deviceFolder, std::vector<std::wstring>& made);
 
+// Removes a desktop folder with the files it holds (not folders within).
+void RemoveFolderAndFiles(const std::wstring& folder);
+
 // A folder of its own in the temporary folder, removed with what it holds.
 class StagingFolder
 {

@@ -1,15 +1,14 @@
 #include "InstallRecord.h"
 
+#include "DeviceNames.h"
+#include "SetupDocument.h"
+
 #include <windows.h>
 
 namespace {
 
 constexpr wchar_t kAppsKey[] = L"Software\\Apps\\";
-
-std::wstring RecordKey(const std::wstring& appName)
-{
-    return kAppsKey + appName;
-}
+constexpr wchar_t kSetupLibraryFolder[] = L"\\Windows\\AppMgr\\";
 
 std::wstring ReadText(HKEY key, const wchar_t* name)
 {
@@ -78,25 +77,89 @@ bool Split(const std::wstring& joined, RecordedValue& value)
     return true;
 }
 
+// A registry key a record may name: of a root the device has, not the
+// installer's own.
+bool IsRecordableKey(const std::wstring& name)
+{
+    const size_t slash = name.find(L'\\');
+    if (slash == std::wstring::npos)
+        return false;
+    const std::wstring root = name.substr(0, slash), path = name.substr(slash + 1);
+    if (root != L"HKLM" && root != L"HKCU")
+        return false;
+    if (path.empty() || path.front() == L'\\' || path.back() == L'\\' || path.find(L"\\\\") != std::wstring::npos)
+        return false;
+    return !IsInstallersKey(root == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path);
+}
+
+// Keeps the entries that pass, tells of the others.
+template <typename T, typename Good, typename Name>
+std::vector<T> Kept(const std::wstring& appName, const std::vector<T>& entries, Good good, Name name,
+    std::vector<std::wstring>& refused)
+{
+    std::vector<T> kept;
+    for (const T& entry : entries) {
+        if (good(entry))
+            kept.push_back(entry);
+        else
+            refused.push_back(L"the record of " + appName + L" names what is not the device's: " + name(entry) +
+                              L"; it is left alone");
+    }
+    return kept;
+}
+
 } // namespace
 
-bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record)
+std::wstring RecordKey(const std::wstring& appName)
 {
+    return kAppsKey + appName;
+}
+
+std::wstring KeptSetupLibrary(const std::wstring& appName)
+{
+    return kSetupLibraryFolder + appName + L".dll";
+}
+
+bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::vector<std::wstring>& refused)
+{
+    if (!IsPlainName(appName))
+        return false;
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     record.appName = appName;
     record.installDir = ReadText(key, L"InstlDir");
     record.setupDll = ReadText(key, L"SetupDll");
-    record.files = ReadList(key, L"Files");
-    record.folders = ReadList(key, L"Folders");
-    record.keys = ReadList(key, L"Keys");
+    DWORD noUninstall = 0, size = sizeof noUninstall, type = 0;
+    record.noUninstall = RegQueryValueExW(key, L"NoUninstall", nullptr, &type, reinterpret_cast<BYTE*>(&noUninstall),
+                             &size) == ERROR_SUCCESS &&
+                         type == REG_DWORD && noUninstall != 0;
+    const auto self = [](const std::wstring& text) { return text; };
+    record.files = Kept(appName, ReadList(key, L"Files"), IsDevicePath, self, refused);
+    record.folders = Kept(appName, ReadList(key, L"Folders"), IsDevicePath, self, refused);
+    record.keys = Kept(appName, ReadList(key, L"Keys"), IsRecordableKey, self, refused);
+    std::vector<RecordedValue> values;
     for (const std::wstring& joined : ReadList(key, L"Values")) {
         RecordedValue value;
         if (Split(joined, value))
-            record.values.push_back(value);
+            values.push_back(value);
+        else
+            refused.push_back(L"the record of " + appName + L" names a value it cannot read: " + joined);
     }
+    record.values = Kept(appName, values, [](const RecordedValue& v) { return IsRecordableKey(v.key); },
+        [](const RecordedValue& v) { return v.key + L"\\" + v.name; }, refused);
     RegCloseKey(key);
+    if (!record.installDir.empty() && !IsDevicePath(record.installDir)) {
+        refused.push_back(L"the record of " + appName + L" names what is not the device's: " + record.installDir +
+                          L"; it is left alone");
+        record.installDir.clear();
+    }
+    // The one setup library the installer keeps for it, or none.
+    if (!record.setupDll.empty() && !SameName(record.setupDll, KeptSetupLibrary(appName))) {
+        refused.push_back(L"the record of " + appName + L" names a setup library the installer did not keep: " +
+                          record.setupDll + L"; it is not run");
+        record.setupDll.clear();
+    }
     return true;
 }
 
@@ -107,6 +170,7 @@ bool WriteInstallRecord(const InstallRecord& record)
             &key, nullptr) != ERROR_SUCCESS)
         return false;
     const DWORD installed = 1;
+    const DWORD noUninstall = record.noUninstall ? 1 : 0;
     std::vector<std::wstring> values;
     for (const RecordedValue& value : record.values)
         values.push_back(Joined(value));
@@ -114,6 +178,8 @@ bool WriteInstallRecord(const InstallRecord& record)
         RegSetValueExW(key, L"Instl", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&installed), sizeof installed) ==
             ERROR_SUCCESS &&
         WriteText(key, L"InstlDir", record.installDir) && WriteText(key, L"SetupDll", record.setupDll) &&
+        RegSetValueExW(key, L"NoUninstall", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&noUninstall),
+            sizeof noUninstall) == ERROR_SUCCESS &&
         WriteList(key, L"Files", record.files) && WriteList(key, L"Folders", record.folders) &&
         WriteList(key, L"Keys", record.keys) && WriteList(key, L"Values", values);
     RegCloseKey(key);

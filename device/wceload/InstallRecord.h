@@ -19,13 +19,22 @@ struct InstallRecord
     std::wstring appName;
     std::wstring installDir; // device paths from here on
     std::wstring setupDll;   // the setup library kept for the removal; empty when none
-    std::vector<std::wstring> files;
-    std::vector<std::wstring> folders; // made by the installation
-    std::vector<std::wstring> keys;    // made by the installation
+    bool noUninstall = false;
+    std::vector<std::wstring> files;   // shortcuts included
+    std::vector<std::wstring> folders; // made by the installation, outermost first
+    std::vector<std::wstring> keys;    // made by the installation, outermost first
     std::vector<RecordedValue> values;
 };
 
+// Where the installer keeps an application's record, and its setup library.
+std::wstring RecordKey(const std::wstring& appName);
+std::wstring KeptSetupLibrary(const std::wstring& appName);
+
 // The record of the application appName; false when it is not installed.
-bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record);
+// Whatever it lists that is not the device's own (a path out of the store,
+// a key of the installer's or of no root the device has, another setup
+// library than the one the installer keeps) is left out, a line each in
+// refused: a record may have been written by anyone.
+bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::vector<std::wstring>& refused);
 bool WriteInstallRecord(const InstallRecord& record);
 void DeleteInstallRecord(const std::wstring& appName);

@@ -1,19 +1,22 @@
 #include "Installer.h"
 
 #include "Cabinet.h"
+#include "DeviceNames.h"
 #include "DeviceStore.h"
 #include "InstallRecord.h"
+#include "Journal.h"
 #include "SetupDocument.h"
 #include "SetupLibrary.h"
+#include "TodayScreen.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
-// Where a Pocket PC keeps the setup libraries of what it has installed.
 constexpr wchar_t kSetupLibraryFolder[] = L"\\Windows\\AppMgr";
 
 Outcome Failed(const std::wstring& line)
@@ -26,12 +29,21 @@ std::wstring ErrorText(DWORD error)
     return L"error " + std::to_wstring(error);
 }
 
-HKEY RootOf(const std::wstring& key, std::wstring& path)
+HKEY RootOf(const std::wstring& key, std::wstring& rootName, std::wstring& path)
 {
     const size_t slash = key.find(L'\\');
     path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
-    const std::wstring root = key.substr(0, slash);
-    return root == L"HKLM" ? HKEY_LOCAL_MACHINE : root == L"HKCU" ? HKEY_CURRENT_USER : nullptr;
+    rootName = key.substr(0, slash);
+    return rootName == L"HKLM" ? HKEY_LOCAL_MACHINE : rootName == L"HKCU" ? HKEY_CURRENT_USER : nullptr;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 bool KeyIsEmpty(HKEY root, const std::wstring& path)
@@ -46,75 +58,195 @@ bool KeyIsEmpty(HKEY root, const std::wstring& path)
     return read && subkeys == 0 && values == 0;
 }
 
-template <typename T>
-bool Contains(const std::vector<T>& list, const T& entry)
+bool IsFolder(const std::wstring& path)
 {
-    return std::find(list.begin(), list.end(), entry) != list.end();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Takes away what a record lists, but what keep lists too (an upgrade's
-// new installation); what cannot be taken away is told in lines.
-void Remove(const InstallRecord& record, const InstallRecord& keep, std::vector<std::wstring>& lines)
+bool FileExists(const std::wstring& path)
 {
-    for (const std::wstring& file : record.files) {
-        if (Contains(keep.files, file))
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsEmptyFolder(const std::wstring& path)
+{
+    if (!IsFolder(path))
+        return false;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    bool empty = true;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            empty = std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..";
+        while (empty && FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return empty;
+}
+
+bool Listed(const std::vector<std::wstring>& list, const std::wstring& entry)
+{
+    return std::any_of(list.begin(), list.end(), [&](const std::wstring& e) { return SameName(e, entry); });
+}
+
+// Every key the setup libraries or the installation may change, as it is
+// now: undoing the change brings each back (the item switched off by a
+// setup library included).
+bool KeepKeys(Journal& journal, const std::vector<std::wstring>& keys)
+{
+    std::vector<std::wstring> kept;
+    for (const std::wstring& key : keys) {
+        if (Listed(kept, key))
             continue;
-        if (!DeleteFileW(StorePath(file).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        kept.push_back(key);
+        std::wstring rootName, path;
+        const HKEY root = RootOf(key, rootName, path);
+        if (root && !journal.KeyChanged(root, rootName, path))
+            return false;
+    }
+    return true;
+}
+
+std::vector<std::wstring> KeysOf(const InstallRecord& record)
+{
+    std::vector<std::wstring> keys;
+    for (const RecordedValue& value : record.values)
+        keys.push_back(value.key);
+    return keys;
+}
+
+std::vector<std::wstring> KeysOf(const SetupDocument& document)
+{
+    std::vector<std::wstring> keys;
+    for (const RegistryKey& key : document.keys)
+        keys.push_back(key.rootName + L"\\" + key.path);
+    return keys;
+}
+
+// Makes each missing folder of a device folder, outermost first, noting each.
+bool MakeFolders(Journal& journal, const std::wstring& deviceFolder, std::vector<std::wstring>& made)
+{
+    const std::wstring store = StorePath(L"\\");
+    std::vector<std::wstring> ignored;
+    if (store.empty() || !::MakeFolders(L"\\", ignored))
+        return false;
+    for (size_t at = deviceFolder.find(L'\\', 1);; at = deviceFolder.find(L'\\', at + 1)) {
+        const std::wstring folder = deviceFolder.substr(0, at);
+        const std::wstring path = StorePath(folder);
+        if (!IsFolder(path)) {
+            if (!journal.FolderMade(folder) || !CreateDirectoryW(path.c_str(), nullptr))
+                return false;
+            made.push_back(folder);
+        }
+        if (at == std::wstring::npos)
+            return true;
+    }
+}
+
+// A shortcut file as Windows CE writes one: the count of what follows, a
+// '#', and the target in quotes.
+bool WriteShortcut(const std::wstring& path, const std::wstring& target)
+{
+    const std::wstring text = L"\"" + target + L"\"";
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string content(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, content.data(), bytes, nullptr, nullptr);
+    content = std::to_string(content.size()) + "#" + content;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool whole = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                       written == content.size();
+    CloseHandle(file);
+    return whole;
+}
+
+// Takes away what a record lists, each step noted: its files, its values,
+// then the keys and folders it made that are empty, innermost first. False
+// when something could not be taken away (what was is undone with the
+// rest).
+bool Remove(const InstallRecord& record, Journal& journal, std::vector<std::wstring>& lines)
+{
+    bool removed = true;
+    for (const std::wstring& file : record.files) {
+        const std::wstring path = StorePath(file);
+        if (!FileExists(path))
+            continue;
+        if (!journal.FileWritten(file) || !DeleteFileW(path.c_str())) {
             lines.push_back(L"cannot remove " + file + L" (" + ErrorText(GetLastError()) + L")");
+            removed = false;
+        }
     }
     for (const RecordedValue& value : record.values) {
-        if (Contains(keep.values, value))
-            continue;
-        std::wstring path;
-        const HKEY root = RootOf(value.key, path);
+        std::wstring rootName, path;
+        const HKEY root = RootOf(value.key, rootName, path);
         HKEY key = nullptr;
         if (root && RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
             RegDeleteValueW(key, value.name.c_str());
             RegCloseKey(key);
         }
     }
-    // The keys it made, innermost first, each when nothing is left in it.
     for (auto key = record.keys.rbegin(); key != record.keys.rend(); ++key) {
-        std::wstring path;
-        const HKEY root = RootOf(*key, path);
-        if (root && !Contains(keep.keys, *key) && KeyIsEmpty(root, path))
+        std::wstring rootName, path;
+        const HKEY root = RootOf(*key, rootName, path);
+        if (root && KeyIsEmpty(root, path) && journal.KeyRemoved(root, rootName, path))
             RegDeleteKeyW(root, path.c_str());
     }
-    for (auto folder = record.folders.rbegin(); folder != record.folders.rend(); ++folder)
-        if (!Contains(keep.folders, *folder))
-            RemoveDirectoryW(StorePath(*folder).c_str());
+    for (auto folder = record.folders.rbegin(); folder != record.folders.rend(); ++folder) {
+        const std::wstring path = StorePath(*folder);
+        if (IsEmptyFolder(path) && journal.FolderRemoved(*folder))
+            RemoveDirectoryW(path.c_str());
+    }
+    return removed;
 }
 
-// Writes the document's files, folders and registry entries, recording each
-// as it is made; counts what fails.
-void Put(const SetupDocument& document, const StagingFolder& staging, InstallRecord& record, FailedCounts& failed,
-    std::vector<std::wstring>& lines)
+// Writes the document's folders, files, shortcuts and registry entries,
+// each step noted before it is taken and recorded once taken; counts what
+// fails.
+void Put(const SetupDocument& document, const StagingFolder& staging, Journal& journal, InstallRecord& record,
+    FailedCounts& failed, std::vector<std::wstring>& lines)
 {
     for (const std::wstring& folder : document.folders) {
-        if (!MakeFolders(folder, record.folders)) {
+        if (!MakeFolders(journal, folder, record.folders)) {
             ++failed.folders;
             lines.push_back(L"cannot make " + folder + L" (" + ErrorText(GetLastError()) + L")");
         }
     }
     for (const InstalledFile& file : document.files) {
-        if (!CopyFileW((staging.Path() + L"\\" + file.source).c_str(), StorePath(file.target).c_str(), FALSE)) {
+        if (!journal.FileWritten(file.target) ||
+            !CopyFileW((staging.Path() + L"\\" + file.source).c_str(), StorePath(file.target).c_str(), FALSE)) {
             ++failed.files;
             lines.push_back(L"cannot write " + file.target + L" (" + ErrorText(GetLastError()) + L")");
             continue;
         }
         record.files.push_back(file.target);
     }
+    for (const Shortcut& shortcut : document.shortcuts) {
+        const std::wstring folder = shortcut.path.substr(0, shortcut.path.find_last_of(L'\\'));
+        if (!MakeFolders(journal, folder, record.folders) || !journal.FileWritten(shortcut.path) ||
+            !WriteShortcut(StorePath(shortcut.path), shortcut.target)) {
+            ++failed.shortcuts;
+            lines.push_back(L"cannot write the shortcut " + shortcut.path);
+            continue;
+        }
+        record.files.push_back(shortcut.path);
+    }
     for (const RegistryKey& key : document.keys) {
         const std::wstring name = key.rootName + L"\\" + key.path;
         HKEY opened = nullptr;
-        DWORD disposition = 0;
-        if (RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, &disposition) !=
-            ERROR_SUCCESS) {
+        const bool made = !KeyExists(key.root, key.path);
+        if ((made && !journal.KeyMade(key.root, key.rootName, key.path)) ||
+            !journal.KeyChanged(key.root, key.rootName, key.path) ||
+            RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) !=
+                ERROR_SUCCESS) {
             ++failed.keys;
             lines.push_back(L"cannot make the registry key " + name);
             continue;
         }
-        if (disposition == REG_CREATED_NEW_KEY)
+        if (made)
             record.keys.push_back(name);
         for (const RegistryValue& value : key.values) {
             if (RegSetValueExW(opened, value.name.c_str(), 0, value.type, value.data.data(),
@@ -129,20 +261,65 @@ void Put(const SetupDocument& document, const StagingFolder& staging, InstallRec
     }
 }
 
+// A change that cannot be made whole is undone; the Today screen shows the
+// device as it is again.
+Outcome& Undone(Journal& journal, Outcome& outcome, const std::wstring& line)
+{
+    journal.Undo();
+    TellTodayScreen();
+    if (!line.empty())
+        outcome.lines.push_back(line);
+    return outcome;
+}
+
 bool AnyFailed(const FailedCounts& failed)
 {
     return failed.folders || failed.files || failed.keys || failed.values || failed.shortcuts;
 }
 
-// An upgrade keeps what the installation it replaces made and still holds.
-void Inherit(const InstallRecord& previous, InstallRecord& record)
+// The setup library kept for the removal of an application, in the store.
+bool KeepSetupLibrary(Journal& journal, const std::wstring& source, InstallRecord& record)
 {
-    for (const std::wstring& folder : previous.folders)
-        if (!Contains(record.folders, folder))
-            record.folders.insert(record.folders.begin(), folder);
-    for (const std::wstring& key : previous.keys)
-        if (!Contains(record.keys, key))
-            record.keys.insert(record.keys.begin(), key);
+    std::vector<std::wstring> made;
+    record.setupDll = KeptSetupLibrary(record.appName);
+    return MakeFolders(journal, kSetupLibraryFolder, made) && journal.FileWritten(record.setupDll) &&
+           CopyFileW(source.c_str(), StorePath(record.setupDll).c_str(), FALSE);
+}
+
+// Takes away the installed copy of an application, as its own setup library
+// asks: false with the line when it cancels or cannot be removed.
+bool RemoveInstalled(const InstallRecord& record, Journal& journal, std::vector<std::wstring>& lines,
+    const std::wstring& cancelled)
+{
+    std::unique_ptr<SetupLibrary> library;
+    if (!record.setupDll.empty()) {
+        std::wstring error;
+        library = SetupLibrary::Load(StorePath(record.setupDll), error);
+        // A setup library that is gone cannot keep its application.
+        if (!library)
+            lines.push_back(record.appName + L": " + error);
+    }
+    if (library && library->UninstallInit(record.installDir) == SetupAnswer::Cancel) {
+        lines.push_back(cancelled);
+        return false;
+    }
+    if (!Remove(record, journal, lines)) {
+        lines.push_back(L"cannot remove " + record.appName + L"; nothing was removed");
+        return false;
+    }
+    if (library)
+        library->UninstallExit();
+    library.reset();
+    // The setup library the installer kept for it goes, whatever the record says.
+    const std::wstring kept = KeptSetupLibrary(record.appName);
+    if (FileExists(StorePath(kept)) && (!journal.FileWritten(kept) || !DeleteFileW(StorePath(kept).c_str()))) {
+        lines.push_back(L"cannot remove " + kept);
+        return false;
+    }
+    if (!journal.KeyChanged(HKEY_LOCAL_MACHINE, L"HKLM", RecordKey(record.appName)))
+        return false;
+    DeleteInstallRecord(record.appName);
+    return true;
 }
 
 } // namespace
@@ -167,54 +344,57 @@ Outcome InstallCab(const std::wstring& cabPath)
     if (!document.setupDll.empty() && !staging.Holds(document.setupDll))
         return Failed(cabPath + L" lacks its setup library " + document.setupDll);
 
+    Outcome outcome;
     InstallRecord previous;
-    const bool previouslyInstalled = ReadInstallRecord(document.appName, previous);
+    const bool previouslyInstalled = ReadInstallRecord(document.appName, previous, outcome.lines);
+    if (previouslyInstalled && previous.noUninstall)
+        return Failed(document.appName + L" is installed and may not be removed, so it cannot be replaced");
+
+    // One change of the device: undone whole, unless kept at the end.
+    Journal journal(document.appName);
+    std::vector<std::wstring> keys = KeysOf(document);
+    if (previouslyInstalled)
+        for (const std::wstring& key : KeysOf(previous))
+            keys.push_back(key);
+    if (!journal.Began() || !KeepKeys(journal, keys))
+        return Failed(L"cannot keep a journal of the installation of " + document.appName + L"; nothing was installed");
+
+    // An upgrade removes the installed copy first, as its setup library asks.
+    if (previouslyInstalled &&
+        !RemoveInstalled(previous, journal, outcome.lines,
+            L"the installed " + document.appName + L"'s setup cancelled its removal; nothing was installed"))
+        return Undone(journal, outcome, L"");
+
     std::unique_ptr<SetupLibrary> library;
     if (!document.setupDll.empty()) {
         library = SetupLibrary::Load(staging.Path() + L"\\" + document.setupDll, error);
         if (!library)
-            return Failed(document.appName + L": " + error + L"; nothing was installed");
+            return Undone(journal, outcome, document.appName + L": " + error + L"; the device is as it was");
     }
-    if (library && library->InstallInit(true, previouslyInstalled, document.installDir) == SetupAnswer::Cancel)
-        return Failed(document.appName + L"'s setup cancelled the installation; nothing was installed");
+    if (library && library->InstallInit(true, previouslyInstalled, document.installDir) == SetupAnswer::Cancel) {
+        library.reset();
+        return Undone(journal, outcome,
+            document.appName + L"'s setup cancelled the installation; the device is as it was");
+    }
 
-    Outcome outcome;
     InstallRecord record;
     record.appName = document.appName;
     record.installDir = document.installDir;
+    record.noUninstall = document.noUninstall;
     FailedCounts failed;
-    Put(document, staging, record, failed, outcome.lines);
-    const SetupAnswer answer =
-        library ? library->InstallExit(document.installDir, failed) : SetupAnswer::Continue;
-    if (answer == SetupAnswer::Undo || AnyFailed(failed)) {
-        // Whatever the setup library says, a partial installation is none.
-        library.reset();
-        if (previouslyInstalled)
-            Inherit(previous, record);
-        Remove(record, InstallRecord(), outcome.lines);
-        if (previouslyInstalled) {
-            Remove(previous, InstallRecord(), outcome.lines);
-            DeleteInstallRecord(previous.appName);
-            DeleteFileW(StorePath(previous.setupDll).c_str());
-        }
-        outcome.lines.push_back(L"the installation of " + document.appName + L" failed; it was removed");
-        return outcome;
-    }
-
-    if (previouslyInstalled) {
-        Inherit(previous, record);
-        Remove(previous, record, outcome.lines);
-    }
+    Put(document, staging, journal, record, failed, outcome.lines);
+    const SetupAnswer answer = library ? library->InstallExit(document.installDir, failed) : SetupAnswer::Continue;
     library.reset();
-    if (!document.setupDll.empty()) {
-        std::vector<std::wstring> made;
-        record.setupDll = std::wstring(kSetupLibraryFolder) + L"\\" + document.appName + L".dll";
-        if (!MakeFolders(kSetupLibraryFolder, made) ||
-            !CopyFileW((staging.Path() + L"\\" + document.setupDll).c_str(), StorePath(record.setupDll).c_str(), FALSE))
-            outcome.lines.push_back(L"cannot keep the setup library for the removal of " + document.appName);
-    }
-    if (!WriteInstallRecord(record))
-        outcome.lines.push_back(L"cannot record the installation of " + document.appName);
+    // Whatever the setup library says, a partial installation is none.
+    if (answer == SetupAnswer::Undo || AnyFailed(failed))
+        return Undone(journal, outcome, L"the installation of " + document.appName + L" failed; the device is as it was");
+    if (!document.setupDll.empty() && !KeepSetupLibrary(journal, staging.Path() + L"\\" + document.setupDll, record))
+        return Undone(journal, outcome,
+            L"cannot keep the setup library for the removal of " + document.appName + L"; the device is as it was");
+    if (!journal.KeyChanged(HKEY_LOCAL_MACHINE, L"HKLM", RecordKey(record.appName)) || !WriteInstallRecord(record))
+        return Undone(journal, outcome,
+            L"cannot record the installation of " + document.appName + L"; the device is as it was");
+    journal.Keep();
     outcome.lines.push_back(std::wstring(previouslyInstalled ? L"upgraded " : L"installed ") + document.appName);
     outcome.done = true;
     return outcome;
@@ -222,29 +402,20 @@ Outcome InstallCab(const std::wstring& cabPath)
 
 Outcome Uninstall(const std::wstring& appName)
 {
-    InstallRecord record;
-    if (!ReadInstallRecord(appName, record))
-        return Failed(appName + L" is not installed");
     Outcome outcome;
-    std::unique_ptr<SetupLibrary> library;
-    if (!record.setupDll.empty()) {
-        std::wstring error;
-        library = SetupLibrary::Load(StorePath(record.setupDll), error);
-        // A setup library that is gone cannot keep its application.
-        if (!library)
-            outcome.lines.push_back(appName + L": " + error);
-    }
-    if (library && library->UninstallInit(record.installDir) == SetupAnswer::Cancel)
-        return Failed(appName + L"'s setup cancelled the removal; nothing was removed");
-    const size_t told = outcome.lines.size();
-    Remove(record, InstallRecord(), outcome.lines);
-    if (library)
-        library->UninstallExit();
-    library.reset();
-    if (!record.setupDll.empty())
-        DeleteFileW(StorePath(record.setupDll).c_str());
-    DeleteInstallRecord(appName);
-    outcome.done = outcome.lines.size() == told;
+    InstallRecord record;
+    if (!ReadInstallRecord(appName, record, outcome.lines))
+        return Failed(appName + L" is not installed");
+    if (record.noUninstall)
+        return Failed(appName + L" may not be removed");
+    Journal journal(appName);
+    if (!journal.Began() || !KeepKeys(journal, KeysOf(record)))
+        return Failed(L"cannot keep a journal of the removal of " + appName + L"; nothing was removed");
+    if (!RemoveInstalled(record, journal, outcome.lines,
+            appName + L"'s setup cancelled the removal; nothing was removed"))
+        return Undone(journal, outcome, L"");
+    journal.Keep();
     outcome.lines.push_back(L"removed " + appName);
+    outcome.done = true;
     return outcome;
 }

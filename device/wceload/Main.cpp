@@ -1,10 +1,19 @@
 // wceload.exe: the device's CAB installer.
 //   wceload [/noui] [/nodelete | /delete 0|1] FILE.cab   installs (an upgrade over what is installed)
 //   wceload /uninstall NAME                              removes an installed application
+//   wceload /recover                                     undoes a change left unfinished
 // As on a Pocket PC, the CAB is deleted after it is installed unless
 // /nodelete or /delete 0 keeps it. One line for each thing to tell.
+//
+// The installer supervises itself: one installation at a time (a named
+// mutex), a change left unfinished (a killed installer) undone first, and
+// the work done in a second process of its own, whose end it waits for; a
+// setup library that crashes or hangs ends that process, and the
+// supervisor undoes what it began.
 #include "DevicePath.h"
 #include "Installer.h"
+#include "Journal.h"
+#include "TodayScreen.h"
 #include "Utf8.h"
 
 #include <devicefiles.h>
@@ -20,12 +29,26 @@
 
 namespace {
 
+constexpr wchar_t kWorkerSwitch[] = L"/worker";
+constexpr wchar_t kInstallerMutex[] = L"MesoluneDeviceInstaller";
+// How long another installation may hold the device, and how long one may
+// take in all (each setup library call has a time of its own).
+constexpr DWORD kWaitForOtherMs = 120000;
+constexpr DWORD kWorkerTimeoutMs = 600000;
+
 int Usage(const std::wstring& problem)
 {
     std::fprintf(stderr, "wceload: %s\n", Utf8(problem).c_str());
     std::fprintf(stderr, "usage: wceload [/noui] [/nodelete | /delete 0|1] FILE.cab\n"
-                         "       wceload /uninstall NAME\n");
+                         "       wceload /uninstall NAME\n"
+                         "       wceload /recover\n");
     return 2;
+}
+
+void Say(const std::wstring& line)
+{
+    std::printf("wceload: %s\n", Utf8(line).c_str());
+    std::fflush(stdout);
 }
 
 // A CAB named by its device path ("\Windows\Mesolune.cab"), by a Unix path,
@@ -43,17 +66,106 @@ bool SameSwitch(const std::wstring& arg, const wchar_t* name)
     return CompareStringOrdinal(arg.c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
 }
 
+// A setup library built for this processor that crashes ends the worker at
+// once, with its one line, for the supervisor to undo.
+LONG WINAPI SetupCrashed(EXCEPTION_POINTERS* exception)
+{
+    Say(L"the installation stopped: a setup library crashed (exception 0x" +
+        [&] {
+            wchar_t code[16];
+            swprintf(code, 16, L"%08X", static_cast<unsigned>(exception->ExceptionRecord->ExceptionCode));
+            return std::wstring(code);
+        }() +
+        L")");
+    TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+// Undoes a change left unfinished, and says so.
+void Recover()
+{
+    std::wstring appName;
+    if (Journal::UndoPending(appName)) {
+        Say(L"an unfinished change of " + appName + L" was undone; the device is as it was before it");
+        TellTodayScreen();
+    }
+}
+
+std::wstring Quoted(const std::wstring& arg)
+{
+    return L"\"" + arg + L"\"";
+}
+
+// Runs the work in a process of its own and waits for it: its exit status,
+// or, when it ended otherwise than by finishing, after undoing what it began.
+int Supervise(const std::vector<std::wstring>& args)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    // The device's CreateProcessW takes the arguments alone, as Windows CE's.
+    std::wstring commandLine = kWorkerSwitch;
+    for (const std::wstring& arg : args)
+        commandLine += L" " + Quoted(arg);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    // The worker goes with the supervisor, however the supervisor goes.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job)
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    PROCESS_INFORMATION worker = {};
+    if (!CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+            &startup, &worker)) {
+        Say(L"cannot start its worker (error " + std::to_wstring(GetLastError()) + L"); nothing was changed");
+        if (job)
+            CloseHandle(job);
+        return 1;
+    }
+    if (job)
+        AssignProcessToJobObject(job, worker.hProcess);
+    ResumeThread(worker.hThread);
+    CloseHandle(worker.hThread);
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(worker.hProcess, kWorkerTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(worker.hProcess, 1);
+        WaitForSingleObject(worker.hProcess, INFINITE);
+        Say(L"the installation took longer than " + std::to_wstring(kWorkerTimeoutMs / 60000) + L" minutes");
+        exitCode = ~0u;
+    } else {
+        GetExitCodeProcess(worker.hProcess, &exitCode);
+    }
+    CloseHandle(worker.hProcess);
+    if (job)
+        CloseHandle(job);
+    if (exitCode == 0 || exitCode == 1)
+        return static_cast<int>(exitCode);
+    std::wstring appName;
+    if (Journal::UndoPending(appName)) {
+        TellTodayScreen();
+        Say(L"the change of " + appName + L" was undone; the device is as it was");
+    }
+    return 1;
+}
+
 } // namespace
 
 int main()
 {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    const std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
+    std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
     LocalFree(argv);
+    const bool worker = !args.empty() && args.front() == kWorkerSwitch;
+    if (worker)
+        args.erase(args.begin());
 
     std::wstring cab, uninstall;
-    bool keepCab = false;
+    bool keepCab = false, recover = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
         if (SameSwitch(arg, L"/noui") || SameSwitch(arg, L"/silent")) {
@@ -68,6 +180,8 @@ int main()
             if (i + 1 >= args.size())
                 return Usage(L"/uninstall needs the application's name");
             uninstall = args[++i];
+        } else if (SameSwitch(arg, L"/recover")) {
+            recover = true;
         } else if (!arg.empty() && arg[0] == L'/' && arg.find(L'/', 1) == std::wstring::npos && arg.size() < 16) {
             return Usage(L"unknown switch " + arg);
         } else if (cab.empty()) {
@@ -76,12 +190,30 @@ int main()
             return Usage(L"one CAB at a time");
         }
     }
-    if (cab.empty() == uninstall.empty())
+    if (!recover && cab.empty() == uninstall.empty())
         return Usage(cab.empty() ? L"no CAB to install" : L"a CAB to install or a name to remove, not both");
 
     // The device's registry and files from here on, for it and the setup
     // library it runs.
     DeviceJoin();
+    if (!worker) {
+        const HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstallerMutex);
+        const DWORD waited = mutex ? WaitForSingleObject(mutex, kWaitForOtherMs) : WAIT_FAILED;
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+            Say(L"another installation is under way; nothing was changed");
+            if (mutex)
+                CloseHandle(mutex);
+            return 1;
+        }
+        Recover();
+        const int exitCode = recover ? 0 : Supervise(args);
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return exitCode;
+    }
+
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(SetupCrashed);
     if (!cab.empty())
         cab = CabPath(cab);
     wchar_t full[MAX_PATH];
@@ -89,7 +221,7 @@ int main()
         cab = full;
     const Outcome outcome = cab.empty() ? Uninstall(uninstall) : InstallCab(cab);
     for (const std::wstring& line : outcome.lines)
-        std::printf("wceload: %s\n", Utf8(line).c_str());
+        Say(line);
     if (outcome.done && !cab.empty() && !keepCab)
         DeleteFileW(cab.c_str());
     return outcome.done ? 0 : 1;

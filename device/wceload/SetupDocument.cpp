@@ -1,11 +1,13 @@
 #include "SetupDocument.h"
 
-#include <objbase.h>
-#include <shlwapi.h>
-#include <wincrypt.h>
-#include <xmllite.h>
+#include "DeviceNames.h"
+#include "XmlTree.h"
 
+#include <wincrypt.h>
+
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace {
@@ -32,146 +34,166 @@ constexpr CeFolder kCeFolders[] = {
 // Registry values of several strings keep them apart with this character.
 constexpr wchar_t kStringSeparator = 0xF000;
 
-struct Element
-{
-    std::wstring name;
-    std::vector<std::pair<std::wstring, std::wstring>> attributes;
-    std::vector<Element> children;
+using Element = XmlElement;
 
-    const std::wstring* Attribute(const wchar_t* attribute) const
-    {
-        for (const auto& [key, value] : attributes)
-            if (key == attribute)
-                return &value;
-        return nullptr;
-    }
-    std::wstring Type() const
-    {
-        const std::wstring* type = Attribute(L"type");
-        return type ? *type : std::wstring();
-    }
-};
-
-template <typename T>
-struct ComRelease
+// A provisioning document's characteristics name themselves in their type.
+std::wstring TypeOf(const Element& element)
 {
-    void operator()(T* object) const { object->Release(); }
-};
-template <typename T>
-using ComPointer = std::unique_ptr<T, ComRelease<T>>;
+    const std::wstring* type = element.Attribute(L"type");
+    return type ? *type : std::wstring();
+}
 
-struct LibraryRelease
+// The document's bytes, whole and within the installer's limit; empty with
+// the reason when they cannot be read.
+std::string ReadDocumentBytes(const std::wstring& path, std::wstring& error)
 {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-
-// The document's elements as a tree under a root; false with the reason
-// when the text is not well-formed XML.
-bool ParseXml(const std::wstring& path, Element& root, std::wstring& error)
-{
-    const std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryRelease> xmllite(LoadLibraryW(L"xmllite.dll"));
-    const auto create = xmllite ? reinterpret_cast<decltype(&CreateXmlReader)>(
-                                      reinterpret_cast<void*>(GetProcAddress(xmllite.get(), "CreateXmlReader")))
-                                : nullptr;
-    IXmlReader* rawReader = nullptr;
-    IStream* rawStream = nullptr;
-    if (!create || FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&rawReader), nullptr))) {
-        error = L"the XML reader cannot start";
-        return false;
-    }
-    const ComPointer<IXmlReader> reader(rawReader);
-    if (FAILED(SHCreateStreamOnFileW(path.c_str(), STGM_READ, &rawStream))) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
         error = L"_setup.xml cannot be read";
-        return false;
+        return {};
     }
-    const ComPointer<IStream> stream(rawStream);
-    reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
-    if (FAILED(reader->SetInput(stream.get()))) {
+    std::string bytes(kMaxSetupDocumentBytes + 1, '\0');
+    DWORD read = 0;
+    const BOOL readAll = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    if (!readAll) {
         error = L"_setup.xml cannot be read";
+        return {};
+    }
+    if (read > kMaxSetupDocumentBytes) {
+        error = L"_setup.xml is larger than the installer reads (" + std::to_wstring(kMaxSetupDocumentBytes / 1024) +
+                L" KB)";
+        return {};
+    }
+    bytes.resize(read);
+    return bytes;
+}
+
+// The document's text: UTF-8 (perhaps marked so), without the control
+// characters XML forbids; false when it is anything else.
+bool DocumentText(const std::string& bytes, std::wstring& text)
+{
+    for (const unsigned char c : bytes)
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    text.clear();
+    if (bytes.empty())
+        return true;
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (length <= 0)
         return false;
-    }
-    std::vector<Element*> open{&root};
-    XmlNodeType node;
-    HRESULT result;
-    while ((result = reader->Read(&node)) == S_OK) {
-        if (node == XmlNodeType_Element) {
-            Element element;
-            const WCHAR* text = nullptr;
-            reader->GetLocalName(&text, nullptr);
-            element.name = text;
-            const bool empty = reader->IsEmptyElement();
-            for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK; more = reader->MoveToNextAttribute()) {
-                const WCHAR* name = nullptr;
-                const WCHAR* value = nullptr;
-                reader->GetLocalName(&name, nullptr);
-                reader->GetValue(&value, nullptr);
-                element.attributes.emplace_back(name, value);
-            }
-            open.back()->children.push_back(std::move(element));
-            if (!empty)
-                open.push_back(&open.back()->children.back());
-        } else if (node == XmlNodeType_EndElement) {
-            open.pop_back();
-        }
-    }
-    if (FAILED(result) || open.size() != 1) {
-        UINT line = 0;
-        reader->GetLineNumber(&line);
-        error = L"_setup.xml is not well-formed XML (line " + std::to_wstring(line) + L")";
-        return false;
-    }
+    text.resize(static_cast<size_t>(length));
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
     return true;
 }
 
-// A name that stays in its folder: no folder of its own, no way up.
-bool IsPlainName(const std::wstring& name)
+// The parts of a document the installer knows and does something with; any
+// other is refused with its name.
+bool Refuse(const Element& element, std::wstring& error)
 {
-    return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring::npos;
+    error = L"_setup.xml asks for what the installer does not do: " + element.name +
+            (TypeOf(element).empty() ? L"" : L" " + TypeOf(element));
+    return false;
 }
 
-// A device path whose every part stays where it is put.
-bool StaysInPlace(const std::wstring& path)
+const std::wstring* Parm(const Element& parm, const wchar_t* attribute)
 {
-    size_t start = 0;
-    while (start <= path.size()) {
-        const size_t end = path.find_first_of(L"\\/", start);
-        const std::wstring part = path.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-        if (part == L".." || part == L"." || part.find(L':') != std::wstring::npos)
+    return parm.name == L"parm" ? parm.Attribute(attribute) : nullptr;
+}
+
+// An integer as a provisioning document writes one: decimal (perhaps
+// negative) or 0x hexadecimal, in 32 bits.
+bool ParseInteger(const std::wstring& text, DWORD& number)
+{
+    const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+    const bool negative = !hex && !text.empty() && text[0] == L'-';
+    const size_t first = hex ? 2 : negative ? 1 : 0;
+    if (first >= text.size() || text.size() - first > (hex ? 8u : 10u))
+        return false;
+    unsigned long long value = 0;
+    for (size_t i = first; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const int digit = c >= L'0' && c <= L'9' ? c - L'0'
+                          : hex && c >= L'a' && c <= L'f' ? c - L'a' + 10
+                          : hex && c >= L'A' && c <= L'F' ? c - L'A' + 10
+                                                           : -1;
+        if (digit < 0)
             return false;
-        if (end == std::wstring::npos)
-            break;
-        start = end + 1;
+        value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
     }
+    if (value > (negative ? 0x80000000ull : 0xFFFFFFFFull))
+        return false;
+    number = static_cast<DWORD>(negative ? 0 - value : value);
+    return true;
+}
+
+// A registry key's path below its root: parts that are not empty and hold no
+// control character.
+bool IsKeyPath(const std::wstring& path)
+{
+    if (path.empty() || path.size() > 255 || path.front() == L'\\' || path.back() == L'\\' ||
+        path.find(L"\\\\") != std::wstring::npos)
+        return false;
+    for (wchar_t c : path)
+        if (c < 0x20)
+            return false;
     return true;
 }
 
 bool ReadInstall(const Element& install, SetupDocument& document, std::wstring& error)
 {
     for (const Element& parm : install.children) {
-        const std::wstring* name = parm.Attribute(L"name");
-        const std::wstring* value = parm.Attribute(L"value");
-        if (parm.name != L"parm" || !name || !value)
-            continue;
+        const std::wstring* name = Parm(parm, L"name");
+        const std::wstring* value = Parm(parm, L"value");
+        if (!name || !value)
+            return Refuse(parm, error);
         if (*name == L"AppName") {
             document.appName = *value;
         } else if (*name == L"SetupDLL") {
             document.setupDll = *value;
         } else if (*name == L"InstallDir") {
-            if (!TranslateFolder(*value, document.installDir)) {
-                error = L"_setup.xml installs into an unknown folder: " + *value;
+            if (!TranslateFolder(*value, document.installDir) || !IsDevicePath(document.installDir)) {
+                error = L"_setup.xml installs into a folder it may not: " + *value;
                 return false;
             }
-        } else if (*name == L"InstallPhase" && *value != L"install") {
-            error = L"_setup.xml is for the phase \"" + *value + L"\", not for installing";
+        } else if (*name == L"InstallPhase") {
+            if (*value != L"install") {
+                error = L"_setup.xml is for the phase \"" + *value + L"\", not for installing";
+                return false;
+            }
+        } else if (*name == L"NoUninstall") {
+            DWORD number = 0;
+            if (!ParseInteger(*value, number)) {
+                error = L"_setup.xml's NoUninstall is no integer: " + *value;
+                return false;
+            }
+            document.noUninstall = number != 0;
+        } else if (*name != L"NumDirs" && *name != L"NumFiles" && *name != L"NumRegKeys" && *name != L"NumRegVals" &&
+                   *name != L"NumShortcuts") {
+            // The counts are the platform's display; the rest is unknown.
+            error = L"_setup.xml's Install has a parm the installer does not know: " + *name;
             return false;
         }
     }
-    if (document.appName.empty() || !IsPlainName(document.appName)) {
-        error = L"_setup.xml names no application (Install's AppName)";
+    if (!IsPlainName(document.appName)) {
+        error = L"_setup.xml names no application, or one that is no plain name (Install's AppName)";
         return false;
     }
     if (!document.setupDll.empty() && !IsPlainName(document.setupDll)) {
-        error = L"_setup.xml's setup library is a path: " + document.setupDll;
+        error = L"_setup.xml's setup library is no plain file name: " + document.setupDll;
+        return false;
+    }
+    return true;
+}
+
+// A part's folder: a characteristic naming a folder of the device.
+bool ReadFolder(const Element& folder, const wchar_t* what, std::wstring& devicePath, std::wstring& error)
+{
+    if (folder.name != L"characteristic")
+        return Refuse(folder, error);
+    if (!TranslateFolder(TypeOf(folder), devicePath) || !IsDevicePath(devicePath)) {
+        error = L"_setup.xml " + std::wstring(what) + L" a folder it may not: " + TypeOf(folder);
         return false;
     }
     return true;
@@ -180,39 +202,46 @@ bool ReadInstall(const Element& install, SetupDocument& document, std::wstring& 
 bool ReadFileOperation(const Element& operation, SetupDocument& document, std::wstring& error)
 {
     for (const Element& folder : operation.children) {
-        if (folder.name != L"characteristic")
-            continue;
         std::wstring devicePath;
-        if (!TranslateFolder(folder.Type(), devicePath) || !StaysInPlace(devicePath)) {
-            error = L"_setup.xml installs into a folder it may not: " + folder.Type();
+        if (!ReadFolder(folder, L"installs into", devicePath, error))
             return false;
-        }
         document.folders.push_back(devicePath);
         for (const Element& entry : folder.children) {
-            if (entry.name != L"characteristic" || entry.Type() == L"MakeDir")
+            if (entry.name != L"characteristic")
+                return Refuse(entry, error);
+            if (TypeOf(entry) == L"MakeDir") {
+                if (!entry.children.empty())
+                    return Refuse(entry.children.front(), error);
                 continue;
-            if (!IsPlainName(entry.Type())) {
-                error = L"_setup.xml puts a file outside its folder: " + folder.Type() + L"\\" + entry.Type();
+            }
+            if (TypeOf(entry).find_first_of(L"\\/") != std::wstring::npos || TypeOf(entry) == L"..") {
+                error = L"_setup.xml puts a file outside its folder: " + TypeOf(folder) + L"\\" + TypeOf(entry);
                 return false;
             }
-            const Element* extract = nullptr;
-            for (const Element& step : entry.children)
-                if (step.name == L"characteristic" && step.Type() == L"Extract")
-                    extract = &step;
+            if (!IsPlainName(TypeOf(entry))) {
+                error = L"_setup.xml names it as no file may be named: " + TypeOf(folder) + L"\\" + TypeOf(entry);
+                return false;
+            }
             const std::wstring* source = nullptr;
-            if (extract)
-                for (const Element& parm : extract->children)
-                    if (parm.name == L"parm" && parm.Attribute(L"name") && *parm.Attribute(L"name") == L"Source")
-                        source = parm.Attribute(L"value");
+            for (const Element& step : entry.children) {
+                if (step.name != L"characteristic" || TypeOf(step) != L"Extract")
+                    return Refuse(step, error);
+                for (const Element& parm : step.children) {
+                    const std::wstring* name = Parm(parm, L"name");
+                    if (!name || *name != L"Source" || !Parm(parm, L"value"))
+                        return Refuse(parm, error);
+                    source = parm.Attribute(L"value");
+                }
+            }
             if (!source) {
-                error = L"_setup.xml does with " + entry.Type() + L" what the installer does not do (only Extract)";
+                error = L"_setup.xml does with " + TypeOf(entry) + L" what the installer does not do (only Extract)";
                 return false;
             }
             if (!IsPlainName(*source)) {
-                error = L"_setup.xml extracts a member whose name is a path: " + *source;
+                error = L"_setup.xml extracts a member whose name is no plain file name: " + *source;
                 return false;
             }
-            document.files.push_back({devicePath + L"\\" + entry.Type(), *source});
+            document.files.push_back({devicePath + L"\\" + TypeOf(entry), *source});
         }
     }
     return true;
@@ -246,14 +275,12 @@ bool ReadValue(const Element& parm, RegistryValue& value, std::wstring& error)
         strings.push_back(L'\0');
         putText(strings);
     } else if (type == L"integer") {
-        wchar_t* end = nullptr;
-        const unsigned long number = std::wcstoul(text->c_str(), &end, 0);
-        if (text->empty() || *end) {
-            error = L"_setup.xml's value " + *name + L" is no integer: " + *text;
+        DWORD dword = 0;
+        if (!ParseInteger(*text, dword)) {
+            error = L"_setup.xml's value " + *name + L" is no integer (decimal, or hexadecimal after 0x): " + *text;
             return false;
         }
         value.type = REG_DWORD;
-        const DWORD dword = static_cast<DWORD>(number);
         value.data.assign(reinterpret_cast<const BYTE*>(&dword), reinterpret_cast<const BYTE*>(&dword) + 4);
     } else if (type == L"binary") {
         // Base64, as the registry's provider takes binary data.
@@ -278,8 +305,8 @@ bool ReadRegistry(const Element& registry, SetupDocument& document, std::wstring
 {
     for (const Element& keyElement : registry.children) {
         if (keyElement.name != L"characteristic")
-            continue;
-        const std::wstring name = keyElement.Type();
+            return Refuse(keyElement, error);
+        const std::wstring name = TypeOf(keyElement);
         const size_t slash = name.find(L'\\');
         const std::wstring root = name.substr(0, slash);
         RegistryKey key;
@@ -296,9 +323,13 @@ bool ReadRegistry(const Element& registry, SetupDocument& document, std::wstring
             error = L"_setup.xml writes into a registry root itself: " + name;
             return false;
         }
+        if (!IsKeyPath(key.path) || IsInstallersKey(key.root, key.path)) {
+            error = L"_setup.xml writes a registry key it may not: " + name;
+            return false;
+        }
         for (const Element& parm : keyElement.children) {
             if (parm.name != L"parm")
-                continue;
+                return Refuse(parm, error);
             RegistryValue value;
             if (!ReadValue(parm, value, error))
                 return false;
@@ -309,7 +340,58 @@ bool ReadRegistry(const Element& registry, SetupDocument& document, std::wstring
     return true;
 }
 
+// A Shortcut part: in each folder, .lnk files naming their targets.
+bool ReadShortcut(const Element& shortcut, SetupDocument& document, std::wstring& error)
+{
+    for (const Element& folder : shortcut.children) {
+        std::wstring devicePath;
+        if (!ReadFolder(folder, L"puts a shortcut in", devicePath, error))
+            return false;
+        for (const Element& link : folder.children) {
+            if (link.name != L"characteristic")
+                return Refuse(link, error);
+            if (!IsPlainName(TypeOf(link))) {
+                error = L"_setup.xml names a shortcut as no file may be named: " + TypeOf(link);
+                return false;
+            }
+            std::wstring target;
+            for (const Element& parm : link.children) {
+                const std::wstring* name = Parm(parm, L"name");
+                const std::wstring* value = Parm(parm, L"value");
+                if (!name || *name != L"Source" || !value)
+                    return Refuse(parm, error);
+                target = *value;
+            }
+            std::wstring targetPath;
+            const std::wstring kInstallDir = L"%InstallDir%";
+            if (target.compare(0, kInstallDir.size(), kInstallDir) == 0 && !document.installDir.empty())
+                targetPath = document.installDir + target.substr(kInstallDir.size());
+            else if (!TranslateFolder(target, targetPath))
+                targetPath.clear();
+            if (!IsDevicePath(targetPath)) {
+                error = L"_setup.xml's shortcut " + TypeOf(link) + L" leads to no file of the device: " + target;
+                return false;
+            }
+            document.shortcuts.push_back({devicePath + L"\\" + TypeOf(link), targetPath});
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+bool IsInstallersKey(HKEY root, const std::wstring& path)
+{
+    if (root != HKEY_LOCAL_MACHINE)
+        return false;
+    for (const wchar_t* own : {L"Software\\Apps", L"Software\\AppMgr"}) {
+        const std::wstring key = own;
+        if (path.size() >= key.size() && SameName(path.substr(0, key.size()), key) &&
+            (path.size() == key.size() || path[key.size()] == L'\\'))
+            return true;
+    }
+    return false;
+}
 
 bool TranslateFolder(const std::wstring& name, std::wstring& devicePath)
 {
@@ -330,36 +412,52 @@ bool TranslateFolder(const std::wstring& name, std::wstring& devicePath)
 
 bool ReadSetupDocument(const std::wstring& path, SetupDocument& document, std::wstring& error)
 {
-    Element root;
-    if (!ParseXml(path, root, error))
+    error.clear();
+    const std::string bytes = ReadDocumentBytes(path, error);
+    if (!error.empty())
         return false;
-    if (root.children.size() != 1 || root.children[0].name != L"wap-provisioningdoc") {
+    std::wstring text;
+    if (!DocumentText(bytes, text)) {
+        error = L"_setup.xml is not UTF-8 text";
+        return false;
+    }
+    Element root;
+    if (!ReadXmlTree(text, root, error)) {
+        error = L"_setup.xml " + error;
+        return false;
+    }
+    if (root.name != L"wap-provisioningdoc") {
         error = L"_setup.xml is not a provisioning document";
         return false;
     }
-    bool install = false;
-    for (const Element& part : root.children[0].children) {
+    // Install first, whose InstallDir the other parts may name.
+    const std::vector<Element>& parts = root.children;
+    const auto install = std::find_if(parts.begin(), parts.end(),
+        [](const Element& part) { return part.name == L"characteristic" && TypeOf(part) == L"Install"; });
+    if (install == parts.end()) {
+        error = L"_setup.xml has no Install part";
+        return false;
+    }
+    if (!ReadInstall(*install, document, error))
+        return false;
+    for (const Element& part : parts) {
         if (part.name != L"characteristic")
-            continue;
-        const std::wstring type = part.Type();
+            return Refuse(part, error);
+        const std::wstring type = TypeOf(part);
         bool read = true;
         if (type == L"Install") {
-            install = true;
-            read = ReadInstall(part, document, error);
+            read = &part == &*install || (error = L"_setup.xml has two Install parts", false);
         } else if (type == L"FileOperation") {
             read = ReadFileOperation(part, document, error);
         } else if (type == L"Registry") {
             read = ReadRegistry(part, document, error);
+        } else if (type == L"Shortcut") {
+            read = ReadShortcut(part, document, error);
         } else {
-            error = L"_setup.xml asks for what the installer does not do: " + type;
-            return false;
+            return Refuse(part, error);
         }
         if (!read)
             return false;
-    }
-    if (!install) {
-        error = L"_setup.xml has no Install part";
-        return false;
     }
     if (document.installDir.empty() && !document.folders.empty())
         document.installDir = document.folders.front();

@@ -28,19 +28,36 @@ struct InstalledFile
     std::wstring source; // the CAB's member
 };
 
+// A shortcut the installation puts in a folder: a .lnk file naming its target.
+struct Shortcut
+{
+    std::wstring path;   // the .lnk file's device path
+    std::wstring target; // a device path
+};
+
 struct SetupDocument
 {
     std::wstring appName;
     std::wstring installDir;              // a device path
     std::wstring setupDll;                // the CAB's member; empty when none
+    bool noUninstall = false;             // the application cannot be removed
     std::vector<std::wstring> folders;    // device paths, in the order made
     std::vector<InstalledFile> files;
     std::vector<RegistryKey> keys;
+    std::vector<Shortcut> shortcuts;
 };
 
+// The largest _setup.xml the installer reads.
+constexpr unsigned long kMaxSetupDocumentBytes = 256 * 1024;
+
 // The document in the file at path; false with the reason when it is not
-// well formed or asks for what the installer does not do.
+// well formed, asks for what the installer does not do, or names a path
+// that leaves the device or a registry key that is the installer's own.
 bool ReadSetupDocument(const std::wstring& path, SetupDocument& document, std::wstring& error);
+
+// Whether a registry key (root and path) is one of the installer's own, which
+// no CAB may write: HKLM\Software\Apps and HKLM\Software\AppMgr.
+bool IsInstallersKey(HKEY root, const std::wstring& path);
 
 // A device folder for a name of _setup.xml: the %CEn% folders stand for the
 // device's own ("%CE2%\x" is "\Windows\x"); false for an unknown one.

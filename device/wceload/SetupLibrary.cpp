@@ -3,15 +3,42 @@
 #include "ArmImage.h"
 #include "ArmModule.h"
 
+#include <cstdio>
+#include <functional>
+
 namespace {
 
 constexpr char kInstallInit[] = "Install_Init";
 constexpr char kInstallExit[] = "Install_Exit";
 constexpr char kUninstallInit[] = "Uninstall_Init";
 constexpr char kUninstallExit[] = "Uninstall_Exit";
-// How long each of an ARM setup library's functions may take, waits
-// included: it may wait for a Today screen to let go of a module.
-constexpr unsigned kSetupBudgetMs = 30000;
+// Runs a function of a library built for this processor, on a thread of its
+// own, for no longer than a setup library's call may take; one that does
+// not answer in time ends the installer (the library's thread cannot be
+// taken back), whose supervisor undoes what was begun.
+int WithinTime(const char* function, const std::function<int()>& call)
+{
+    struct Running
+    {
+        std::function<int()> call;
+        int answer = 0;
+    } running{call};
+    const HANDLE thread = CreateThread(nullptr, 0, [](LPVOID context) -> DWORD {
+        auto* r = static_cast<Running*>(context);
+        r->answer = r->call();
+        return 0;
+    }, &running, 0, nullptr);
+    if (!thread)
+        return call();
+    if (WaitForSingleObject(thread, kSetupCallMilliseconds) != WAIT_OBJECT_0) {
+        std::printf("wceload: the setup library's %s did not answer within %u seconds\n", function,
+            kSetupCallMilliseconds / 1000);
+        std::fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), kExitSetupHung);
+    }
+    CloseHandle(thread);
+    return running.answer;
+}
 
 // The answers' codes: 0 goes on; Install_Exit's 1 asks for the removal.
 SetupAnswer InitAnswer(std::uint32_t code)
@@ -36,24 +63,29 @@ public:
     SetupAnswer InstallInit(bool firstCall, bool previouslyInstalled, const std::wstring& installDir) override
     {
         const auto f = Function<int(HWND, BOOL, BOOL, LPCWSTR)>(kInstallInit);
-        return f ? InitAnswer(f(nullptr, firstCall, previouslyInstalled, installDir.c_str())) : SetupAnswer::Continue;
+        return f ? InitAnswer(WithinTime(kInstallInit,
+                       [&] { return f(nullptr, firstCall, previouslyInstalled, installDir.c_str()); }))
+                 : SetupAnswer::Continue;
     }
     SetupAnswer InstallExit(const std::wstring& installDir, const FailedCounts& failed) override
     {
         const auto f = Function<int(HWND, LPCWSTR, WORD, WORD, WORD, WORD, WORD)>(kInstallExit);
-        return f ? ExitAnswer(f(nullptr, installDir.c_str(), failed.folders, failed.files, failed.keys,
-                       failed.values, failed.shortcuts))
+        return f ? ExitAnswer(WithinTime(kInstallExit, [&] {
+            return f(nullptr, installDir.c_str(), failed.folders, failed.files, failed.keys, failed.values,
+                failed.shortcuts);
+        }))
                  : SetupAnswer::Continue;
     }
     SetupAnswer UninstallInit(const std::wstring& installDir) override
     {
         const auto f = Function<int(HWND, LPCWSTR)>(kUninstallInit);
-        return f ? InitAnswer(f(nullptr, installDir.c_str())) : SetupAnswer::Continue;
+        return f ? InitAnswer(WithinTime(kUninstallInit, [&] { return f(nullptr, installDir.c_str()); }))
+                 : SetupAnswer::Continue;
     }
     SetupAnswer UninstallExit() override
     {
         const auto f = Function<int(HWND)>(kUninstallExit);
-        return f ? ExitAnswer(f(nullptr)) : SetupAnswer::Continue;
+        return f ? ExitAnswer(WithinTime(kUninstallExit, [&] { return f(nullptr); })) : SetupAnswer::Continue;
     }
 
 private:
@@ -77,7 +109,7 @@ public:
     SetupAnswer InstallInit(bool firstCall, bool previouslyInstalled, const std::wstring& installDir) override
     {
         const std::uint32_t f = module_->Export(kInstallInit);
-        return f ? Init(module_->CallWithText(f, {0, firstCall, previouslyInstalled, 0}, 3, installDir, kSetupBudgetMs))
+        return f ? Init(module_->CallWithText(f, {0, firstCall, previouslyInstalled, 0}, 3, installDir, kSetupCallMilliseconds))
                  : SetupAnswer::Continue;
     }
     SetupAnswer InstallExit(const std::wstring& installDir, const FailedCounts& failed) override
@@ -85,19 +117,19 @@ public:
         const std::uint32_t f = module_->Export(kInstallExit);
         return f ? Exit(module_->CallWithText(f,
                        {0, 0, failed.folders, failed.files, failed.keys, failed.values, failed.shortcuts}, 1,
-                       installDir, kSetupBudgetMs))
+                       installDir, kSetupCallMilliseconds))
                  : SetupAnswer::Continue;
     }
     SetupAnswer UninstallInit(const std::wstring& installDir) override
     {
         const std::uint32_t f = module_->Export(kUninstallInit);
-        return f ? Init(module_->CallWithText(f, {0, 0}, 1, installDir, kSetupBudgetMs)) : SetupAnswer::Continue;
+        return f ? Init(module_->CallWithText(f, {0, 0}, 1, installDir, kSetupCallMilliseconds)) : SetupAnswer::Continue;
     }
     SetupAnswer UninstallExit() override
     {
         const std::uint32_t f = module_->Export(kUninstallExit);
         if (f)
-            module_->Call(f, {0}, kSetupBudgetMs);
+            module_->Call(f, {0}, kSetupCallMilliseconds);
         return SetupAnswer::Continue;
     }
 

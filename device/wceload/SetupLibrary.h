@@ -15,6 +15,15 @@ enum class SetupAnswer
     Undo,     // Install_Exit: the installation failed; remove it
 };
 
+// How long each of a setup library's functions may take, its waits
+// included (it may wait for a Today screen to let go of a module). One that
+// takes longer is stopped: an ARM library's module ends; the installer
+// running a library built for this processor ends (its supervisor undoes
+// the change).
+constexpr unsigned kSetupCallMilliseconds = 30000;
+// The installer's exit status when a setup library did not answer in time.
+constexpr int kExitSetupHung = 3;
+
 struct FailedCounts
 {
     WORD folders = 0, files = 0, keys = 0, values = 0, shortcuts = 0;

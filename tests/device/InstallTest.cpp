@@ -10,9 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@ constexpr wchar_t kItemKey[] = L"Software\\Microsoft\\Today\\Items\\Mesolune";
 constexpr wchar_t kRecordKey[] = L"Software\\Apps\\Mesolune";
 constexpr wchar_t kSettingsKey[] = L"Software\\Orvik\\Mesolune";
 constexpr wchar_t kTestSetupKey[] = L"Software\\TestSetup";
+constexpr wchar_t kKeptChoicesKey[] = L"Software\\Orvik\\Mesolune\\Today";
 constexpr wchar_t kInstalledModule[] = L"\\Windows\\mesolune.dll";
 constexpr wchar_t kKeptSetupLibrary[] = L"\\Windows\\AppMgr\\Mesolune.dll";
 
@@ -112,6 +117,8 @@ protected:
         RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), kRecordKey);
         RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey);
         RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey);
+        // Where the removal kept the user's choices for the calendar.
+        RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kKeptChoicesKey);
         DeleteFileW(Stored(kInstalledModule).c_str());
         DeleteFileW(Stored(kKeptSetupLibrary).c_str());
     }
@@ -244,16 +251,152 @@ TEST_F(Installer, TheSetupLibraryIsCalledInOrderAndObeyed)
     ExpectNothingInstalled();
 }
 
-// A CAB that is cut short, that puts a file outside its folder, that lacks
-// a member its document extracts, or whose document is not well-formed,
-// installs nothing and says why in one line.
-TEST_F(Installer, ABrokenCabInstallsNothingAndSaysWhyInOneLine)
+// What the device holds, whole: every file of its store with its bytes, and
+// every key and value of its registry (but the test setup library's log).
+struct DeviceState
 {
-    TempFile cut(L".cab");
+    std::map<std::wstring, std::vector<char>> files;
+    std::map<std::wstring, std::vector<BYTE>> registry; // "key\0name" -> type and data
+
+    bool operator==(const DeviceState&) const = default;
+};
+
+void ReadFolder(const std::wstring& folder, const std::wstring& relative, DeviceState& state)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            state.files[relative + name + L"\\"] = {};
+            ReadFolder(folder + L"\\" + name, relative + name + L"\\", state);
+        } else {
+            state.files[relative + name] = ReadAll(folder + L"\\" + name);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+void ReadKey(HKEY key, const std::wstring& path, DeviceState& state)
+{
+    // The test setup library's log, and the test items' own.
+    if (path == L"HKCU\\Software\\TestSetup" || path == L"HKCU\\Software\\TestItems")
+        return;
+    state.registry[path] = {};
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[16384];
+        DWORD length = 16384, type = 0, size = 0;
+        if (RegEnumValueW(key, index, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+            break;
+        std::vector<BYTE> data(size + sizeof type);
+        length = 16384;
+        RegEnumValueW(key, index, name, &length, nullptr, &type, data.data() + sizeof type, &size);
+        std::memcpy(data.data(), &type, sizeof type);
+        state.registry[path + L'\0' + name] = data;
+    }
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        HKEY child = nullptr;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
+            ReadKey(child, path + L"\\" + name, state);
+            RegCloseKey(child);
+        }
+    }
+}
+
+DeviceState Now()
+{
+    DeviceState state;
+    ReadFolder(Stored(L"\\").substr(0, Stored(L"\\").size() - 1), L"", state);
+    ReadKey(DeviceRoot(HKEY_LOCAL_MACHINE), L"HKLM", state);
+    ReadKey(DeviceRoot(HKEY_CURRENT_USER), L"HKCU", state);
+    return state;
+}
+
+std::string Difference(const DeviceState& before, const DeviceState& after)
+{
+    std::string text;
+    const auto narrow = [](const std::wstring& w) {
+        std::string n;
+        for (wchar_t c : w)
+            n += c ? static_cast<char>(c) : '|';
+        return n;
+    };
+    for (const auto& [name, bytes] : before.files)
+        if (!after.files.count(name) || after.files.at(name) != bytes)
+            text += "file " + narrow(name) + (after.files.count(name) ? " changed\n" : " gone\n");
+    for (const auto& [name, bytes] : after.files)
+        if (!before.files.count(name))
+            text += "file " + narrow(name) + " new\n";
+    for (const auto& [name, bytes] : before.registry)
+        if (!after.registry.count(name) || after.registry.at(name) != bytes)
+            text += "registry " + narrow(name) + (after.registry.count(name) ? " changed\n" : " gone\n");
+    for (const auto& [name, bytes] : after.registry)
+        if (!before.registry.count(name))
+            text += "registry " + narrow(name) + " new\n";
+    return text;
+}
+
+// A file outside the device (beside its store), which no CAB may reach.
+class Outside
+{
+public:
+    Outside() : path_(Stored(L"\\").substr(0, Stored(L"\\").size() - 1) + L"-victim.txt")
+    {
+        WriteTextFile(path_, "the user's");
+    }
+    ~Outside() { DeleteFileW(path_.c_str()); }
+    bool Untouched() const
+    {
+        const std::vector<char> bytes = ReadAll(path_);
+        return std::string(bytes.begin(), bytes.end()) == "the user's";
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// A copy of a CAB with one of its header's words changed.
+void Patched(const std::wstring& from, const std::wstring& to, size_t at, std::uint16_t word)
+{
+    std::vector<char> bytes = ReadAll(from);
+    std::memcpy(bytes.data() + at, &word, sizeof word);
+    std::ofstream file(to.c_str(), std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A CAB that is cut short, that reaches out of the device (a file outside
+// its folder, a folder that is not the device's, the installer's own
+// registry keys), that names a file as no file may be named, that lacks a
+// member, whose document is not well-formed or asks for what the installer
+// does not do, or that goes past the installer's limits, installs nothing,
+// changes nothing on the device or outside it, and says why in one line.
+TEST_F(Installer, ABrokenOrHostileCabIsRefusedWholeAndSaysWhyInOneLine)
+{
+    TempFile cut(L".cab"), lzx(L".cab"), set(L".cab"), path(L".cab");
     {
         const std::vector<char> whole = ReadAll(BinFolder() + L"Mesolune.cab");
         std::ofstream file(cut.Path().c_str(), std::ios::binary);
         file.write(whole.data(), static_cast<std::streamsize>(whole.size() / 2));
+    }
+    // The first folder's compression (LZX), and the header's flags (a next cabinet).
+    Patched(BinFolder() + L"test_told.cab", lzx.Path(), 36 + 6, 3);
+    Patched(BinFolder() + L"test_told.cab", set.Path(), 30, 2);
+    // The first member's name made a path ("x\..."): its name lies 16 bytes into
+    // its entry, which the header's word at 16 places.
+    {
+        const std::vector<char> told = ReadAll(BinFolder() + L"test_told.cab");
+        std::uint32_t files = 0;
+        std::memcpy(&files, told.data() + 16, sizeof files);
+        Patched(BinFolder() + L"test_told.cab", path.Path(), files + 16, 'x' | '\\' << 8);
     }
     const struct
     {
@@ -261,10 +404,29 @@ TEST_F(Installer, ABrokenCabInstallsNothingAndSaysWhyInOneLine)
         const char* why;
     } cases[] = {
         {cut.Path(), "is cut short"},
-        {BinFolder() + L"test_escape.cab", "puts a file outside its folder: %CE2%\\..\\..\\escaped.dll"},
+        {BinFolder() + L"test_escape.cab", "puts a file outside its folder"},
         {BinFolder() + L"test_missing.cab", "lacks absent.001, which _setup.xml extracts to \\Windows\\mesolune.dll"},
         {BinFolder() + L"test_malformed.cab", "_setup.xml is not well-formed XML (line 7)"},
+        {BinFolder() + L"test_apps.cab", "writes a registry key it may not: HKLM\\Software\\Apps\\Other"},
+        {BinFolder() + L"test_appmgr.cab", "writes a registry key it may not: HKLM\\SOFTWARE\\AppMgr\\Journal"},
+        {BinFolder() + L"test_installdir.cab", "installs into a folder it may not: %CE2%\\..\\.."},
+        {BinFolder() + L"test_name_con.cab", "names it as no file may be named: %CE2%\\CON"},
+        {BinFolder() + L"test_name_com1.cab", "names it as no file may be named: %CE2%\\com1.dll"},
+        {BinFolder() + L"test_name_trailingdot.cab", "names it as no file may be named: %CE2%\\name."},
+        {BinFolder() + L"test_name_trailingspace.cab", "names it as no file may be named: %CE2%\\name "},
+        {BinFolder() + L"test_nocharacteristic.cab", "does not do: nocharacteristic Registry"},
+        {BinFolder() + L"test_unknownparm.cab", "has a parm the installer does not know: RunAfterInstall"},
+        {BinFolder() + L"test_operation.cab", "does not do: parm"},
+        {BinFolder() + L"test_octal.cab", "is no integer (decimal, or hexadecimal after 0x): 1e3"},
+        {BinFolder() + L"test_large.cab", "holds more than the installer unpacks (16 MB a member, 64 MB in all)"},
+        {BinFolder() + L"test_many.cab", "holds 257 members, more than the installer's 256"},
+        {BinFolder() + L"test_bigxml.cab", "_setup.xml is larger than the installer reads (256 KB)"},
+        {lzx.Path(), "is compressed in a way the installer does not take (only MSZIP or none)"},
+        {set.Path(), "is one of a set of cabinets, which the installer does not take"},
+        {path.Path(), "holds a member whose name is no plain file name: x\\"},
     };
+    const Outside outside;
+    const DeviceState before = Now();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         std::string output;
@@ -275,7 +437,180 @@ TEST_F(Installer, ABrokenCabInstallsNothingAndSaysWhyInOneLine)
         EXPECT_EQ(std::string::npos, line.find('\n')) << output;
         EXPECT_EQ(L"", TestSetupCalls());
         ExpectNothingInstalled();
-        EXPECT_FALSE(FileThere(Stored(L"\\escaped.dll")));
+        EXPECT_EQ("", Difference(before, Now()));
+        EXPECT_TRUE(outside.Untouched());
+    }
+}
+
+// Integers are decimal, even with a leading zero, or hexadecimal after 0x;
+// a second version's shortcut is made and goes with it.
+TEST_F(Installer, NumbersAreDecimalOrHexadecimalAndShortcutsComeAndGo)
+{
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_version2.cab", output)) << output;
+    for (const auto& [name, value] : {std::pair{L"Order", 10u}, {L"Version", 32u}}) {
+        DWORD number = 0, size = sizeof number;
+        EXPECT_EQ(ERROR_SUCCESS,
+            RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, name, RRF_RT_REG_DWORD, nullptr, &number, &size));
+        EXPECT_EQ(value, number);
+    }
+    const std::vector<char> link = ReadAll(Stored(L"\\Windows\\Start Menu\\Programs\\Mesolune.lnk"));
+    EXPECT_EQ("23#\"\\Windows\\mesolune.dll\"", std::string(link.begin(), link.end()));
+    ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+    EXPECT_FALSE(FileThere(Stored(L"\\Windows\\Start Menu\\Programs\\Mesolune.lnk")));
+    EXPECT_FALSE(FileThere(Stored(L"\\Program Files\\Mesolune")));
+}
+
+// An upgrade removes the installed version first, its own setup library
+// asked, then installs the new one as installed before: a file that changed
+// case is there, one the new version lacks is gone.
+TEST_F(Installer, AnUpgradeRemovesTheInstalledVersionThenInstallsTheNew)
+{
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_version2.cab", output)) << output;
+    RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Calls");
+    ASSERT_EQ(0, Install(BinFolder() + L"test_told.cab", output)) << output;
+    EXPECT_EQ("wceload: upgraded Mesolune", OneLine(output));
+    EXPECT_EQ(L"Uninstall_Init(\\Windows);Uninstall_Exit();Install_Init(0,1,1,\\Windows);"
+              L"Install_Exit(\\Windows,0,0,0,0,0);",
+        TestSetupCalls());
+    EXPECT_TRUE(FileThere(Stored(kInstalledModule)));
+    EXPECT_FALSE(FileThere(Stored(L"\\Program Files\\Mesolune\\version2.dat")));
+    EXPECT_FALSE(FileThere(Stored(L"\\Windows\\Start Menu\\Programs\\Mesolune.lnk")));
+    DWORD version = 0, size = sizeof version;
+    EXPECT_NE(ERROR_SUCCESS, RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, L"Version", RRF_RT_REG_DWORD,
+                                 nullptr, &version, &size));
+}
+
+// A setup library that cancels, fails, crashes, hangs or answers garbage,
+// built for this processor or for ARM, in a first install or an upgrade:
+// the device is as it was before, byte for byte, and the CAB is kept.
+TEST_F(Installer, AFailingSetupLibraryLeavesTheDeviceAsItWas)
+{
+    constexpr DWORD kCrash = 0xDEAD, kHang = 0x4A46, kGarbage = 0x6A6B;
+    std::vector<std::pair<const char*, std::wstring>> cabs = {{"this build's", BinFolder() + L"test_told.cab"}};
+    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+    if (ceBuild && *ceBuild) {
+        const std::string folder = std::string(ceBuild) + "/test-items/test_told_arm.cab";
+        cabs.push_back({"the ARM build's", DevicePath(std::wstring(folder.begin(), folder.end()))});
+    }
+    const struct
+    {
+        const wchar_t* function;
+        DWORD answer;
+        bool upgrade;
+    } cases[] = {
+        {L"Install_Init", 1, false}, {L"Install_Init", kCrash, false}, {L"Install_Init", kGarbage, false},
+        {L"Install_Exit", 1, false}, {L"Install_Exit", kCrash, false}, {L"Install_Exit", kGarbage, true},
+        {L"Install_Exit", kHang, false}, {L"Uninstall_Init", 1, true}, {L"Uninstall_Init", kCrash, true},
+        {L"Install_Exit", 1, true},
+    };
+    for (const auto& [arch, cab] : cabs) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(arch) + " " + std::string(c.function, c.function + wcslen(c.function)) + " " +
+                         std::to_string(c.answer) + (c.upgrade ? " upgrade" : ""));
+            Clean();
+            // What was there before: a module of another's, a value of the user's.
+            WriteTextFile(Stored(L"\\Windows\\mesolune.dll"), "another module");
+            const DWORD order = 9;
+            RegSetKeyValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, L"Order", REG_DWORD, &order, sizeof order);
+            std::string output;
+            if (c.upgrade) {
+                ASSERT_EQ(0, Install(cab, output)) << output;
+            }
+            TellTestSetup(c.function, c.answer);
+            const DeviceState before = Now();
+            EXPECT_EQ(1, Install(cab, output));
+            EXPECT_EQ("", Difference(before, Now())) << output;
+            EXPECT_TRUE(FileThere(cab));
+            RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, c.function);
+        }
+    }
+}
+
+// Killed in the middle of an installation, the installer's change is undone
+// at the Today screen's next start.
+TEST_F(Installer, AnInstallerKilledMidwayIsUndoneAtTheNextStart)
+{
+    TellTestSetup(L"Install_Exit", 0x4A46);
+    const DeviceState before = Now();
+    {
+        RunningProgram installer(L"wceload.exe", L"/noui /nodelete \"" + BinFolder() + L"test_told.cab\"");
+        for (int i = 0; i < 400 && TestSetupCalls().find(L"Install_Exit") == std::wstring::npos; ++i)
+            Sleep(25);
+        ASSERT_NE(std::wstring::npos, TestSetupCalls().find(L"Install_Exit"));
+        EXPECT_TRUE(FileThere(Stored(kInstalledModule)));
+    }
+    RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Install_Exit");
+    EXPECT_TRUE(KeyThere(HKEY_LOCAL_MACHINE, L"Software\\AppMgr\\Journal"));
+    TempFile png(L".png");
+    std::string output;
+    items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 2);
+    EXPECT_EQ(0, RunProgram(L"today.exe", L"--screenshot \"" + png.Path() + L"\"", output)) << output;
+    RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), L"Software\\Microsoft\\Today\\Items");
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, L"Software\\AppMgr\\Journal"));
+    EXPECT_EQ("", Difference(before, Now()));
+}
+
+// A record anyone may have written: what it names outside the device stays
+// where it is, a setup library it names anywhere else is not run, and the
+// rest is removed.
+TEST_F(Installer, ATamperedRecordRemovesOnlyWhatIsTheDevices)
+{
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_told.cab", output)) << output;
+    const Outside outside;
+    const std::wstring escape = L"\\..\\" + outside.Path().substr(outside.Path().find_last_of(L'\\') + 1);
+    const auto append = [](const wchar_t* list, const std::vector<std::wstring>& entries) {
+        wchar_t strings[4096] = {};
+        DWORD size = sizeof strings - sizeof(wchar_t) * 1024;
+        RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kRecordKey, list, RRF_RT_REG_MULTI_SZ, nullptr, strings, &size);
+        std::wstring joined(strings, size / sizeof(wchar_t));
+        while (!joined.empty() && joined.back() == L'\0')
+            joined.pop_back();
+        for (const std::wstring& entry : entries)
+            joined += (joined.empty() ? L"" : std::wstring(1, L'\0')) + entry;
+        joined += std::wstring(2, L'\0');
+        RegSetKeyValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kRecordKey, list, REG_MULTI_SZ, joined.c_str(),
+            static_cast<DWORD>(joined.size() * sizeof(wchar_t)));
+    };
+    append(L"Files", {escape, L"\\Windows\\..\\..\\x"});
+    const std::wstring setup = L"\\..\\..\\elsewhere.dll";
+    RegSetKeyValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kRecordKey, L"SetupDll", REG_SZ, setup.c_str(),
+        static_cast<DWORD>((setup.size() + 1) * sizeof(wchar_t)));
+    append(L"Keys", {L"HKLM\\Software\\Apps\\Other"});
+    RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Calls");
+    ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+    EXPECT_TRUE(outside.Untouched());
+    EXPECT_NE(std::string::npos, output.find("names what is not the device's: " + std::string(escape.begin(),
+                                                                                   escape.end())))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("names a setup library the installer did not keep")) << output;
+    EXPECT_EQ(L"", TestSetupCalls());
+    ExpectNothingInstalled();
+}
+
+// Where the user had the calendar on the Today screen, switched off at its
+// place, stays so through an upgrade, and through a removal and an install.
+TEST_F(Installer, WhereTheUserHadTheCalendarSurvivesAnUpgrade)
+{
+    std::string output;
+    const std::wstring cab = BinFolder() + L"Mesolune.cab";
+    ASSERT_EQ(0, Install(cab, output)) << output;
+    const DWORD off = 0, order = 5;
+    RegSetKeyValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, L"Enabled", REG_DWORD, &off, sizeof off);
+    RegSetKeyValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, L"Order", REG_DWORD, &order, sizeof order);
+    for (const wchar_t* step : {L"upgrade", L"removal and install"}) {
+        SCOPED_TRACE(std::string(step, step + wcslen(step)));
+        if (std::wstring(step) != L"upgrade") {
+            ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+        }
+        ASSERT_EQ(0, Install(cab, output)) << output;
+        for (const auto& [name, value] : {std::pair{L"Enabled", off}, {L"Order", order}}) {
+            DWORD number = 99, size = sizeof number;
+            RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), kItemKey, name, RRF_RT_REG_DWORD, nullptr, &number, &size);
+            EXPECT_EQ(value, number);
+        }
     }
 }
 

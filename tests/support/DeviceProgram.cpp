@@ -178,8 +178,10 @@ TempFile::TempFile(const std::wstring& suffix)
 {
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
+    // Two made in one tick have names of their own.
+    static unsigned made = 0;
     path_ = std::wstring(folder) + L"mesolune-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(GetTickCount()) + suffix;
+            std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++made) + suffix;
 }
 
 TempFile::~TempFile()

@@ -1,6 +1,8 @@
 // A setup library for the installer's tests: each of its functions writes
 // its call, arguments and all, to the line HKCU\Software\TestSetup "Calls",
-// and answers what the value of its name there says (0 when there is none).
+// and answers what the value of its name there says (0 when there is none),
+// or, for the values below, crashes, hangs or answers garbage. Built for
+// this processor and for ARM.
 #include <windows.h>
 
 namespace {
@@ -27,7 +29,14 @@ void Record(const wchar_t* pszCall)
     RegCloseKey(hKey);
 }
 
-DWORD Answer(const wchar_t* pszName)
+// What a function is told to do instead of answering.
+const DWORD kCrash = 0xDEAD;
+const DWORD kHang = 0x4A46;
+const DWORD kGarbage = 0x6A6B;
+// An address nothing is mapped at, which the compiler cannot see through.
+volatile UINT_PTR g_uNowhere = 0x10;
+
+DWORD Told(const wchar_t* pszName)
 {
     HKEY hKey = NULL;
     DWORD dwAnswer = 0, cbAnswer = sizeof dwAnswer, dwType = 0;
@@ -36,6 +45,22 @@ DWORD Answer(const wchar_t* pszName)
         RegCloseKey(hKey);
     }
     return dwAnswer;
+}
+
+int Answer(const wchar_t* pszName)
+{
+    switch (Told(pszName)) {
+    case kCrash:
+        *reinterpret_cast<volatile DWORD*>(g_uNowhere) = 0;
+        return 0;
+    case kHang:
+        for (;;)
+            Sleep(1000);
+    case kGarbage:
+        return 0x7F3C21A5;
+    default:
+        return static_cast<int>(Told(pszName));
+    }
 }
 
 } // namespace
@@ -53,7 +78,7 @@ int Install_Init(HWND hwndParent, BOOL fFirstCall, BOOL fPreviouslyInstalled, LP
     wsprintfW(szCall, L"Install_Init(%d,%d,%d,%s)", hwndParent != NULL, fFirstCall, fPreviouslyInstalled,
         pszInstallDir);
     Record(szCall);
-    return static_cast<int>(Answer(L"Install_Init"));
+    return Answer(L"Install_Init");
 }
 
 int Install_Exit(HWND, LPCWSTR pszInstallDir, WORD cFailedDirs, WORD cFailedFiles, WORD cFailedRegKeys,
@@ -63,7 +88,7 @@ int Install_Exit(HWND, LPCWSTR pszInstallDir, WORD cFailedDirs, WORD cFailedFile
     wsprintfW(szCall, L"Install_Exit(%s,%d,%d,%d,%d,%d)", pszInstallDir, cFailedDirs, cFailedFiles, cFailedRegKeys,
         cFailedRegVals, cFailedShortcuts);
     Record(szCall);
-    return static_cast<int>(Answer(L"Install_Exit"));
+    return Answer(L"Install_Exit");
 }
 
 int Uninstall_Init(HWND, LPCWSTR pszInstallDir)
@@ -71,13 +96,13 @@ int Uninstall_Init(HWND, LPCWSTR pszInstallDir)
     wchar_t szCall[256];
     wsprintfW(szCall, L"Uninstall_Init(%s)", pszInstallDir);
     Record(szCall);
-    return static_cast<int>(Answer(L"Uninstall_Init"));
+    return Answer(L"Uninstall_Init");
 }
 
 int Uninstall_Exit(HWND)
 {
     Record(L"Uninstall_Exit()");
-    return 0;
+    return Answer(L"Uninstall_Exit");
 }
 
 } // extern "C"
