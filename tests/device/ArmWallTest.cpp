@@ -8,6 +8,8 @@
 #include "DevicePath.h"
 #include "DeviceProgram.h"
 
+#include <DevicePaths.h>
+#include <devicefiles.h>
 #include <Imports.h>
 
 #include <gtest/gtest.h>
@@ -71,6 +73,47 @@ TEST(ImportTable, EveryPointerArgumentIsTyped)
         for (int p = 0; p < import.count; ++p)
             EXPECT_TRUE(Typed(import.params[p].host, import.params[p].guest))
                 << "argument " << p + 1 << " crosses untyped";
+    }
+}
+
+// The files and programs a module may reach: the device's own only.
+TEST(GuestPaths, OnlyTheDevicesFilesAndProgramsAreReached)
+{
+    wchar_t store[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(L"\\My Documents\\note.txt", store, MAX_PATH));
+    const struct
+    {
+        const wchar_t* name;
+        bool reached;
+    } files[] = {
+        {L"\\My Documents\\note.txt", true}, {L"\\Windows\\devinfo.exe", true}, {L"\\..\\note.txt", false},
+        {L"\\Windows\\..\\..\\note.txt", false}, {L"\\Windows\\.\\note.txt", false}, {L"note.txt", false},
+        {L"C:\\note.txt", false}, {L"\\C:\\note.txt", false}, {L"\\\\server\\share\\note.txt", false},
+        {L"\\Windows\\note.txt.", false}, {L"\\Windows\\no\x01te.txt", false}, {L"\\Windows\\", false},
+        {L"\\Windows/../note.txt", false},
+    };
+    for (const auto& f : files) {
+        for (const bool writing : {false, true}) {
+            std::wstring path;
+            EXPECT_EQ(f.reached, armce::GuestFilePath(f.name, writing, path))
+                << testing::PrintToString(std::wstring(f.name));
+            if (f.name == std::wstring(L"\\My Documents\\note.txt")) {
+                EXPECT_EQ(store, path);
+            }
+        }
+    }
+    const struct
+    {
+        const wchar_t* name;
+        bool started;
+    } programs[] = {
+        {L"\\Windows\\devinfo.exe", true}, {L"devinfo.exe", true}, {L"\\Windows\\no_such.exe", false},
+        {L"\\Windows\\..\\Windows\\devinfo.exe", false}, {L"\\My Documents\\devinfo.exe", false},
+        {L"C:\\windows\\system32\\notepad.exe", false}, {L"\\Windows\\coredll.dll", false},
+    };
+    for (const auto& p : programs) {
+        std::wstring path;
+        EXPECT_EQ(p.started, armce::DeviceProgram(p.name, path)) << testing::PrintToString(std::wstring(p.name));
     }
 }
 
