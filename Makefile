@@ -88,6 +88,9 @@ ce-module:
 		cp $(CE_BUILD)/test-items/crossing.dll $(BUILD)/bin/arm/crossing.dll
 	@for f in mesolune.dll Mesolune.cab; do \
 		echo "Windows CE: $(abspath $(CE_BUILD))/$$f ($$(stat -c %s $(CE_BUILD)/$$f) bytes)"; done
+	@# What a user compares with the CAB they were given (the README says how).
+	@cd $(CE_BUILD) && sha256sum mesolune.dll mesolune_setup.dll Mesolune.cab > SHA256SUMS && \
+		sed 's|^|SHA-256: |' SHA256SUMS && echo "(in $(abspath $(CE_BUILD))/SHA256SUMS)"
 
 # The same suite, built with every undefined operation trapping.
 UBSAN_BUILD ?= build-ubsan
