@@ -256,6 +256,8 @@ bool CallImport()
             wc.lpszClassName = reinterpret_cast<LPCWSTR>(Bad(k));
             RegisterClassW(&wc);
         }
+    } else if (Same(szImport, L"FindWindowW")) {
+        FindWindowW(Arg(n, 1, k, L"HostileOtherClass"), Arg(n, 2, k, L"Hostile"));
     } else if (Same(szImport, L"UnregisterClassW")) {
         UnregisterClassW(Arg(n, 1, k, L"HostileOtherClass"), g_hInstance);
     } else if (Same(szImport, L"CreateWindowExW")) {
