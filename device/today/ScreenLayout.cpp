@@ -1,5 +1,7 @@
 #include "ScreenLayout.h"
 
+#include "ShellBars.h"
+
 #include <devicescreen.h>
 
 #include <algorithm>
@@ -7,9 +9,6 @@
 #include <iterator>
 
 namespace {
-
-constexpr int kTitleBarHeight = 26; // at 96 dpi
-constexpr int kSoftKeyBarHeight = 26;
 
 // The window's size for a client area of the screen's size.
 SIZE FramedSize(HWND window, int width, int height)
@@ -62,12 +61,12 @@ bool ScreenLayout::Turn(std::wstring& problem)
 
 RECT ScreenLayout::TitleBar() const
 {
-    return RECT{0, 0, width_, theme_->Scale(kTitleBarHeight)};
+    return RECT{0, 0, width_, theme_->Scale(shellbars::kBarHeight)};
 }
 
 RECT ScreenLayout::SoftKeyBar() const
 {
-    return RECT{0, height_ - theme_->Scale(kSoftKeyBarHeight), width_, height_};
+    return RECT{0, height_ - theme_->Scale(shellbars::kBarHeight), width_, height_};
 }
 
 void ScreenLayout::Paint(HDC hdc, const RECT& area, const wchar_t* rightKey)

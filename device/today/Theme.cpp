@@ -1,5 +1,6 @@
 #include "Theme.h"
 
+#include "ShellBars.h"
 #include "TopDownBitmap.h"
 
 #include <cmath>
@@ -11,11 +12,7 @@ namespace {
 
 constexpr COLORREF kText = RGB(255, 255, 255);
 constexpr COLORREF kHighlight = RGB(40, 110, 200);
-constexpr COLORREF kTitleText = RGB(255, 255, 255);
 constexpr COLORREF kBottom = RGB(12, 70, 96);
-// The bars' gradient runs between these, light towards the screen's edge.
-constexpr TRIVERTEX kLight = {0, 0, 0x0000, 0x2800, 0x7000, 0};
-constexpr TRIVERTEX kDark = {0, 0, 0x0000, 0x1400, 0x4000, 0};
 
 std::uint8_t Mix(double a, double b, double t)
 {
@@ -47,13 +44,6 @@ Theme::Theme(int width, int height, int dpi) : width_(width), height_(height), d
     }
     backgroundDc_ = CreateCompatibleDC(nullptr);
     previousBitmap_ = SelectObject(backgroundDc_, background_);
-
-    LOGFONTW font = {};
-    font.lfHeight = -MulDiv(9, dpi_, 72);
-    font.lfWeight = FW_BOLD;
-    font.lfCharSet = DEFAULT_CHARSET;
-    std::wcscpy(font.lfFaceName, L"Tahoma");
-    titleFont_ = CreateFontIndirectW(&font);
 }
 
 Theme::~Theme()
@@ -61,7 +51,6 @@ Theme::~Theme()
     SelectObject(backgroundDc_, previousBitmap_);
     DeleteDC(backgroundDc_);
     DeleteObject(background_);
-    DeleteObject(titleFont_);
 }
 
 void Theme::PaintBackground(HDC target, const RECT& area, POINT origin) const
@@ -80,33 +69,12 @@ void Theme::PaintTitleBar(HDC target, const RECT& bar, const SYSTEMTIME& now) co
 {
     wchar_t clock[8];
     std::swprintf(clock, std::size(clock), L"%02u:%02u", now.wHour, now.wMinute);
-    PaintBar(target, bar, kLight, kDark, L"Сегодня", clock);
+    shellbars::PaintNavigationBar(target, bar, dpi_, L"Сегодня", clock);
 }
 
 void Theme::PaintSoftKeyBar(HDC target, const RECT& bar, const wchar_t* rightKey) const
 {
-    PaintBar(target, bar, kDark, kLight, nullptr, rightKey);
-}
-
-void Theme::PaintBar(HDC target, const RECT& bar, const TRIVERTEX& top, const TRIVERTEX& bottom,
-    const wchar_t* left, const wchar_t* right) const
-{
-    TRIVERTEX vertices[2] = {top, bottom};
-    vertices[0].x = bar.left, vertices[0].y = bar.top;
-    vertices[1].x = bar.right, vertices[1].y = bar.bottom;
-    GRADIENT_RECT gradient = {0, 1};
-    GradientFill(target, vertices, 2, &gradient, 1, GRADIENT_FILL_RECT_V);
-
-    const HGDIOBJ previousFont = SelectObject(target, titleFont_);
-    SetBkMode(target, TRANSPARENT);
-    SetTextColor(target, kTitleText);
-    RECT text = bar;
-    text.left += Scale(6);
-    text.right -= Scale(6);
-    if (left)
-        DrawTextW(target, left, -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-    DrawTextW(target, right, -1, &text, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
-    SelectObject(target, previousFont);
+    shellbars::PaintMenuBar(target, bar, dpi_, nullptr, rightKey);
 }
 
 void Theme::PaintHighlight(HDC target, const RECT& area) const

@@ -25,15 +25,10 @@ public:
     int Scale(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
 private:
-    // A bar in the gradient from top to bottom, with texts at its two ends.
-    void PaintBar(HDC target, const RECT& bar, const TRIVERTEX& top, const TRIVERTEX& bottom,
-        const wchar_t* left, const wchar_t* right) const;
-
     int width_;
     int height_;
     int dpi_;
     HDC backgroundDc_ = nullptr;
     HBITMAP background_ = nullptr;
     HGDIOBJ previousBitmap_ = nullptr;
-    HFONT titleFont_ = nullptr;
 };
