@@ -1,18 +1,12 @@
-// SHInitDialog as on a Pocket PC. The device has no input panel and no menu
-// bar, so lowering the one and giving the dialog an empty other change nothing.
+// SHInitDialog as on a Pocket PC: a dialog sized to the screen loses its
+// caption and frame and stands between the navigation bar, which shows its
+// title and ok, and the menu bar. The device has no input panel, so lowering
+// it changes nothing.
 #include "DoneButton.h"
-#include "ScreenDensity.h"
+#include "PocketFrame.h"
 
 #include <aygshell.h>
 #include <devicefailures.h>
-#include <devicescreen.h>
-
-namespace {
-
-// A Pocket PC menu bar's height at 96 dpi, kept free below a sized dialog.
-constexpr int kMenuBarHeight = 26;
-
-} // namespace
 
 extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
 {
@@ -26,17 +20,26 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info)
         return TRUE;
     const HWND dialog = info->hDlg;
     const DWORD flags = info->dwFlags;
-    // The device's screen, wherever the desktop shows it.
-    RECT screen;
-    DeviceScreenRect(&screen);
-    const int width = screen.right - screen.left;
-    const int height = screen.bottom - screen.top;
-    if (flags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
-        SetWindowPos(dialog, nullptr, screen.left, screen.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    else if (flags & SHIDIF_SIZEDLG)
-        SetWindowPos(dialog, nullptr, screen.left, screen.top, width,
-            height - MulDiv(kMenuBarHeight, ScreenDpi(), 96), SWP_NOZORDER | SWP_NOACTIVATE);
-    if (flags & SHIDIF_DONEBUTTON)
+    const bool doneButton = (flags & SHIDIF_DONEBUTTON) != 0;
+    if (flags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))
+        FramePocketDialog(dialog, doneButton, !(flags & SHIDIF_FULLSCREENNOMENUBAR));
+    else if (doneButton)
         AddDoneButton(dialog);
     return TRUE;
+}
+
+extern "C" BOOL WINAPI SHDoneButton(HWND window, DWORD state)
+{
+    if (state != SHDB_SHOW && state != SHDB_HIDE) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (ShowFrameOk(window, state == SHDB_SHOW))
+        return TRUE;
+    if (state == SHDB_SHOW && IsWindow(window)) {
+        AddDoneButton(window);
+        return TRUE;
+    }
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
 }

@@ -27,6 +27,12 @@ typedef struct tagSHINITDLGINFO
 
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
 
+// SHDoneButton: the navigation bar's ok of a dialog.
+#define SHDB_SHOW 0x0001
+#define SHDB_HIDE 0x0002
+
+BOOL WINAPI SHDoneButton(HWND hwndRequester, DWORD dwState);
+
 // SHRecognizeGesture
 #define SHRG_RETURNCMD 0x00000001
 #define SHRG_NOTIFYPARENT 0x00000002
