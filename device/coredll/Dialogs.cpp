@@ -2,9 +2,12 @@
 // font, which the desktop sizes at its own density; so the template's font
 // is scaled by the device's density against the desktop's before the dialog
 // is made, and a dialog of a 192-dpi device comes out twice as large on a
-// 96-dpi desktop, as the device itself would lay it out.
+// 96-dpi desktop, as the device itself would lay it out. Its controls'
+// glyphs are drawn at the device's density once its procedure has set it up.
 #include "Screen.h"
 #include "Failures.h"
+
+#include <devicescreen.h>
 
 #include <cstring>
 #include <vector>
@@ -109,6 +112,43 @@ TemplateLayout Measure(const BYTE* dialog)
     return layout;
 }
 
+// The dialog procedure and parameter a dialog being made is for: the
+// device's own procedure stands in until WM_INITDIALOG, then hands over.
+struct DialogCall
+{
+    DLGPROC procedure;
+    LPARAM parameter;
+};
+thread_local DialogCall* t_madeDialog = nullptr;
+
+INT_PTR CALLBACK ScalingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DialogCall* call = t_madeDialog;
+    if (!call)
+        return FALSE;
+    if (message != WM_INITDIALOG)
+        return call->procedure(dialog, message, wParam, lParam);
+    t_madeDialog = nullptr;
+    SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(call->procedure));
+    const INT_PTR result = call->procedure(dialog, message, wParam, call->parameter);
+    if (IsWindow(dialog))
+        DeviceScaleControls(dialog);
+    return result;
+}
+
+// A modal dialog whose controls are drawn at the device's density.
+INT_PTR ScaledDialog(HINSTANCE instance, LPCDLGTEMPLATEW dialog, HWND owner, DLGPROC procedure, LPARAM parameter)
+{
+    if (!procedure)
+        return DialogBoxIndirectParamW(instance, dialog, owner, procedure, parameter);
+    DialogCall call{procedure, parameter};
+    DialogCall* const outer = t_madeDialog;
+    t_madeDialog = &call;
+    const INT_PTR result = DialogBoxIndirectParamW(instance, dialog, owner, ScalingDialogProc, 0);
+    t_madeDialog = outer;
+    return result;
+}
+
 } // namespace
 
 extern "C" {
@@ -124,13 +164,12 @@ INT_PTR WINAPI CeDialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dia
     const auto* bytes = reinterpret_cast<const BYTE*>(dialog);
     const TemplateLayout layout = Measure(bytes);
     if (!layout.pointSizeOffset)
-        return DialogBoxIndirectParamW(instance, dialog, owner, procedure, parameter);
+        return ScaledDialog(instance, dialog, owner, procedure, parameter);
     std::vector<DWORD> copy((layout.size + sizeof(DWORD) - 1) / sizeof(DWORD));
     std::memcpy(copy.data(), bytes, layout.size);
     auto* pointSize = reinterpret_cast<WORD*>(reinterpret_cast<BYTE*>(copy.data()) + layout.pointSizeOffset);
     *pointSize = static_cast<WORD>(MulDiv(*pointSize, screen.dpi, desktopDpi));
-    return DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure,
-        parameter);
+    return ScaledDialog(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner, procedure, parameter);
 }
 
 INT_PTR WINAPI CeDialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC procedure, LPARAM parameter)

@@ -57,6 +57,11 @@ LPCWSTR WINAPI DeviceProfileName(int index);
 // Today screen's window, or the desktop's top-left corner while it is not
 // showing.
 void WINAPI DeviceScreenRect(RECT* pRect);
+// Has the window's check boxes, radio buttons, combo boxes' buttons and date
+// pickers' spin buttons drawn at the device's density (a dialog's font
+// already is). Every dialog made through the core library gets it; a
+// program calls it for a dialog it lays out further.
+void WINAPI DeviceScaleControls(HWND hwnd);
 
 #ifdef __cplusplus
 }
