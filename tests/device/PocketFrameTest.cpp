@@ -1,0 +1,275 @@
+// A dialog the device shows full screen, read back from the screen on every
+// profile: no caption or frame of its own, the navigation bar (its title and
+// ok) and the menu bar drawn as the Today screen draws its bars, at the
+// screen's density; its check box and combo box at that density too; a tap
+// on ok ends it with IDOK. And the control panel's pages in the same frame.
+#include "DeviceInput.h"
+#include "DeviceProgram.h"
+#include "DialogDriver.h"
+#include "Screenshot.h"
+#include "ShellBars.h"
+#include "TopDownBitmap.h"
+
+#include <aygshell.h>
+#include <devicescreen.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace deviceprogram;
+
+constexpr WORD kCheckId = 100;
+constexpr WORD kComboId = 101;
+constexpr DWORD kFrameFlags = SHIDIF_DONEBUTTON | SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_EMPTYMENU;
+constexpr wchar_t kTitle[] = L"Проба";
+// At 96 dpi, as the desktop draws them.
+constexpr int kCheckGlyph = 13;
+
+// A dialog template as a desktop dialog's: visible, a caption, a close box, a font;
+// a check box and a drop-down list.
+std::vector<WORD> DialogTemplate()
+{
+    std::vector<WORD> t;
+    const auto dword = [&](DWORD d) { t.push_back(LOWORD(d)), t.push_back(HIWORD(d)); };
+    const auto text = [&](const std::wstring& s) {
+        t.insert(t.end(), s.begin(), s.end());
+        t.push_back(0);
+    };
+    const auto control = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom,
+                             const std::wstring& title) {
+        if (t.size() % 2)
+            t.push_back(0);
+        dword(style | WS_CHILD | WS_VISIBLE);
+        dword(0);
+        t.insert(t.end(), {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx), static_cast<WORD>(cy)});
+        t.push_back(id);
+        t.push_back(0xFFFF);
+        t.push_back(atom);
+        text(title);
+        t.push_back(0);
+    };
+    dword(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT);
+    dword(0);
+    t.push_back(2);
+    t.insert(t.end(), {0, 0, 150, 150});
+    t.push_back(0);
+    t.push_back(0);
+    text(kTitle);
+    t.push_back(8);
+    text(L"MS Shell Dlg");
+    control(BS_AUTOCHECKBOX | WS_TABSTOP, 4, 20, 100, 10, kCheckId, 0x0080, L"Галочка");
+    control(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 4, 40, 80, 60, kComboId, 0x0085, L"");
+    return t;
+}
+
+INT_PTR CALLBACK FramedDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        SHINITDLGINFO info = {SHIDIM_FLAGS, dialog, kFrameFlags};
+        SHInitDialog(&info);
+        SendDlgItemMessageW(dialog, kComboId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"один"));
+        SendDlgItemMessageW(dialog, kComboId, CB_SETCURSEL, 0, 0);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int ScreenDensity()
+{
+    DEVICE_SCREEN screen = {};
+    DeviceGetScreen(&screen);
+    return screen.dpi;
+}
+
+Picture Screen()
+{
+    RECT screen;
+    DeviceScreenRect(&screen);
+    const TempFile png(L".png");
+    const std::wstring error = WriteScreenshot(screen, png.Path());
+    EXPECT_EQ(L"", error);
+    return ReadPng(png.Path());
+}
+
+// A bar as the Today screen draws it, width wide.
+Picture Bar(int width, bool navigation, const wchar_t* title, const wchar_t* right)
+{
+    const int dpi = ScreenDensity();
+    const int height = shellbars::BarHeight(dpi);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateTopDownBitmap(width, height, &bits);
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, bitmap);
+    const RECT bar = {0, 0, width, height};
+    if (navigation)
+        shellbars::PaintNavigationBar(dc, bar, dpi, title, right);
+    else
+        shellbars::PaintMenuBar(dc, bar, dpi, title, right);
+    GdiFlush();
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i)
+        picture.pixels.push_back(RGB(pixels[i] >> 16 & 0xFF, pixels[i] >> 8 & 0xFF, pixels[i] & 0xFF));
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return picture;
+}
+
+// How many rows of the screen, from top, differ from the bar's.
+int RowsUnlike(const Picture& screen, int top, const Picture& bar)
+{
+    int unlike = 0;
+    for (int y = 0; y < bar.height; ++y) {
+        for (int x = 0; x < bar.width; ++x) {
+            if (screen.At(x, top + y) != bar.At(x, y)) {
+                ++unlike;
+                break;
+            }
+        }
+    }
+    return unlike;
+}
+
+// The length of the run of pixels unlike the background from x along a row
+// (to the right, or with step -1 to the left), after any background.
+int GlyphRun(const Picture& screen, int x, int y, int step, COLORREF background)
+{
+    while (x >= 0 && x < screen.width && screen.At(x, y) == background)
+        x += step;
+    int run = 0;
+    while (x >= 0 && x < screen.width && screen.At(x, y) != background)
+        x += step, ++run;
+    return run;
+}
+
+RECT ScreenRectOf(HWND window)
+{
+    RECT rect, screen;
+    GetWindowRect(window, &rect);
+    DeviceScreenRect(&screen);
+    OffsetRect(&rect, -screen.left, -screen.top);
+    return rect;
+}
+
+class PocketFrame : public testing::Test
+{
+protected:
+    INT_PTR Run(dialogdriver::Step step)
+    {
+        driver.Expect(std::move(step));
+        const std::vector<WORD> dialog = DialogTemplate();
+        return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
+            nullptr, FramedDialogProc, 0);
+    }
+
+    dialogdriver::DialogDriver driver;
+};
+
+TEST_F(PocketFrame, TheDialogStandsBetweenTheBarsItsTitleAndOkAbove)
+{
+    const int bar = shellbars::BarHeight(ScreenDensity());
+    Run([&](HWND dialog, LPARAM) {
+        const Picture screen = Screen();
+        ASSERT_GT(screen.width, 0);
+        // The navigation bar as the Today screen draws its own, holding the
+        // title and ok: no caption above it, the dialog's face below it.
+        EXPECT_EQ(0, RowsUnlike(screen, 0, Bar(screen.width, true, kTitle, L"ok")));
+        EXPECT_EQ(0, RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
+        EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(screen.width / 2, bar));
+        EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(screen.width / 2, screen.height - bar - 1));
+        RECT client;
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(screen.width, client.right);
+        EXPECT_EQ(screen.height - 2 * bar, client.bottom);
+        EndDialog(dialog, IDCANCEL);
+    });
+}
+
+TEST_F(PocketFrame, ItsCheckBoxAndComboArrowAreAtTheScreensDensity)
+{
+    const int dpi = ScreenDensity();
+    Run([&](HWND dialog, LPARAM) {
+        const Picture screen = Screen();
+        ASSERT_GT(screen.width, 0);
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        const RECT check = ScreenRectOf(GetDlgItem(dialog, kCheckId));
+        const int middle = (check.top + check.bottom) / 2;
+        EXPECT_NEAR(MulDiv(kCheckGlyph, dpi, 96), GlyphRun(screen, check.left, middle, 1, face), 1);
+        // The combo box's button, from its right border to its text: the
+        // desktop's width at the screen's density.
+        const HWND combo = GetDlgItem(dialog, kComboId);
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof info;
+        ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+        const RECT box = ScreenRectOf(combo);
+        const int row = box.top + (info.rcButton.top + info.rcButton.bottom) / 2;
+        int x = box.left + info.rcButton.right - 1;
+        int width = 0;
+        while (x > box.left && screen.At(x, row) != GetSysColor(COLOR_WINDOW) &&
+               screen.At(x, row) != GetSysColor(COLOR_HIGHLIGHT))
+            --x, ++width;
+        // The desktop's own density: the device answers a DC's with the screen's.
+        const int desktopDpi = static_cast<int>(GetDpiForSystem());
+        const int desktopWidth = GetSystemMetrics(SM_CXVSCROLL);
+        EXPECT_NEAR(MulDiv(desktopWidth, dpi, desktopDpi), width, 2);
+        EndDialog(dialog, IDCANCEL);
+    });
+}
+
+TEST_F(PocketFrame, ATapOnOkEndsItWithIdok)
+{
+    // The stylus plays from a thread of its own while the dialog's loop runs;
+    // a tap that misses ends the dialog with IDCANCEL after a while.
+    std::thread player;
+    const INT_PTR result = Run([&](HWND dialog, LPARAM) {
+        SetTimer(dialog, 1, 5000, [](HWND missed, UINT, UINT_PTR, DWORD) { EndDialog(missed, IDCANCEL); });
+        player = std::thread([] {
+            RECT screen;
+            DeviceScreenRect(&screen);
+            const int bar = shellbars::BarHeight(ScreenDensity());
+            const POINT ok = {screen.right - bar / 2, screen.top + bar / 2};
+            deviceinput::BringPointerTo(ok);
+            deviceinput::Approach(ok);
+            deviceinput::Stylus(ok, MOUSEEVENTF_LEFTDOWN);
+            deviceinput::Stylus(ok, MOUSEEVENTF_LEFTUP);
+        });
+    });
+    player.join();
+    EXPECT_EQ(IDOK, result);
+}
+
+// The control panel's pages: the page's name in the navigation bar with ok,
+// an empty menu bar.
+TEST(PocketFramePages, TheControlPanelsPagesStandInTheSameFrame)
+{
+    const struct
+    {
+        const wchar_t* applet;
+        const wchar_t* title;
+    } pages[] = {{L"cplmain.cpl,16,1", L"Будильники"}, {L"cplmain.cpl,2,1", L"Сегодня"}};
+    const int bar = shellbars::BarHeight(ScreenDensity());
+    for (const auto& page : pages) {
+        SCOPED_TRACE(std::string(page.applet, page.applet + wcslen(page.applet)));
+        const TempFile png(L".png");
+        ASSERT_EQ(0, RunProgram(L"ctlpnl.exe", std::wstring(page.applet) + L" --screenshot \"" + png.Path() + L"\""));
+        const Picture screen = ReadPng(png.Path());
+        ASSERT_GT(screen.width, 0);
+        EXPECT_EQ(0, RowsUnlike(screen, 0, Bar(screen.width, true, page.title, L"ok")));
+        EXPECT_EQ(0, RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
+    }
+}
+
+} // namespace
