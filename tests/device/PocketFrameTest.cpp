@@ -3,19 +3,18 @@
 // ok) and the menu bar drawn as the Today screen draws its bars, at the
 // screen's density; its check box and combo box at that density too; a tap
 // on ok ends it with IDOK. And the control panel's pages in the same frame.
+#include "BarPicture.h"
 #include "DeviceInput.h"
 #include "DeviceProgram.h"
 #include "DialogDriver.h"
 #include "Screenshot.h"
 #include "ShellBars.h"
-#include "TopDownBitmap.h"
 
 #include <aygshell.h>
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,46 +100,10 @@ Picture Screen()
     return ReadPng(png.Path());
 }
 
-// A bar as the Today screen draws it, width wide.
-Picture Bar(int width, bool navigation, const wchar_t* title, const wchar_t* right)
+// A bar as the Today screen draws it, width wide, at the screen's density.
+Picture Bar(int width, bool navigation, const wchar_t* left, const wchar_t* right)
 {
-    const int dpi = ScreenDensity();
-    const int height = shellbars::BarHeight(dpi);
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateTopDownBitmap(width, height, &bits);
-    HDC dc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(dc, bitmap);
-    const RECT bar = {0, 0, width, height};
-    if (navigation)
-        shellbars::PaintNavigationBar(dc, bar, dpi, title, right);
-    else
-        shellbars::PaintMenuBar(dc, bar, dpi, title, right);
-    GdiFlush();
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    for (int i = 0; i < width * height; ++i)
-        picture.pixels.push_back(RGB(pixels[i] >> 16 & 0xFF, pixels[i] >> 8 & 0xFF, pixels[i] & 0xFF));
-    SelectObject(dc, previous);
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    return picture;
-}
-
-// How many rows of the screen, from top, differ from the bar's.
-int RowsUnlike(const Picture& screen, int top, const Picture& bar)
-{
-    int unlike = 0;
-    for (int y = 0; y < bar.height; ++y) {
-        for (int x = 0; x < bar.width; ++x) {
-            if (screen.At(x, top + y) != bar.At(x, y)) {
-                ++unlike;
-                break;
-            }
-        }
-    }
-    return unlike;
+    return barpicture::Bar(width, ScreenDensity(), navigation, left, right);
 }
 
 // The length of the run of pixels unlike the background from x along a row
@@ -186,8 +149,8 @@ TEST_F(PocketFrame, TheDialogStandsBetweenTheBarsItsTitleAndOkAbove)
         ASSERT_GT(screen.width, 0);
         // The navigation bar as the Today screen draws its own, holding the
         // title and ok: no caption above it, the dialog's face below it.
-        EXPECT_EQ(0, RowsUnlike(screen, 0, Bar(screen.width, true, kTitle, L"ok")));
-        EXPECT_EQ(0, RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
+        EXPECT_EQ(0, barpicture::RowsUnlike(screen, 0, Bar(screen.width, true, kTitle, L"ok")));
+        EXPECT_EQ(0, barpicture::RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
         EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(screen.width / 2, bar));
         EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(screen.width / 2, screen.height - bar - 1));
         RECT client;
@@ -267,8 +230,8 @@ TEST(PocketFramePages, TheControlPanelsPagesStandInTheSameFrame)
         ASSERT_EQ(0, RunProgram(L"ctlpnl.exe", std::wstring(page.applet) + L" --screenshot \"" + png.Path() + L"\""));
         const Picture screen = ReadPng(png.Path());
         ASSERT_GT(screen.width, 0);
-        EXPECT_EQ(0, RowsUnlike(screen, 0, Bar(screen.width, true, page.title, L"ok")));
-        EXPECT_EQ(0, RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
+        EXPECT_EQ(0, barpicture::RowsUnlike(screen, 0, Bar(screen.width, true, page.title, L"ok")));
+        EXPECT_EQ(0, barpicture::RowsUnlike(screen, screen.height - bar, Bar(screen.width, false, nullptr, nullptr)));
     }
 }
 

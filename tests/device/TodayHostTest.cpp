@@ -1,11 +1,13 @@
 // today.exe, the device's Today screen, run as a program and judged by its
 // screenshot.
+#include "BarPicture.h"
 #include "DeviceFacts.h"
 #include "DevicePath.h"
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
 #include "DeviceScreenKey.h"
 #include "ItemUnderTest.h"
+#include "ShellBars.h"
 
 #include <devicefiles.h>
 #include <devicescreen.h>
@@ -51,7 +53,11 @@ void ExpectShownAndTheDevicesKept(const std::wstring& arguments, int width, int 
     EXPECT_EQ(device.fLandscape, after.fLandscape);
 }
 
-// A full-screen dialog's distance inside its frame, left of and below its controls.
+// The calendar's options dialog, and where it keeps what it saves.
+constexpr wchar_t kOptionsTitle[] = L"Настройки";
+constexpr wchar_t kCalendarKey[] = L"Software\\Orvik\\Mesolune";
+
+// A full-screen dialog's distance inside its frame, left of its controls.
 constexpr int kInsideFrame = 5;
 
 class TodayHost : public testing::Test
@@ -282,11 +288,39 @@ TEST_F(TodayHost, OpensAnItemsOptionsOverTheScreen)
     ASSERT_EQ(0, RunProgram(L"today.exe", L"--options Mesolune --screenshot \"" + png.Path() + L"\""));
     const Picture screen = ReadPng(png.Path());
     ASSERT_GT(screen.width, 0);
-    // The full-screen dialog covers the Today screen, bottom corner included.
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(face, screen.At(kInsideFrame, screen.height - kInsideFrame));
-    EXPECT_EQ(face, screen.At(kInsideFrame, screen.height / 2 + screen.height / 4));
-    EXPECT_NE(face, screen.At(screen.width / 2, GetSystemMetrics(SM_CYCAPTION) / 2)); // its title bar
+    // The full-screen dialog covers the Today screen down to the menu bar;
+    // above it the navigation bar with its title and ok, no caption of its own.
+    const int dpi = devicefacts::ProfileDpi();
+    const int bar = shellbars::BarHeight(dpi);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(kInsideFrame, screen.height - bar - 1));
+    EXPECT_EQ(0, barpicture::RowsUnlike(screen, 0, barpicture::Bar(screen.width, dpi, true, kOptionsTitle, L"ok")));
+    EXPECT_EQ(0, barpicture::RowsUnlike(screen, screen.height - bar, barpicture::Bar(screen.width, dpi, false, nullptr, nullptr)));
+}
+
+TEST_F(TodayInput, OkOnTheOptionsNavigationBarEndsThemAndTheScreensBarsAreBack)
+{
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kCalendarKey);
+    const Picture before = After(L"2026-12-08T09:41", "");
+    const int bar = shellbars::BarHeight(devicefacts::ProfileDpi());
+    const std::string ok = std::to_string(GetSystemMetrics(SM_CXSCREEN) - bar / 2) + "," + std::to_string(bar / 2);
+    TempFile file(L".txt"), png(L".png");
+    WriteTextFile(file.Path(), "wait 1000\ntap " + ok + "\nwait 500\n");
+    ASSERT_EQ(0, RunProgram(L"today.exe", L"--time 2026-12-08T09:41 --options Mesolune --input \"" + file.Path() +
+                                             L"\" --screenshot \"" + png.Path() + L"\""));
+    const Picture after = ReadPng(png.Path());
+    ASSERT_EQ(before.height, after.height);
+    for (const int top : {0, after.height - bar}) {
+        Picture rows = before;
+        rows.pixels.assign(before.pixels.begin() + static_cast<size_t>(top) * before.width,
+            before.pixels.begin() + static_cast<size_t>(top + bar) * before.width);
+        rows.height = bar;
+        EXPECT_EQ(0, barpicture::RowsUnlike(after, top, rows)) << "the bar at " << top;
+    }
+    // ok saved the options, as the dialog's own button did.
+    HKEY saved = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(DeviceRoot(HKEY_CURRENT_USER), kCalendarKey, 0, KEY_READ, &saved));
+    if (saved)
+        RegCloseKey(saved);
 }
 
 TEST_F(TodayInput, StrokesStepTheMonthAndTheYear)
@@ -347,7 +381,8 @@ TEST_F(TodayInput, AHoldOpensTheOptions)
 {
     const Picture screen = After(L"2026-12-08T09:41", "hold " + InGrid(150, 70));
     ASSERT_GT(screen.width, 0);
-    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(kInsideFrame, screen.height - kInsideFrame));
+    const int bar = shellbars::BarHeight(devicefacts::ProfileDpi());
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), screen.At(kInsideFrame, screen.height - bar - 1));
 }
 
 TEST_F(TodayInput, ATapOnTheBellOpensTheClockSettings)

@@ -4,10 +4,12 @@
 #include "DialogDriver.h"
 #include "ItemUnderTest.h"
 #include "RegistryFixture.h"
+#include "ShellBars.h"
 #include "TestHost.h"
 #include "Utf8.h"
 #include "resource.h"
 
+#include <devicescreen.h>
 #include <todaycmn.h>
 
 #include <commdlg.h>
@@ -400,20 +402,27 @@ TEST_F(OptionsDialog, EachColourButtonEditsItsOwnColour)
 
 TEST_F(OptionsDialog, TheDialogFillsTheScreenAndItsTitleOkSaves)
 {
+    DEVICE_SCREEN screen = {};
+    ASSERT_TRUE(DeviceGetScreen(&screen));
+    const int bar = shellbars::BarHeight(screen.dpi);
     RECT frame = {};
+    RECT client = {};
     const INT_PTR result = Open([&](HWND d, LPARAM) {
         GetWindowRect(d, &frame);
-        // The "ok" in the title bar, left of the close box.
-        const int caption = GetSystemMetrics(SM_CYCAPTION);
-        POINT ok = {frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) - caption / 2,
-            frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + caption / 2};
-        SendMessageW(d, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(ok.x, ok.y));
+        GetClientRect(d, &client);
+        // The ok at the right of the navigation bar above the dialog.
+        const POINT ok = {frame.right - bar / 2, frame.top + bar / 2};
+        const LRESULT hit = SendMessageW(d, WM_NCHITTEST, 0, MAKELPARAM(ok.x, ok.y));
+        SendMessageW(d, WM_NCLBUTTONDOWN, hit, MAKELPARAM(ok.x, ok.y));
     });
     EXPECT_EQ(1, result);
     EXPECT_EQ(0, frame.left);
     EXPECT_EQ(0, frame.top);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), frame.right);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), frame.bottom);
+    // Its face between the navigation bar and the menu bar.
+    EXPECT_EQ(frame.right, client.right);
+    EXPECT_EQ(frame.bottom - 2 * bar, client.bottom);
     EXPECT_EQ(11u, Values(HKEY_CURRENT_USER, testreg::kKey).size());
 }
 
