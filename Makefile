@@ -13,7 +13,7 @@ ARCH ?= x86-64
 CE_BUILD ?= $(BUILD)/ce
 CE_TOOLCHAIN := third_party/cegcc/build-toolchain
 
-.PHONY: all deps configure build run check check-ubsan soak fuzz bench failures dist ce ce-module clean
+.PHONY: all deps configure build run check check-ubsan soak fuzz bench failures dist screenshots ce ce-module clean
 
 all: build
 
@@ -68,6 +68,11 @@ failures: build
 	$(WALK_DEVICE) session --profiles qvga -- $(WALK_DEVICE) --profile qvga failure_walk || rc=1; \
 	MESOLUNE_ITEM_ARCH=arm $(WALK_DEVICE) session --profiles qvga -- $(WALK_DEVICE) --profile qvga failure_walk || rc=1; \
 	exit $$rc
+
+# The README's pictures of the options dialog and the control panel's pages
+# (docs/), made again in a device of their own.
+screenshots: build
+	@docs/screenshots $(BUILD)
 
 # The device for Windows: build/mesolune-device-win64.zip.
 dist: build
