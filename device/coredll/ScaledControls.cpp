@@ -5,7 +5,7 @@
 // density whatever the dialog's font. So each such control of a dialog the
 // device shows is drawn again at the device's density: a check box or radio
 // button whole, a combo box's button over the desktop's, a date picker's
-// spin buttons made wider.
+// spin buttons made wider and their arrows drawn over them.
 #include "Screen.h"
 
 #include <commctrl.h>
@@ -238,6 +238,52 @@ LRESULT CALLBACK PickerProc(HWND picker, UINT message, WPARAM wParam, LPARAM lPa
     return result;
 }
 
+// A spin control's arrows drawn again over its buttons, which the desktop
+// fills with arrows of its own density.
+void PaintSpinArrows(HWND spin)
+{
+    RECT client;
+    GetClientRect(spin, &client);
+    RECT first = client, second = client;
+    const bool horizontal = (GetWindowLongPtrW(spin, GWL_STYLE) & UDS_HORZ) != 0;
+    if (horizontal)
+        first.right = second.left = (client.left + client.right) / 2;
+    else
+        first.bottom = second.top = (client.top + client.bottom) / 2;
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    ScreenToClient(spin, &cursor);
+    const bool pressing = GetCapture() == spin;
+    const UINT enabled = IsWindowEnabled(spin) ? 0 : DFCS_INACTIVE;
+    HDC dc = GetDC(spin);
+    const struct
+    {
+        RECT button;
+        UINT arrow;
+    } buttons[] = {{first, horizontal ? static_cast<UINT>(DFCS_SCROLLLEFT) : static_cast<UINT>(DFCS_SCROLLUP)},
+        {second, horizontal ? static_cast<UINT>(DFCS_SCROLLRIGHT) : static_cast<UINT>(DFCS_SCROLLDOWN)}};
+    for (const auto& b : buttons) {
+        RECT button = b.button;
+        const UINT pushed = pressing && PtInRect(&button, cursor) ? DFCS_PUSHED : 0;
+        DrawFrameControl(dc, &button, DFC_SCROLL, b.arrow | enabled | pushed);
+    }
+    ReleaseDC(spin, dc);
+}
+
+LRESULT CALLBACK SpinProc(HWND spin, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(spin, SpinProc, kSubclassId);
+        RemovePropW(spin, kScaledProperty);
+    }
+    const LRESULT result = DefSubclassProc(spin, message, wParam, lParam);
+    if (message == WM_PAINT)
+        PaintSpinArrows(spin);
+    else if (RedrawsItself(message) || message == WM_TIMER)
+        InvalidateRect(spin, nullptr, FALSE);
+    return result;
+}
+
 // A list view's check boxes: its state images, unchecked then checked,
 // drawn again at the device's density.
 void ScaleListCheckBoxes(HWND list, int dpi)
@@ -317,6 +363,8 @@ BOOL CALLBACK ScaleControl(HWND control, LPARAM dpi)
     } else if (IsClass(control, DATETIMEPICK_CLASSW)) {
         if (Subclassed(control, PickerProc, density))
             WidenSpin(control, density);
+    } else if (IsClass(control, UPDOWN_CLASSW)) {
+        Subclassed(control, SpinProc, density);
     } else {
         return TRUE;
     }

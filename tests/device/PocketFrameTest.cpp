@@ -1,8 +1,9 @@
 // A dialog the device shows full screen, read back from the screen on every
 // profile: no caption or frame of its own, the navigation bar (its title and
 // ok) and the menu bar drawn as the Today screen draws its bars, at the
-// screen's density; its check box and combo box at that density too; a tap
-// on ok ends it with IDOK. And the control panel's pages in the same frame.
+// screen's density; its check box, combo box and spin buttons at that density
+// too; a tap on ok ends it with IDOK. And the control panel's pages in the
+// same frame.
 #include "BarPicture.h"
 #include "DeviceInput.h"
 #include "DeviceProgram.h"
@@ -11,10 +12,12 @@
 #include "ShellBars.h"
 
 #include <aygshell.h>
+#include <commctrl.h>
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,13 +28,14 @@ using namespace deviceprogram;
 
 constexpr WORD kCheckId = 100;
 constexpr WORD kComboId = 101;
+constexpr WORD kPickerId = 102;
 constexpr DWORD kFrameFlags = SHIDIF_DONEBUTTON | SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_EMPTYMENU;
 constexpr wchar_t kTitle[] = L"Проба";
 // At 96 dpi, as the desktop draws them.
 constexpr int kCheckGlyph = 13;
 
 // A dialog template as a desktop dialog's: visible, a caption, a close box, a font;
-// a check box and a drop-down list.
+// a check box, a drop-down list and a time picker with spin buttons.
 std::vector<WORD> DialogTemplate()
 {
     std::vector<WORD> t;
@@ -40,22 +44,27 @@ std::vector<WORD> DialogTemplate()
         t.insert(t.end(), s.begin(), s.end());
         t.push_back(0);
     };
+    // A control of a system class (an atom) or of a class by name.
     const auto control = [&](DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom,
-                             const std::wstring& title) {
+                             const std::wstring& title, const std::wstring& className = L"") {
         if (t.size() % 2)
             t.push_back(0);
         dword(style | WS_CHILD | WS_VISIBLE);
         dword(0);
         t.insert(t.end(), {static_cast<WORD>(x), static_cast<WORD>(y), static_cast<WORD>(cx), static_cast<WORD>(cy)});
         t.push_back(id);
-        t.push_back(0xFFFF);
-        t.push_back(atom);
+        if (className.empty()) {
+            t.push_back(0xFFFF);
+            t.push_back(atom);
+        } else {
+            text(className);
+        }
         text(title);
         t.push_back(0);
     };
     dword(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT);
     dword(0);
-    t.push_back(2);
+    t.push_back(3);
     t.insert(t.end(), {0, 0, 150, 150});
     t.push_back(0);
     t.push_back(0);
@@ -64,6 +73,7 @@ std::vector<WORD> DialogTemplate()
     text(L"MS Shell Dlg");
     control(BS_AUTOCHECKBOX | WS_TABSTOP, 4, 20, 100, 10, kCheckId, 0x0080, L"Галочка");
     control(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 4, 40, 80, 60, kComboId, 0x0085, L"");
+    control(DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 4, 60, 60, 14, kPickerId, 0, L"", DATETIMEPICK_CLASSW);
     return t;
 }
 
@@ -118,6 +128,29 @@ int GlyphRun(const Picture& screen, int x, int y, int step, COLORREF background)
     return run;
 }
 
+// The widest row of text colour in an area of a picture.
+int ArrowWidth(const Picture& picture, const RECT& area)
+{
+    int widest = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        int run = 0;
+        for (int x = area.left; x < area.right; ++x)
+            run += picture.At(x, y) == GetSysColor(COLOR_BTNTEXT);
+        widest = std::max(widest, run);
+    }
+    return widest;
+}
+
+// The width of the arrow the desktop draws on a scroll button of a size.
+int ScrollArrowWidth(int width, int height)
+{
+    const Picture button = barpicture::Drawn(width, height, [](HDC dc, const RECT& area) {
+        RECT face = area;
+        DrawFrameControl(dc, &face, DFC_SCROLL, DFCS_SCROLLUP);
+    });
+    return ArrowWidth(button, RECT{0, 0, width, height});
+}
+
 RECT ScreenRectOf(HWND window)
 {
     RECT rect, screen;
@@ -133,6 +166,8 @@ protected:
     INT_PTR Run(dialogdriver::Step step)
     {
         driver.Expect(std::move(step));
+        const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES};
+        InitCommonControlsEx(&classes);
         const std::vector<WORD> dialog = DialogTemplate();
         return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
             nullptr, FramedDialogProc, 0);
@@ -161,7 +196,7 @@ TEST_F(PocketFrame, TheDialogStandsBetweenTheBarsItsTitleAndOkAbove)
     });
 }
 
-TEST_F(PocketFrame, ItsCheckBoxAndComboArrowAreAtTheScreensDensity)
+TEST_F(PocketFrame, ItsCheckBoxComboAndSpinArrowsAreAtTheScreensDensity)
 {
     const int dpi = ScreenDensity();
     Run([&](HWND dialog, LPARAM) {
@@ -188,6 +223,15 @@ TEST_F(PocketFrame, ItsCheckBoxAndComboArrowAreAtTheScreensDensity)
         const int desktopDpi = static_cast<int>(GetDpiForSystem());
         const int desktopWidth = GetSystemMetrics(SM_CXVSCROLL);
         EXPECT_NEAR(MulDiv(desktopWidth, dpi, desktopDpi), width, 2);
+        // The time picker's up arrow, where the screen is denser than the
+        // desktop: a scroll arrow as large as its widened button's.
+        const HWND spin = FindWindowExW(GetDlgItem(dialog, kPickerId), nullptr, UPDOWN_CLASSW, nullptr);
+        ASSERT_NE(nullptr, spin);
+        RECT up = ScreenRectOf(spin);
+        up.bottom = (up.top + up.bottom) / 2;
+        if (dpi != desktopDpi) {
+            EXPECT_EQ(ScrollArrowWidth(up.right - up.left, up.bottom - up.top), ArrowWidth(screen, up));
+        }
         EndDialog(dialog, IDCANCEL);
     });
 }

@@ -7,18 +7,13 @@
 
 namespace barpicture {
 
-deviceprogram::Picture Bar(int width, int dpi, bool navigation, const wchar_t* left, const wchar_t* right)
+deviceprogram::Picture Drawn(int width, int height, const std::function<void(HDC, const RECT&)>& paint)
 {
-    const int height = shellbars::BarHeight(dpi);
     void* bits = nullptr;
     const HBITMAP bitmap = CreateTopDownBitmap(width, height, &bits);
     HDC dc = CreateCompatibleDC(nullptr);
     const HGDIOBJ previous = SelectObject(dc, bitmap);
-    const RECT bar = {0, 0, width, height};
-    if (navigation)
-        shellbars::PaintNavigationBar(dc, bar, dpi, left, right);
-    else
-        shellbars::PaintMenuBar(dc, bar, dpi, left, right);
+    paint(dc, RECT{0, 0, width, height});
     GdiFlush();
     deviceprogram::Picture picture;
     picture.width = width;
@@ -30,6 +25,16 @@ deviceprogram::Picture Bar(int width, int dpi, bool navigation, const wchar_t* l
     DeleteDC(dc);
     DeleteObject(bitmap);
     return picture;
+}
+
+deviceprogram::Picture Bar(int width, int dpi, bool navigation, const wchar_t* left, const wchar_t* right)
+{
+    return Drawn(width, shellbars::BarHeight(dpi), [&](HDC dc, const RECT& bar) {
+        if (navigation)
+            shellbars::PaintNavigationBar(dc, bar, dpi, left, right);
+        else
+            shellbars::PaintMenuBar(dc, bar, dpi, left, right);
+    });
 }
 
 int RowsUnlike(const deviceprogram::Picture& picture, int top, const deviceprogram::Picture& bar)
