@@ -81,6 +81,20 @@ class Launcher(unittest.TestCase):
                 text = f.read().decode("utf-16")
             self.assertIn("[HKEY_LOCAL_MACHINE\\Software\\LauncherTest]", text)
 
+    def test_a_device_whose_system_files_are_missing_is_made_again_with_its_registry(self):
+        """A first start of Wine cut short leaves a prefix without its system
+        files; the next command makes them again and keeps the registry."""
+        with tempfile.TemporaryDirectory() as folder:
+            root = os.path.join(folder, "root")
+            launcher = [LAUNCHER, "--root", root, "--bin", BIN]
+            subprocess.run([*launcher, "reg", "add", r"HKLM\Software\LauncherTest", "/v", "Value", "/t", "REG_DWORD",
+                            "/d", "7", "/f"], check=True, capture_output=True, timeout=120)
+            os.remove(os.path.join(root, "qvga", "drive_c", "windows", "system32", "kernel32.dll"))
+            query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
+                                   capture_output=True, text=True, timeout=120)
+            self.assertEqual(0, query.returncode, query.stderr)
+            self.assertIn("0x7", query.stdout)
+
     def test_installs_and_removes_a_cab_and_keeps_the_cab(self):
         with tempfile.TemporaryDirectory() as folder:
             launcher = [LAUNCHER, "--root", os.path.join(folder, "root"), "--bin", BIN]
