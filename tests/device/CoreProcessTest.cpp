@@ -72,7 +72,7 @@ TEST(CoreProcess, TheDevicePathAndTheArgumentsReachTheProgram)
     PROCESS_INFORMATION info = {};
     ASSERT_TRUE(CreateProcessW(L"\\Windows\\cmdline_probe.exe", Args(arguments.Get()), nullptr, nullptr, FALSE, 0, nullptr,
         nullptr, nullptr, &info));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 20000));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, waiting::kDeadlineMs)) << "the probe did not end";
     DWORD code = 99;
     GetExitCodeProcess(info.hProcess, &code);
     CloseHandle(info.hThread);
@@ -96,8 +96,7 @@ TEST(CoreProcess, WithoutAProcessRecordNoHandleIsLeft)
         nullptr, nullptr, nullptr, nullptr));
     GetProcessHandleCount(GetCurrentProcess(), &after);
     EXPECT_EQ(before, after);
-    for (int i = 0; i < 200 && Lines(out.Path()).empty(); ++i)
-        Sleep(25);
+    waiting::Until([&] { return !Lines(out.Path()).empty(); }, "the probe's lines");
     EXPECT_EQ(2u, Lines(out.Path()).size());
 }
 
@@ -147,7 +146,7 @@ TEST(CoreProcess, TheItemsCallOpensTheAlarmsPage)
     HWND page = deviceprogram::AwaitWindow(L"#32770", L"Будильники");
     ASSERT_NE(nullptr, page);
     PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, 20000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, waiting::kDeadlineMs)) << "the page did not end";
     DWORD code = 99;
     GetExitCodeProcess(info.hProcess, &code);
     EXPECT_EQ(1u, code); // closed without saving

@@ -4,6 +4,7 @@
 #include "DevicePath.h"
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
+#include "Utf8.h"
 
 #include <devicefiles.h>
 #include <todaycmn.h>
@@ -80,12 +81,12 @@ int Install(const std::wstring& cab, std::string& output)
 HWND AwaitItem(HWND screen, const wchar_t* itemClass, bool gone = false)
 {
     HWND item = nullptr;
-    for (int i = 0; i < 400; ++i) {
-        item = FindWindowExW(screen, nullptr, itemClass, nullptr);
-        if ((item != nullptr) != gone)
-            break;
-        Sleep(25);
-    }
+    waiting::Until(
+        [&] {
+            item = FindWindowExW(screen, nullptr, itemClass, nullptr);
+            return (item != nullptr) != gone;
+        },
+        "the Today screen's item window of class " + Utf8(itemClass) + (gone ? " to go" : ""));
     return item;
 }
 
@@ -536,9 +537,8 @@ TEST_F(Installer, AnInstallerKilledMidwayIsUndoneAtTheNextStart)
     const DeviceState before = Now();
     {
         RunningProgram installer(L"wceload.exe", L"/noui /nodelete \"" + BinFolder() + L"test_told.cab\"");
-        for (int i = 0; i < 400 && TestSetupCalls().find(L"Install_Exit") == std::wstring::npos; ++i)
-            Sleep(25);
-        ASSERT_NE(std::wstring::npos, TestSetupCalls().find(L"Install_Exit"));
+        ASSERT_TRUE(waiting::Until([] { return TestSetupCalls().find(L"Install_Exit") != std::wstring::npos; },
+            "the setup library's Install_Exit"));
         EXPECT_TRUE(FileThere(Stored(kInstalledModule)));
     }
     RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Install_Exit");

@@ -242,7 +242,8 @@ TEST_F(PocketFrame, ATapOnOkEndsItWithIdok)
     // a tap that misses ends the dialog with IDCANCEL after a while.
     std::thread player;
     const INT_PTR result = Run([&](HWND dialog, LPARAM) {
-        SetTimer(dialog, 1, 5000, [](HWND missed, UINT, UINT_PTR, DWORD) { EndDialog(missed, IDCANCEL); });
+        SetTimer(dialog, 1, waiting::kDeadlineMs,
+            [](HWND missed, UINT, UINT_PTR, DWORD) { EndDialog(missed, IDCANCEL); });
         player = std::thread([] {
             RECT screen;
             DeviceScreenRect(&screen);
@@ -255,7 +256,7 @@ TEST_F(PocketFrame, ATapOnOkEndsItWithIdok)
         });
     });
     player.join();
-    EXPECT_EQ(IDOK, result);
+    EXPECT_EQ(IDOK, result) << "no tap on ok ended the dialog within " << waiting::kDeadlineMs / 1000 << " s";
 }
 
 // The control panel's pages: the page's name in the navigation bar with ok,

@@ -6,6 +6,7 @@
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
 #include "TodayItemsPageIds.h"
+#include "Utf8.h"
 
 #include <devicescreen.h>
 #include <todaycmn.h>
@@ -152,7 +153,9 @@ TEST_F(TodayContract, TheSelectionPassesOnAndEachItemItLeavesIsRepainted)
 void Broadcast()
 {
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    EXPECT_NE(0, SendMessageTimeoutW(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG,
+                     waiting::kDeadlineMs, &result))
+        << "the broadcast to reload was not answered within " << waiting::kDeadlineMs / 1000 << " s";
 }
 
 HWND ItemWindow(HWND screen, const wchar_t* itemClass)
@@ -163,12 +166,10 @@ HWND ItemWindow(HWND screen, const wchar_t* itemClass)
 // The item's window, once the Today screen that shows at start has made it.
 HWND AwaitItemWindow(HWND screen, const wchar_t* itemClass)
 {
-    for (int i = 0; i < 400 && screen; ++i) {
-        if (HWND item = ItemWindow(screen, itemClass))
-            return item;
-        Sleep(25);
-    }
-    return nullptr;
+    HWND item = nullptr;
+    waiting::Until([&] { return (item = ItemWindow(screen, itemClass)) != nullptr; },
+        "the Today screen's item window of class " + Utf8(itemClass));
+    return item;
 }
 
 DWORD ClearCacheCount(const wchar_t* itemClass)
@@ -292,8 +293,7 @@ TEST_F(TodayContract, TheSettingsPageOpensTheOptionsOfAnItemThatHasThem)
     const HWND options = AwaitWindow(L"#32770", L"Настройки");
     ASSERT_NE(nullptr, options);
     PostMessageW(options, WM_COMMAND, IDCANCEL, 0);
-    for (int i = 0; i < 200 && IsWindow(options); ++i)
-        Sleep(25);
+    EXPECT_TRUE(waiting::Until([&] { return !IsWindow(options); }, "the options dialog to go"));
     page.Press(IDCANCEL);
     EXPECT_EQ(1, page.Closed());
 }

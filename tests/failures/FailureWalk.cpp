@@ -24,6 +24,7 @@
 #include <todaycmn.h>
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +38,8 @@
 namespace {
 
 constexpr int kTop = 26;
+// How long the control panel may take to show its page, and to go.
+constexpr unsigned long kPageDeadlineMs = 120000;
 // The colour dialog's red, green and blue edits.
 constexpr int kChooserRed = 706, kChooserGreen = 707, kChooserBlue = 708;
 constexpr const wchar_t* kClockKey = L"Software\\Microsoft\\Clock";
@@ -135,13 +138,44 @@ void ChangeOptions(dialogdriver::DialogDriver& driver)
     });
 }
 
-// The alarms page a tap on the bell opens, closed again.
+// The control panel a tap on the bell started in this process's life that
+// is still running, or null.
+HANDLE StartedControlPanel()
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return nullptr;
+    HANDLE found = nullptr;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == GetCurrentProcessId() && lstrcmpiW(entry.szExeFile, L"ctlpnl.exe") == 0)
+            found = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+// The alarms page a tap on the bell opens (none when the call that failed
+// was the one that starts it), waited for however long a busy machine
+// takes, and closed again.
 void CloseAlarmsPage()
 {
-    if (HWND page = deviceprogram::AwaitWindow(L"#32770", L"Будильники", 3000))
+    const HANDLE program = StartedControlPanel();
+    if (!program)
+        return;
+    const ULONGLONG start = GetTickCount64();
+    HWND page = nullptr;
+    while (!page && WaitForSingleObject(program, 20) == WAIT_TIMEOUT && GetTickCount64() - start < kPageDeadlineMs)
+        if (HWND shown = FindWindowW(L"#32770", L"Будильники"); shown && IsWindowVisible(shown))
+            page = shown;
+    if (page)
         PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
-    for (int i = 0; i < 100 && deviceprogram::AwaitWindow(L"#32770", L"Будильники", 0); ++i)
-        Sleep(20);
+    if (WaitForSingleObject(program, kPageDeadlineMs) != WAIT_OBJECT_0) {
+        std::printf("failure walk: the alarms page %s within %lu s\n", page ? "did not close" : "did not show",
+            kPageDeadlineMs / 1000);
+        TerminateProcess(program, 1);
+    }
+    CloseHandle(program);
 }
 
 struct Scenario

@@ -3,6 +3,7 @@
 #include "CalendarItemFixture.h"
 #include "DeviceFacts.h"
 #include "DialogDriver.h"
+#include "DeviceProgram.h"
 
 #include <devicegesture.h>
 #include <devicescreen.h>
@@ -141,12 +142,7 @@ TEST_F(Input, TheBellCornerOpensTheClockSettingsAndKeepsTheMonth)
     EXPECT_EQ(0u, g_dwLastAlarmCheck);
     EXPECT_EQ(0u, Renders());
 
-    HWND page = nullptr;
-    for (int i = 0; i < 800 && !page; ++i) {
-        testhost::PumpMessages();
-        Sleep(25);
-        page = FindWindowW(L"#32770", L"Будильники");
-    }
+    HWND page = deviceprogram::AwaitWindow(L"#32770", L"Будильники");
     ASSERT_NE(nullptr, page);
     PostMessageW(page, WM_COMMAND, IDCANCEL, 0);
 }

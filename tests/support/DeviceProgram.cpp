@@ -1,6 +1,7 @@
 #include "DeviceProgram.h"
 
 #include "DeviceRoot.h"
+#include "Utf8.h"
 
 #include <objbase.h>
 #include <wincodec.h>
@@ -71,21 +72,10 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context)
     return TRUE;
 }
 
-// Waits for a while, serving this thread's windows meanwhile: the other
-// program may send them messages (its activation does) and wait for answers.
-void PumpFor(DWORD milliseconds)
-{
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 } // namespace
 
 RunningProgram::RunningProgram(const std::wstring& program, const std::wstring& arguments, HANDLE output)
+    : name_(Utf8(program + L" " + arguments))
 {
     process_ = Start(program, arguments, output, id_);
 }
@@ -103,25 +93,24 @@ RunningProgram::~RunningProgram()
 
 HWND RunningProgram::WaitForWindow(DWORD timeoutMs) const
 {
-    // The host's clock: the device clock of a test may stand still.
-    const ULONGLONG start = GetTickCount64();
-    while (process_ && GetTickCount64() - start < timeoutMs) {
-        WindowSearch search{id_, nullptr};
-        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        PumpFor(20);
-    }
-    return nullptr;
+    if (!process_)
+        return nullptr;
+    WindowSearch search{id_, nullptr};
+    waiting::Until(
+        [&] {
+            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        "a shown window of " + name_, timeoutMs);
+    return search.found;
 }
 
 int RunningProgram::WaitForExit(DWORD timeoutMs)
 {
     DWORD exitCode = static_cast<DWORD>(-1);
-    const ULONGLONG start = GetTickCount64();
-    while (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT && GetTickCount64() - start < timeoutMs)
-        PumpFor(20);
-    if (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0)
+    if (process_ &&
+        waiting::Until([&] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }, name_ + " to end",
+            timeoutMs))
         GetExitCodeProcess(process_, &exitCode);
     return static_cast<int>(exitCode);
 }
@@ -155,15 +144,17 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments, std::
 
 HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs)
 {
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
-        // A dialog shows only once its WM_INITDIALOG has run.
-        if (HWND window = FindWindowW(className, title); window && IsWindowVisible(window))
-            return window;
-        if (GetTickCount64() - start >= timeoutMs)
-            return nullptr;
-        Sleep(25);
-    }
+    HWND found = nullptr;
+    const std::string what = "a shown window" + (className ? " of class " + Utf8(className) : std::string()) +
+                             (title ? " titled \"" + Utf8(title) + "\"" : std::string());
+    waiting::Until(
+        [&] {
+            // A dialog shows only once its WM_INITDIALOG has run.
+            found = FindWindowW(className, title);
+            return found && IsWindowVisible(found);
+        },
+        what, timeoutMs);
+    return found && IsWindowVisible(found) ? found : nullptr;
 }
 
 void WriteTextFile(const std::wstring& path, const std::string& text)

@@ -2,6 +2,8 @@
 // registry, and PNG pictures read back.
 #pragma once
 
+#include "Waiting.h"
+
 #include <windows.h>
 
 #include <string>
@@ -14,12 +16,12 @@ std::wstring BinFolder();
 
 // Runs a program of that folder (or one named by its whole path) with
 // arguments and waits for it; its exit code, or -1 when it did not start or
-// did not end within the time-out.
-int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
+// did not end within the time-out (a test failure that says so).
+int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = waiting::kDeadlineMs);
 
 // The same, with what the program wrote to its standard output and error.
 int RunProgram(const std::wstring& program, const std::wstring& arguments, std::string& output,
-    DWORD timeoutMs = 60000);
+    DWORD timeoutMs = waiting::kDeadlineMs);
 
 // A program of that folder running beside the test; it is ended with the object.
 class RunningProgram
@@ -32,19 +34,23 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool Started() const { return process_ != nullptr; }
-    // Its first visible top-level window, waited for up to timeoutMs.
-    HWND WaitForWindow(DWORD timeoutMs = 20000) const;
-    // Its exit code, or -1 when it has not ended within timeoutMs.
-    int WaitForExit(DWORD timeoutMs = 20000);
+    // Its first visible top-level window, waited for up to timeoutMs; null
+    // (and a test failure) when none came.
+    HWND WaitForWindow(DWORD timeoutMs = waiting::kDeadlineMs) const;
+    // Its exit code, or -1 (and a test failure) when it has not ended
+    // within timeoutMs.
+    int WaitForExit(DWORD timeoutMs = waiting::kDeadlineMs);
 
 private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
+    std::string name_; // its command line, for what a wait says
 };
 
-// The shown top-level window of a class and title (null: any) of whatever program,
-// waited for on the host's clock; null when none comes within the time-out.
-HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = 10000);
+// The shown top-level window of a class and title (null: any) of whatever
+// program, waited for; null (and a test failure) when none comes within the
+// time-out.
+HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs = waiting::kDeadlineMs);
 
 // Writes text into a file, replacing what it held.
 void WriteTextFile(const std::wstring& path, const std::string& text);

@@ -7,6 +7,9 @@
 
 namespace {
 
+// Far beyond a loaded machine's delays.
+constexpr unsigned long kDeadlineMs = 120000;
+
 BOOL CALLBACK FindShownDialog(HWND window, LPARAM found)
 {
     wchar_t name[16] = {};
@@ -23,12 +26,13 @@ int wmain()
 {
     HWND dialog = nullptr;
     // A dialog is shown only after WM_INITDIALOG has set its controls.
-    for (int i = 0; i < 800 && !dialog; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    while (!dialog && GetTickCount64() - start < kDeadlineMs) {
         Sleep(25);
         EnumWindows(FindShownDialog, reinterpret_cast<LPARAM>(&dialog));
     }
     if (!dialog) {
-        std::fprintf(stderr, "dialog_ok: no dialog showed\n");
+        std::fprintf(stderr, "dialog_ok: no dialog showed within %lu s\n", kDeadlineMs / 1000);
         return 1;
     }
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);

@@ -8,12 +8,20 @@
 
 #include <cstdio>
 
+namespace {
+
+// Far beyond a loaded machine's delays.
+constexpr unsigned long kDeadlineMs = 120000;
+
+} // namespace
+
 int wmain()
 {
     HWND dialog = nullptr;
     // The dialog is shown only after WM_INITDIALOG has set the controls from
     // the stored settings; a click before that would be overwritten.
-    for (int i = 0; i < 800; ++i) {
+    const ULONGLONG start = GetTickCount64();
+    while (GetTickCount64() - start < kDeadlineMs) {
         Sleep(25);
         dialog = FindWindowW(L"#32770", L"Настройки");
         if (dialog && IsWindowVisible(dialog))
@@ -21,7 +29,7 @@ int wmain()
         dialog = nullptr;
     }
     if (!dialog) {
-        std::fprintf(stderr, "options_clicker: no options dialog\n");
+        std::fprintf(stderr, "options_clicker: no options dialog showed within %lu s\n", kDeadlineMs / 1000);
         return 1;
     }
     DWORD process = 0;
@@ -31,7 +39,7 @@ int wmain()
     SendDlgItemMessageW(dialog, IDC_WEEKS, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(dialog, WM_COMMAND, IDOK, 0);
     TerminateProcess(owner, 9);
-    WaitForSingleObject(owner, 10000);
+    WaitForSingleObject(owner, kDeadlineMs);
     CloseHandle(owner);
     return 0;
 }
