@@ -16,14 +16,16 @@ constexpr UINT kRotate = WM_APP + 4;
 } // namespace
 
 Automation::Automation(const HostOptions& options, std::vector<InputStep> input, HWND screen, ItemHost& host,
-    std::function<void()> rotate, std::function<void()> fail)
+    std::function<void()> rotate, std::function<void()> refresh, std::function<void()> fail)
     : options_(options), input_(std::move(input)), screen_(screen), host_(host), rotate_(std::move(rotate)),
-      fail_(std::move(fail))
+      refresh_(std::move(refresh)), fail_(std::move(fail)), idle_(screen)
 {
 }
 
 Automation::~Automation()
 {
+    // A script still playing ends with the screen.
+    idle_.Stop();
     player_.reset();
 }
 
@@ -36,13 +38,20 @@ void Automation::Start()
         } else
             Report(L"--options: no Today item is named " + options_.options);
     }
-    if (!input_.empty())
-        player_ = std::make_unique<InputPlayer>(input_, screen_, kRotate, kInputPlayed);
-    else if (!options_.screenshot.empty())
+    // A script for the options dialog starts once the dialog is up.
+    if (!input_.empty()) {
+        if (!awaitingDialog_)
+            StartPlayer();
+    } else if (!options_.screenshot.empty())
         PostMessageW(screen_, kTakeScreenshot, 0, 0);
 }
 
-bool Automation::Handle(UINT message, WPARAM wParam, LPARAM)
+void Automation::StartPlayer()
+{
+    player_ = std::make_unique<InputPlayer>(input_, screen_, kRotate, kInputPlayed, idle_);
+}
+
+bool Automation::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case kTakeScreenshot:
@@ -53,26 +62,40 @@ bool Automation::Handle(UINT message, WPARAM wParam, LPARAM)
     case kOpenOptions:
         host_.OpenOptions(options_.options);
         // No dialog came up, or it went before it was idle (an item that
-        // stopped in it): the picture is taken now.
+        // stopped in it): the script plays, or the picture is taken, now.
         if (awaitingDialog_) {
             awaitingDialog_ = false;
-            if (!options_.screenshot.empty() && !player_)
+            if (!input_.empty() && !player_)
+                StartPlayer();
+            else if (!options_.screenshot.empty() && !player_)
                 TakeScreenshot();
         }
         return true;
     case kInputPlayed:
-        if (!options_.screenshot.empty())
+        if (!wParam) {
+            Report(L"--input: the screen was still busy " + std::to_wstring(InputPlayer::kSettleTimeoutMs / 1000) +
+                   (lParam ? L" s after line " + std::to_wstring(lParam) + L"; the script stopped there"
+                           : std::wstring(L" s after it showed; the script did not start")));
+            fail_();
+        }
+        if (!options_.screenshot.empty()) {
+            // What the script changed the screen shows at its next refresh.
+            refresh_();
             TakeScreenshot();
+        }
         return true;
     case kRotate:
         rotate_();
         return true;
     case WM_ENTERIDLE:
-        // The options dialog is up and idle: the moment for its picture,
-        // unless a script is still to play.
-        if (wParam == MSGF_DIALOGBOX && awaitingDialog_ && !options_.screenshot.empty() && !player_) {
+        // The options dialog is up and idle: the moment for its script, or
+        // for its picture.
+        if (wParam == MSGF_DIALOGBOX && awaitingDialog_) {
             awaitingDialog_ = false;
-            TakeScreenshot();
+            if (!input_.empty())
+                StartPlayer();
+            else if (!options_.screenshot.empty())
+                TakeScreenshot();
         }
         return true;
     default:

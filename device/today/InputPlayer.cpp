@@ -7,21 +7,25 @@
 
 #include <utility>
 
-using namespace deviceinput;
-
 namespace {
 
-// Long enough for the screen to follow one command before the next.
-constexpr DWORD kSettleMilliseconds = 200;
 constexpr DWORD kTapMilliseconds = 60;
 constexpr DWORD kHoldMilliseconds = DEVICE_HOLD_MILLISECONDS + 300;
 constexpr int kStrokeSteps = 8;
 constexpr DWORD kStrokeStepMilliseconds = 20;
+// The script's clock moves in steps this small, so that the hold's ring fills as it would.
+constexpr DWORD kClockStep = 10;
+
+// Whether a tick count comes after another, across the wrap.
+bool After(DWORD time, DWORD since)
+{
+    return static_cast<LONG>(time - since) > 0;
+}
 
 } // namespace
 
-InputPlayer::InputPlayer(std::vector<InputStep> steps, HWND notify, UINT rotate, UINT done)
-    : steps_(std::move(steps)), notify_(notify), rotate_(rotate), done_(done)
+InputPlayer::InputPlayer(std::vector<InputStep> steps, HWND notify, UINT rotate, UINT done, ScreenIdle& idle)
+    : steps_(std::move(steps)), notify_(notify), rotate_(rotate), done_(done), idle_(idle)
 {
     thread_ = std::thread([this] { Play(); });
 }
@@ -32,48 +36,93 @@ InputPlayer::~InputPlayer()
         thread_.join();
 }
 
-void InputPlayer::Play() const
+void InputPlayer::Stylus(POINT point, DWORD buttons)
+{
+    deviceinput::Stylus(point, buttons, clock_);
+    DeviceSetInputClock(clock_);
+}
+
+void InputPlayer::Key(WORD key)
+{
+    deviceinput::PressKey(key, clock_);
+    DeviceSetInputClock(clock_);
+}
+
+void InputPlayer::Pass(DWORD milliseconds)
+{
+    while (milliseconds > 0 && !idle_.Stopped()) {
+        const DWORD step = milliseconds < kClockStep ? milliseconds : kClockStep;
+        Sleep(step);
+        clock_ += step;
+        milliseconds -= step;
+        DeviceSetInputClock(clock_);
+    }
+}
+
+void InputPlayer::CatchUp()
+{
+    const DWORD now = deviceinput::InputTime();
+    if (After(now, clock_))
+        clock_ = now;
+    DeviceSetInputClock(clock_);
+}
+
+void InputPlayer::Play()
 {
     bool pointerBrought = false;
+    clock_ = deviceinput::InputTime();
+    DeviceSetInputClock(clock_);
+    // The screen as the script finds it: shown and idle.
+    bool settled = idle_.Await(kSettleTimeoutMs);
+    int line = 0;
     for (const InputStep& step : steps_) {
+        if (!settled)
+            break;
+        CatchUp();
         RECT screen;
         DeviceScreenRect(&screen);
         const POINT from = {screen.left + step.from.x, screen.top + step.from.y};
         const POINT to = {screen.left + step.to.x, screen.top + step.to.y};
         if (!pointerBrought && (step.kind == InputStep::kTap || step.kind == InputStep::kHold ||
                                    step.kind == InputStep::kStroke)) {
-            BringPointerTo(from);
+            deviceinput::BringPointerTo(from);
             pointerBrought = true;
         }
         switch (step.kind) {
         case InputStep::kTap:
         case InputStep::kHold:
-            Approach(from);
+            deviceinput::Approach(from, clock_);
+            CatchUp();
             Stylus(from, MOUSEEVENTF_LEFTDOWN);
-            Sleep(step.kind == InputStep::kTap ? kTapMilliseconds : kHoldMilliseconds);
+            Pass(step.kind == InputStep::kTap ? kTapMilliseconds : kHoldMilliseconds);
             Stylus(from, MOUSEEVENTF_LEFTUP);
             break;
         case InputStep::kStroke:
-            Approach(from);
+            deviceinput::Approach(from, clock_);
+            CatchUp();
             Stylus(from, MOUSEEVENTF_LEFTDOWN);
             for (int i = 1; i <= kStrokeSteps; ++i) {
-                Sleep(kStrokeStepMilliseconds);
-                Stylus(POINT{from.x + (to.x - from.x) * i / kStrokeSteps, from.y + (to.y - from.y) * i / kStrokeSteps});
+                Pass(kStrokeStepMilliseconds);
+                Stylus(POINT{from.x + (to.x - from.x) * i / kStrokeSteps, from.y + (to.y - from.y) * i / kStrokeSteps},
+                    0);
             }
-            Sleep(kStrokeStepMilliseconds);
+            Pass(kStrokeStepMilliseconds);
             Stylus(to, MOUSEEVENTF_LEFTUP);
             break;
         case InputStep::kKey:
-            PressKey(step.key);
+            Key(step.key);
             break;
         case InputStep::kWait:
-            Sleep(step.milliseconds);
+            Pass(step.milliseconds);
             break;
         case InputStep::kRotate:
-            SendMessageW(notify_, rotate_, 0, 0);
+            // Followed, as every step, before the next.
+            PostMessageW(notify_, rotate_, 0, 0);
             break;
         }
-        Sleep(kSettleMilliseconds);
+        settled = idle_.Await(kSettleTimeoutMs);
+        line = step.line;
     }
-    PostMessageW(notify_, done_, 0, 0);
+    DeviceReleaseInputClock();
+    PostMessageW(notify_, done_, settled, settled ? 0 : line);
 }

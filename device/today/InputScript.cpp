@@ -129,6 +129,7 @@ std::wstring ParseInputScript(const std::wstring& text, SIZE screen, std::vector
             if (parser.Empty())
                 continue;
             InputStep step;
+            step.line = number;
             if (std::wstring error = parser.Parse(step, screen); !error.empty())
                 return error;
             parsed.push_back(step);

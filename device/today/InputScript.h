@@ -10,8 +10,10 @@
 //   rotate               the screen turned a quarter (what follows is in
 //                        the turned screen's coordinates)
 //
-// "#" starts a comment. Each command is followed by a short pause, so that
-// the screen has caught up before the next one.
+// "#" starts a comment. Each command is played once the screen has taken in
+// the one before and has nothing left to do; the script's time runs on its
+// own clock (a tap lasts 60 ms of it, a hold 800 ms), however busy the
+// machine is.
 #pragma once
 
 #include <windows.h>
@@ -38,6 +40,7 @@ struct InputStep
     POINT to = {0, 0};
     WORD key = 0;
     DWORD milliseconds = 0;
+    int line = 0; // of the script, for what is said of the step
 };
 
 // Parses a whole script for a screen of the given size. Returns an error

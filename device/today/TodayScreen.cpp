@@ -71,11 +71,19 @@ int TodayScreen::Run()
     SetForegroundWindow(window_);
     SetFocus(window_);
     automation_ = std::make_unique<Automation>(
-        options_, std::move(input_), window_, *host_, [this] { Rotate(); }, [this] { exitCode_ = 1; });
+        options_, std::move(input_), window_, *host_, [this] { Rotate(); }, [this] { Refresh(); },
+        [this] { exitCode_ = 1; });
     automation_->Start();
 
     MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    for (;;) {
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            automation_->Idle();
+            if (GetMessageW(&message, nullptr, 0, 0) <= 0)
+                break;
+        } else if (message.message == WM_QUIT) {
+            break;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

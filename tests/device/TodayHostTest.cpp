@@ -9,6 +9,7 @@
 #include "ItemUnderTest.h"
 #include "ShellBars.h"
 
+#include <aygshell.h>
 #include <devicefiles.h>
 #include <devicescreen.h>
 
@@ -63,6 +64,19 @@ constexpr int kInsideFrame = 5;
 class TodayHost : public testing::Test
 {
 protected:
+    // The Today screen's picture at a time, after a script of input.
+    static Picture After(const std::wstring& time, const std::string& script)
+    {
+        TempFile file(L".txt"), png(L".png");
+        std::wstring arguments = L"--time " + time + L" --screenshot \"" + png.Path() + L"\"";
+        if (!script.empty()) {
+            WriteTextFile(file.Path(), script);
+            arguments += L" --input \"" + file.Path() + L"\"";
+        }
+        EXPECT_EQ(0, RunProgram(L"today.exe", arguments));
+        return ReadPng(png.Path());
+    }
+
     TodayItemsOverride items;
 };
 
@@ -77,7 +91,7 @@ bool Same(const Picture& a, const Picture& b)
     return a.width > 0 && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
-// The Today screen with the calendar, at a time, after a script of input.
+// The Today screen with the calendar.
 class TodayInput : public TodayHost
 {
 protected:
@@ -85,18 +99,6 @@ protected:
     {
         SKIP_WITHOUT_ITEM_MODULE();
         items.Add(L"Mesolune", itemundertest::Path(), 1, 1, 1);
-    }
-
-    Picture After(const std::wstring& time, const std::string& script)
-    {
-        TempFile file(L".txt"), png(L".png");
-        std::wstring arguments = L"--time " + time + L" --screenshot \"" + png.Path() + L"\"";
-        if (!script.empty()) {
-            WriteTextFile(file.Path(), script);
-            arguments += L" --input \"" + file.Path() + L"\"";
-        }
-        EXPECT_EQ(0, RunProgram(L"today.exe", arguments));
-        return ReadPng(png.Path());
     }
 
     // A point of the screen in pixels of a 96-dpi device.
@@ -460,6 +462,47 @@ DWORD ClearCacheCount(const wchar_t* item)
     return count;
 }
 
+// What the tall test item keeps of what it heard, or was told.
+constexpr wchar_t kTallItemKey[] = L"Software\\TestItems\\TestItem_tall";
+
+DWORD TallItemValue(const wchar_t* name)
+{
+    DWORD value = 0, size = sizeof value;
+    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), kTallItemKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}
+
+// An item that keeps the Today screen's thread busy at each stylus-down, as
+// on a loaded machine: the script's next step waits for the screen, and a
+// press the item comes to late is still judged by how long the stylus
+// stayed down.
+TEST_F(TodayHost, ASlowItemIsFollowedAndItsPressesJudgedByHowLongTheyLasted)
+{
+    items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 1);
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems");
+    // Longer than a hold lasts.
+    const DWORD slow = 1500;
+    RegSetKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTallItemKey, L"StylusDownDelay", REG_DWORD, &slow, sizeof slow);
+    const std::string press =
+        std::to_string(GetSystemMetrics(SM_CXSCREEN) / 2) + "," + std::to_string(devicefacts::Scaled(26) + 30);
+    const struct
+    {
+        std::string script;
+        DWORD answer;
+    } presses[] = {{"tap " + press, 0}, {"hold " + press, GN_CONTEXTMENU}};
+    for (const auto& p : presses) {
+        SCOPED_TRACE(p.script);
+        RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTallItemKey, L"Gesture");
+        After(L"2026-12-08T09:41", p.script);
+        EXPECT_EQ(1u, TallItemValue(L"Gesture"));
+        EXPECT_EQ(p.answer, TallItemValue(L"GestureLast"));
+    }
+    // The key after the slow press reaches the screen before its picture.
+    After(L"2026-12-08T09:41", "tap " + press + "; key down");
+    EXPECT_EQ(1u, TallItemValue(L"ReceivedSelection"));
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems");
+}
+
 TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
 {
     SKIP_WITHOUT_ITEM_MODULE();
@@ -475,9 +518,10 @@ TEST_F(TodayHost, ChangedOptionsReloadTheItemsEachToldFirst)
         PostMessageW(dialog, WM_COMMAND, answer, 0);
         HWND screen = AwaitWindow(DEVICE_SCREEN_WINDOW_CLASS, nullptr);
         ASSERT_NE(nullptr, screen);
-        for (int i = 0; i < 200 && IsWindow(dialog); ++i)
-            Sleep(25);
-        Sleep(300);
+        ASSERT_TRUE(waiting::Until([&] { return !IsWindow(dialog); }, "the options dialog to go"));
+        // The dialog gone, the screen's next message comes after its answer
+        // has been followed (the reload included).
+        ASSERT_TRUE(waiting::Answered(screen, "the Today screen to follow the dialog's answer"));
         EXPECT_EQ(answer == IDOK ? 1u : 0u, ClearCacheCount(L"TestItem_tall"));
         EXPECT_NE(nullptr, FindWindowExW(screen, nullptr, L"TestItem_tall", nullptr)); // back after the reload
         PostMessageW(screen, WM_CLOSE, 0, 0);
@@ -572,15 +616,15 @@ TEST_F(TodayHost, AKilledRunLeavesTheNextOneTheScreenItAsksFor)
             RunningProgram turned(L"today.exe", std::wstring(arguments) + L" --input \"" + script.Path() + L"\"");
             HWND screen = turned.WaitForWindow();
             ASSERT_NE(nullptr, screen);
-            // Its title says how the screen stands.
-            wchar_t started[96] = {}, now[96] = {};
-            GetWindowTextW(screen, started, 96);
-            GetWindowTextW(screen, now, 96);
-            for (int i = 0; i < 200 && lstrcmpW(started, now) == 0; ++i) {
-                Sleep(25);
-                GetWindowTextW(screen, now, 96);
-            }
-            ASSERT_NE(0, lstrcmpW(started, now)) << "not turned";
+            // Its title says how the screen stands: turned from how it started.
+            const bool startsLandscape = std::wstring(arguments) == L"--landscape";
+            ASSERT_TRUE(waiting::Until(
+                [&] {
+                    wchar_t title[96] = {};
+                    GetWindowTextW(screen, title, 96);
+                    return (std::wstring(title).find(L", landscape") != std::wstring::npos) != startsLandscape;
+                },
+                "the screen to be turned"));
         } // killed, turned
         ExpectShownAndTheDevicesKept(L"", device.cx, device.cy, device);
     }

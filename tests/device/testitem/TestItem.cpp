@@ -6,8 +6,13 @@
 // screen tells it under HKCU\Software\TestItems\<TEST_ITEM_CLASS> (a count of
 // each kind of message, and the wParam of the last), and counts the word that
 // it is to drop its cache in HKCU\Software\TestItems, value TEST_ITEM_CLASS.
-// Built with TEST_ITEM_WINDOWLESS, it refuses its window.
+// Built with TEST_ITEM_WINDOWLESS, it refuses its window. A test makes it a
+// slow item with the value StylusDownDelay of its key: it keeps the Today
+// screen's thread that many milliseconds at each stylus-down, then asks
+// whether the press is a tap-and-hold and keeps the answer ("Gesture").
 #include "TodayWindow.h"
+
+#include <aygshell.h>
 
 #include <string>
 
@@ -33,6 +38,20 @@ void Count(const std::wstring& key, const std::wstring& name, DWORD last)
 void Heard(const wchar_t* message, DWORD last)
 {
     Count(std::wstring(kTestItemsKey) + L"\\" + TEST_ITEM_CLASS, message, last);
+}
+
+// A value a test has set in the item's key; 0 when there is none.
+DWORD Told(const wchar_t* name)
+{
+    const std::wstring key = std::wstring(kTestItemsKey) + L"\\" + TEST_ITEM_CLASS;
+    HKEY hkey = nullptr;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &hkey) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExW(hkey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+        value = 0;
+    RegCloseKey(hkey);
+    return value;
 }
 
 class CTestItem : public CTodayWindow
@@ -67,7 +86,16 @@ public:
         return 0;
     }
 
-    void OnLButtonDown(UINT, int x, int y) override { Heard(L"StylusDown", MAKELONG(x, y)); }
+    void OnLButtonDown(UINT, int x, int y) override
+    {
+        Heard(L"StylusDown", MAKELONG(x, y));
+        if (const DWORD delay = Told(L"StylusDownDelay")) {
+            // The slow item's work, which the screen's thread waits on.
+            Sleep(delay);
+            SHRGINFO request = {sizeof request, m_hWnd, {x, y}, SHRG_RETURNCMD};
+            Heard(L"Gesture", SHRecognizeGesture(&request));
+        }
+    }
     void OnLButtonUp(UINT, int x, int y) override { Heard(L"StylusUp", MAKELONG(x, y)); }
 
     LRESULT OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override
