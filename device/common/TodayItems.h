@@ -17,6 +17,12 @@ struct TodayItemEntry
     DWORD selectability = 0; // TODAY_SELECTABILITY_...
 };
 
+// How long a program that changed the items' entries waits for a running
+// Today screen to reload them. A reload is quick, but a busy machine may keep
+// the screen from the message for seconds, and a message it has not taken
+// when the wait ends is lost.
+constexpr UINT kTodayReloadWaitMs = 30000;
+
 // HKLM\Software\Microsoft\Today\Items\<name>, sorted by "Order".
 std::vector<TodayItemEntry> ReadTodayItems();
 

@@ -103,7 +103,8 @@ void Save(HWND dialog)
     const std::vector<TodayItemEntry>& items = State(dialog).items;
     for (size_t i = 0; i < items.size(); ++i)
         WriteTodayItemPlace(items[i].name, items[i].enabled, static_cast<DWORD>(i + 1));
-    SendMessageTimeoutW(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, kTodayReloadWaitMs,
+        nullptr);
 }
 
 INT_PTR CALLBACK TodayItemsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
