@@ -13,7 +13,7 @@ ARCH ?= x86-64
 CE_BUILD ?= $(BUILD)/ce
 CE_TOOLCHAIN := third_party/cegcc/build-toolchain
 
-.PHONY: all deps configure build run check check-ubsan soak fuzz bench failures dist screenshots ce ce-module clean
+.PHONY: all deps configure build run check check-loaded check-ubsan soak fuzz bench failures dist screenshots ce ce-module clean
 
 all: build
 
@@ -54,6 +54,17 @@ check: build
 	fi; \
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
 		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite on a busy machine, as on a user's laptop that is doing
+# other things: stress-ng's CPU workers (LOAD_WORKERS, one a core unless
+# told) keep every core busy while make check runs.
+LOAD_WORKERS ?= $(JOBS)
+check-loaded: build
+	@command -v stress-ng >/dev/null 2>&1 || { echo "make check-loaded: stress-ng is missing (make deps installs it)"; exit 1; }
+	@echo "make check-loaded: make check beside $(LOAD_WORKERS) CPU workers of stress-ng"
+	@stress-ng --cpu $(LOAD_WORKERS) --quiet & stress=$$!; \
+	rc=0; $(MAKE) --no-print-directory check || rc=$$?; \
+	kill $$stress; wait $$stress 2>/dev/null; exit $$rc
 
 # The failure walk over every failure point of every scenario: this build's
 # module, then, with a cached Windows CE toolchain, the ARM module. Each ends

@@ -12,15 +12,29 @@ import unittest
 
 LAUNCHER = os.path.abspath(sys.argv[1])
 BIN = os.path.abspath(sys.argv[2])
+# How long one command of the launcher may take: the first one in a device
+# creates its Wine prefix, which takes minutes on a loaded machine.
+DEADLINE = 600
 
 
 class Launcher(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        # One device for the tests that need one: each Wine prefix made is a
+        # long first start of Wine.
+        cls.shared = tempfile.TemporaryDirectory()
+        cls.root = os.path.join(cls.shared.name, "root")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.shared.cleanup()
+
     def run_launcher(self, *args):
         with tempfile.TemporaryDirectory() as folder:
             root = os.path.join(folder, "root")
             bin_folder = os.path.join(folder, "bin")
             result = subprocess.run([LAUNCHER, "--root", root, "--bin", bin_folder, *args],
-                                    capture_output=True, text=True, timeout=60)
+                                    capture_output=True, text=True, timeout=DEADLINE)
             made = sorted(os.listdir(folder))
         return result, made
 
@@ -57,7 +71,7 @@ class Launcher(unittest.TestCase):
         """A .reg file names the device's keys; wherever the file lies, an
         absolute path included, they land in the device's hive."""
         with tempfile.TemporaryDirectory() as folder:
-            launcher = [LAUNCHER, "--root", os.path.join(folder, "root"), "--bin", os.path.join(folder, "bin")]
+            launcher = [LAUNCHER, "--root", self.root, "--bin", os.path.join(folder, "bin")]
             os.mkdir(os.path.join(folder, "bin"))
             reg = os.path.join(folder, "import.reg")
             with open(reg, "w", newline="\r\n") as f:
@@ -66,17 +80,17 @@ class Launcher(unittest.TestCase):
             for path, cwd in ((reg, None), ("import.reg", folder)):
                 with self.subTest(path=path):
                     subprocess.run([*launcher, "reg", "delete", r"HKLM\Software\LauncherTest", "/f"],
-                                   capture_output=True, timeout=120)
-                    subprocess.run([*launcher, "regedit", "/S", path], check=True, cwd=cwd, timeout=120)
+                                   capture_output=True, timeout=DEADLINE)
+                    subprocess.run([*launcher, "regedit", "/S", path], check=True, cwd=cwd, timeout=DEADLINE)
                     query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
-                                           capture_output=True, text=True, timeout=120)
+                                           capture_output=True, text=True, timeout=DEADLINE)
                     self.assertIn("HKEY_LOCAL_MACHINE\\Software\\LauncherTest", query.stdout)
                     self.assertIn("0x7", query.stdout)
                     desktop = subprocess.run([*launcher, "wine", "reg", "query", r"HKLM\Software\LauncherTest"],
-                                             capture_output=True, text=True, timeout=120)
+                                             capture_output=True, text=True, timeout=DEADLINE)
                     self.assertNotEqual(0, desktop.returncode, desktop.stdout)
             subprocess.run([*launcher, "regedit", "/E", exported, r"HKLM\Software\LauncherTest"], check=True,
-                           timeout=120)
+                           timeout=DEADLINE)
             with open(exported, "rb") as f:
                 text = f.read().decode("utf-16")
             self.assertIn("[HKEY_LOCAL_MACHINE\\Software\\LauncherTest]", text)
@@ -84,20 +98,18 @@ class Launcher(unittest.TestCase):
     def test_a_device_whose_system_files_are_missing_is_made_again_with_its_registry(self):
         """A first start of Wine cut short leaves a prefix without its system
         files; the next command makes them again and keeps the registry."""
-        with tempfile.TemporaryDirectory() as folder:
-            root = os.path.join(folder, "root")
-            launcher = [LAUNCHER, "--root", root, "--bin", BIN]
-            subprocess.run([*launcher, "reg", "add", r"HKLM\Software\LauncherTest", "/v", "Value", "/t", "REG_DWORD",
-                            "/d", "7", "/f"], check=True, capture_output=True, timeout=120)
-            os.remove(os.path.join(root, "qvga", "drive_c", "windows", "system32", "kernel32.dll"))
-            query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
-                                   capture_output=True, text=True, timeout=120)
-            self.assertEqual(0, query.returncode, query.stderr)
-            self.assertIn("0x7", query.stdout)
+        launcher = [LAUNCHER, "--root", self.root, "--bin", BIN]
+        subprocess.run([*launcher, "reg", "add", r"HKLM\Software\LauncherTest", "/v", "Value", "/t", "REG_DWORD",
+                        "/d", "7", "/f"], check=True, capture_output=True, timeout=DEADLINE)
+        os.remove(os.path.join(self.root, "qvga", "drive_c", "windows", "system32", "kernel32.dll"))
+        query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
+                               capture_output=True, text=True, timeout=DEADLINE)
+        self.assertEqual(0, query.returncode, query.stderr)
+        self.assertIn("0x7", query.stdout)
 
     def test_installs_and_removes_a_cab_and_keeps_the_cab(self):
         with tempfile.TemporaryDirectory() as folder:
-            launcher = [LAUNCHER, "--root", os.path.join(folder, "root"), "--bin", BIN]
+            launcher = [LAUNCHER, "--root", self.root, "--bin", BIN]
             cab = os.path.join(BIN, "Mesolune.cab")
             for args, code, says in [
                 (["install", cab], 0, "wceload: installed Mesolune"),
@@ -107,7 +119,7 @@ class Launcher(unittest.TestCase):
                 (["install", os.path.join(folder, "none.cab")], 1, None),
             ]:
                 with self.subTest(args=args):
-                    result = subprocess.run([*launcher, *args], capture_output=True, text=True, timeout=120)
+                    result = subprocess.run([*launcher, *args], capture_output=True, text=True, timeout=DEADLINE)
                     self.assertEqual(code, result.returncode, result.stderr)
                     if says:
                         self.assertEqual(says, result.stdout.strip())
@@ -115,7 +127,7 @@ class Launcher(unittest.TestCase):
                         self.assertIn("device: no such file: ", result.stderr)
                     if args[0] == "install" and code == 0:
                         query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\Microsoft\Today\Items\Mesolune"],
-                                               capture_output=True, text=True, timeout=120)
+                                               capture_output=True, text=True, timeout=DEADLINE)
                         self.assertIn(r"\Windows\mesolune.dll", query.stdout)
             self.assertTrue(os.path.isfile(cab))
 
