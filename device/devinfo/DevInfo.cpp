@@ -1,4 +1,8 @@
-// Prints what a program running in the device sees of its screen.
+// Prints what a program running in the device sees of its screen, once the
+// screen is there: a device's first program starts Wine's desktop, which a
+// busy machine may take longer to make than Wine waits for, and until then
+// no window can be made (the launcher runs this first in each device of a
+// session, so that the programs after it find the desktop made).
 #include <deviceregistry.h>
 #include <devicescreen.h>
 
@@ -6,8 +10,34 @@
 
 #include <cstdio>
 
+namespace {
+
+// Far beyond a loaded machine's delays.
+constexpr ULONGLONG kScreenDeadlineMs = 300000;
+
+bool AwaitScreen()
+{
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)) {
+            DestroyWindow(probe);
+            return true;
+        }
+        if (GetTickCount64() - start >= kScreenDeadlineMs)
+            return false;
+        Sleep(100);
+    }
+}
+
+} // namespace
+
 int main()
 {
+    if (!AwaitScreen()) {
+        std::fprintf(stderr, "devinfo: no window could be made on the screen within %llu s\n",
+            kScreenDeadlineMs / 1000);
+        return 1;
+    }
     DeviceJoin();
     DEVICE_SCREEN screen = {};
     if (DeviceGetScreen(&screen))
