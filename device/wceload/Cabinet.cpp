@@ -1,14 +1,10 @@
 #include "Cabinet.h"
 
 #include "DeviceNames.h"
-#include "Utf8.h"
+#include "Inflate.h"
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <fdi.h>
-
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +19,14 @@ constexpr std::uint16_t kNoCompression = 0;
 constexpr std::uint16_t kMsZip = 1;
 // A member's folder index at or above this continues from or into another cabinet.
 constexpr std::uint16_t kContinued = 0xFFFD;
+// The format's version (1.3) and the sizes of its fixed parts.
+constexpr std::uint8_t kMajorVersion = 1;
+constexpr std::uint64_t kHeaderBytes = 36;
+constexpr std::uint64_t kFolderBytes = 8;
+constexpr std::uint64_t kMemberBytes = 16;
+constexpr std::uint64_t kBlockBytes = 8;
+// An MSZIP block's deflate stream follows these two bytes.
+constexpr char kMsZipSignature[] = {'C', 'K'};
 
 // Reads the CAB's bytes within bounds.
 class Reader
@@ -52,19 +56,69 @@ public:
         return false;
     }
 
+    // count bytes at, or null where they are not all there.
+    const std::uint8_t* Bytes(std::uint64_t at, std::uint64_t count) const
+    {
+        if (at > bytes_.size() || bytes_.size() - at < count)
+            return nullptr;
+        return reinterpret_cast<const std::uint8_t*>(bytes_.data() + at);
+    }
+
 private:
     const std::vector<char>& bytes_;
 };
 
-// Holds the CAB's tables to the installer's limits.
-bool CheckTables(const std::vector<char>& bytes, const std::wstring& cabPath, std::wstring& error)
+struct Folder
+{
+    std::uint32_t dataAt = 0;
+    std::uint16_t blocks = 0;
+    std::uint16_t compression = 0;
+};
+
+struct Member
+{
+    std::wstring name;
+    std::uint32_t size = 0;
+    std::uint32_t offset = 0;
+    std::uint16_t folder = 0;
+};
+
+// What the CAB's tables say: its folders, its members, and the reserved
+// bytes each data block carries.
+struct Layout
+{
+    std::vector<Folder> folders;
+    std::vector<Member> members;
+    std::uint8_t blockReserve = 0;
+};
+
+// A member's name, read as UTF-8; empty where its bytes are none.
+std::wstring MemberName(const std::string& bytes)
+{
+    const int length =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::wstring name(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), name.data(),
+        length);
+    return name;
+}
+
+// Reads the CAB's tables and holds them to the installer's limits.
+bool ReadTables(const std::vector<char>& bytes, const std::wstring& cabPath, Layout& layout, std::wstring& error)
 {
     const Reader reader(bytes);
     std::uint32_t filesAt = 0;
     std::uint16_t folders = 0, files = 0, flags = 0;
-    if (!reader.Read(16, filesAt) || !reader.Read(26, folders) ||
+    std::uint8_t major = 0;
+    if (!reader.Read(16, filesAt) || !reader.Read(25, major) || !reader.Read(26, folders) ||
         !reader.Read(28, files) || !reader.Read(30, flags)) {
         error = cabPath + L" is cut short";
+        return false;
+    }
+    if (major != kMajorVersion) {
+        error = cabPath + L" cannot be unpacked: it is a CAB of an unknown version";
         return false;
     }
     if (flags & (kPreviousCabinet | kNextCabinet)) {
@@ -76,179 +130,157 @@ bool CheckTables(const std::vector<char>& bytes, const std::wstring& cabPath, st
                 std::to_wstring(cabinet::kMaxMembers);
         return false;
     }
-    std::uint64_t at = 36;
+    std::uint64_t at = kHeaderBytes;
     std::uint8_t folderReserve = 0;
     if (flags & kReservePresent) {
         std::uint16_t headerReserve = 0;
-        if (!reader.Read(36, headerReserve) || !reader.Read(38, folderReserve)) {
+        if (!reader.Read(36, headerReserve) || !reader.Read(38, folderReserve) ||
+            !reader.Read(39, layout.blockReserve)) {
             error = cabPath + L" is cut short";
             return false;
         }
-        at = 40 + std::uint64_t{headerReserve};
+        at = kHeaderBytes + 4 + std::uint64_t{headerReserve};
     }
-    for (std::uint16_t f = 0; f < folders; ++f, at += 8 + folderReserve) {
-        std::uint16_t compression = 0;
-        if (!reader.Read(at + 6, compression)) {
+    for (std::uint16_t f = 0; f < folders; ++f, at += kFolderBytes + folderReserve) {
+        Folder folder;
+        if (!reader.Read(at, folder.dataAt) || !reader.Read(at + 4, folder.blocks) ||
+            !reader.Read(at + 6, folder.compression)) {
             error = cabPath + L" is cut short";
             return false;
         }
-        const std::uint16_t type = compression & kCompressionMask;
+        const std::uint16_t type = folder.compression & kCompressionMask;
         if (type != kNoCompression && type != kMsZip) {
             error = cabPath + L" is compressed in a way the installer does not take (only MSZIP or none)";
             return false;
         }
+        layout.folders.push_back(folder);
     }
     std::uint64_t total = 0;
     at = filesAt;
     for (std::uint16_t f = 0; f < files; ++f) {
-        std::uint32_t size = 0;
-        std::uint16_t folder = 0;
+        Member member;
         std::string name;
-        if (!reader.Read(at, size) || !reader.Read(at + 8, folder) || !reader.Name(at + 16, name, at)) {
+        if (!reader.Read(at, member.size) || !reader.Read(at + 4, member.offset) ||
+            !reader.Read(at + 8, member.folder) || !reader.Name(at + kMemberBytes, name, at)) {
             error = cabPath + L" is cut short or damaged";
             return false;
         }
-        if (folder >= kContinued || folder >= folders) {
+        if (member.folder >= kContinued || member.folder >= folders) {
             error = cabPath + L" holds a member in another cabinet or in no folder";
             return false;
         }
-        total += size;
-        if (size > cabinet::kMaxMemberBytes || total > cabinet::kMaxUnpackedBytes) {
+        total += member.size;
+        if (member.size > cabinet::kMaxMemberBytes || total > cabinet::kMaxUnpackedBytes) {
             error = cabPath + L" holds more than the installer unpacks (" +
                     std::to_wstring(cabinet::kMaxMemberBytes >> 20) + L" MB a member, " +
                     std::to_wstring(cabinet::kMaxUnpackedBytes >> 20) + L" MB in all)";
             return false;
         }
+        member.name = MemberName(name);
+        if (!IsPlainName(member.name)) {
+            error = L"the CAB holds a member whose name is no plain file name: " + member.name;
+            return false;
+        }
+        layout.members.push_back(member);
     }
     return true;
 }
 
-// The cabinet library names files in 8-bit text: UTF-8 here.
-std::wstring Wide(const char* text)
+// The cabinet format's checksum of a data block, over its bytes and then
+// its two sizes.
+std::uint32_t Checksum(const std::uint8_t* bytes, std::uint64_t count, std::uint32_t seed)
 {
-    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length - 1 : 0), L'\0');
-    if (length > 1)
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide.data(), length);
-    return wide;
+    std::uint32_t sum = seed;
+    for (; count >= 4; count -= 4, bytes += 4)
+        sum ^= bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+    std::uint32_t rest = 0;
+    switch (count) {
+    case 3:
+        rest |= static_cast<std::uint32_t>(*bytes++) << 16;
+        [[fallthrough]];
+    case 2:
+        rest |= static_cast<std::uint32_t>(*bytes++) << 8;
+        [[fallthrough]];
+    case 1:
+        rest |= *bytes;
+        break;
+    default:
+        break;
+    }
+    return sum ^ rest;
 }
 
-INT_PTR AsFile(HANDLE handle)
+// A folder's data blocks, unpacked one after another, to no more than
+// budget bytes in all.
+bool UnpackFolder(const std::vector<char>& bytes, const Folder& folder, std::uint8_t blockReserve,
+    std::uint64_t& budget, std::vector<std::uint8_t>& unpacked, std::wstring& error)
 {
-    return handle == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<INT_PTR>(handle);
+    const Reader reader(bytes);
+    std::uint64_t at = folder.dataAt;
+    for (std::uint16_t b = 0; b < folder.blocks; ++b) {
+        std::uint32_t sum = 0;
+        std::uint16_t packed = 0, size = 0;
+        if (!reader.Read(at, sum) || !reader.Read(at + 4, packed) || !reader.Read(at + 6, size)) {
+            error = L"a data block is cut short";
+            return false;
+        }
+        const std::uint8_t* data = reader.Bytes(at + kBlockBytes + blockReserve, packed);
+        if (!data) {
+            error = L"a data block is cut short";
+            return false;
+        }
+        if (sum != 0) {
+            const std::uint8_t sizes[] = {static_cast<std::uint8_t>(packed), static_cast<std::uint8_t>(packed >> 8),
+                static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8)};
+            if (Checksum(sizes, sizeof sizes, Checksum(data, packed, 0)) != sum) {
+                error = L"a data block's checksum does not match its bytes";
+                return false;
+            }
+        }
+        if (size > budget) {
+            error = L"its data unpacks to more than the installer unpacks";
+            return false;
+        }
+        budget -= size;
+        if ((folder.compression & kCompressionMask) == kNoCompression) {
+            if (packed != size) {
+                error = L"an uncompressed data block's sizes differ";
+                return false;
+            }
+            unpacked.insert(unpacked.end(), data, data + size);
+        } else {
+            std::wstring why;
+            if (packed < sizeof kMsZipSignature || std::memcmp(data, kMsZipSignature, sizeof kMsZipSignature) != 0) {
+                error = L"an MSZIP data block lacks its signature";
+                return false;
+            }
+            if (!cabinet::Inflate(data + sizeof kMsZipSignature, packed - sizeof kMsZipSignature, size, unpacked,
+                    why)) {
+                error = L"an MSZIP data block is damaged: " + why;
+                return false;
+            }
+        }
+        at += kBlockBytes + blockReserve + packed;
+    }
+    return true;
 }
 
-HANDLE AsHandle(INT_PTR file)
+bool WriteMember(const std::wstring& folder, const Member& member, const std::uint8_t* data, std::wstring& error)
 {
-    return reinterpret_cast<HANDLE>(file);
-}
-
-FNALLOC(Allocate)
-{
-    return std::malloc(cb);
-}
-
-FNFREE(Release)
-{
-    std::free(pv);
-}
-
-// The cabinet itself is the only file the library opens: to read.
-FNOPEN(OpenFile)
-{
-    (void)pmode;
-    if (oflag & (_O_WRONLY | _O_RDWR | _O_CREAT))
-        return -1;
-    return AsFile(CreateFileW(Wide(pszFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-        nullptr));
-}
-
-FNREAD(ReadFromFile)
-{
-    DWORD read = 0;
-    return ReadFile(AsHandle(hf), pv, cb, &read, nullptr) ? read : static_cast<UINT>(-1);
-}
-
-FNWRITE(WriteToFile)
-{
+    const HANDLE file =
+        CreateFileW((folder + L"\\" + member.name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = L"the CAB's member " + member.name + L" cannot be unpacked (error " + std::to_wstring(GetLastError()) +
+                L"; is it there twice?)";
+        return false;
+    }
     DWORD written = 0;
-    return WriteFile(AsHandle(hf), pv, cb, &written, nullptr) ? written : static_cast<UINT>(-1);
-}
-
-FNCLOSE(CloseFile)
-{
-    return CloseHandle(AsHandle(hf)) ? 0 : -1;
-}
-
-FNSEEK(SeekFile)
-{
-    const DWORD method = seektype == SEEK_SET ? FILE_BEGIN : seektype == SEEK_CUR ? FILE_CURRENT : FILE_END;
-    const DWORD at = SetFilePointer(AsHandle(hf), dist, nullptr, method);
-    return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<long>(at);
-}
-
-struct Unpacking
-{
-    std::wstring folder;
-    std::wstring error;
-    unsigned members = 0;
-    std::uint64_t bytes = 0;
-};
-
-FNFDINOTIFY(Notify)
-{
-    auto* unpacking = static_cast<Unpacking*>(pfdin->pv);
-    switch (fdint) {
-    case fdintCOPY_FILE: {
-        const std::wstring name = Wide(pfdin->psz1);
-        if (!IsPlainName(name)) {
-            unpacking->error = L"the CAB holds a member whose name is no plain file name: " + name;
-            return -1;
-        }
-        // The tables said as much; the data must say no more.
-        unpacking->bytes += static_cast<std::uint64_t>(pfdin->cb);
-        if (++unpacking->members > cabinet::kMaxMembers || pfdin->cb > static_cast<long>(cabinet::kMaxMemberBytes) ||
-            unpacking->bytes > cabinet::kMaxUnpackedBytes) {
-            unpacking->error = L"the CAB holds more than the installer unpacks";
-            return -1;
-        }
-        const HANDLE file = CreateFileW((unpacking->folder + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
-            CREATE_NEW, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            unpacking->error = L"the CAB's member " + name + L" cannot be unpacked (error " +
-                               std::to_wstring(GetLastError()) + L"; is it there twice?)";
-            return -1;
-        }
-        return AsFile(file);
-    }
-    case fdintCLOSE_FILE_INFO:
-        CloseHandle(AsHandle(pfdin->hf));
-        return TRUE;
-    case fdintNEXT_CABINET:
-        // A set of cabinets was refused before; a cabinet named here is never opened.
-        unpacking->error = L"the CAB asks for a next cabinet";
-        return -1;
-    default:
-        return 0;
-    }
-}
-
-const wchar_t* Problem(int code)
-{
-    switch (code) {
-    case FDIERROR_CABINET_NOT_FOUND:
-        return L"it cannot be read";
-    case FDIERROR_NOT_A_CABINET:
-        return L"it is not a CAB";
-    case FDIERROR_UNKNOWN_CABINET_VERSION:
-        return L"it is a CAB of an unknown version";
-    case FDIERROR_BAD_COMPR_TYPE:
-        return L"it is compressed in a way the installer does not know";
-    case FDIERROR_MDI_FAIL:
-        return L"its compressed data is damaged";
-    default:
-        return L"it is cut short or damaged";
-    }
+    const bool wrote = WriteFile(file, data, member.size, &written, nullptr) && written == member.size;
+    const DWORD failure = GetLastError();
+    CloseHandle(file);
+    if (!wrote)
+        error = L"the CAB's member " + member.name + L" cannot be written (error " + std::to_wstring(failure) + L")";
+    return wrote;
 }
 
 std::vector<char> ReadCabinet(const std::wstring& path, std::wstring& error)
@@ -260,15 +292,17 @@ std::vector<char> ReadCabinet(const std::wstring& path, std::wstring& error)
     }
     LARGE_INTEGER size = {};
     std::vector<char> bytes;
-    if (GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(cabinet::kMaxCabinetBytes)) {
+    if (!GetFileSizeEx(file, &size)) {
+        error = L"cannot read the size of " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
+    } else if (size.QuadPart > static_cast<LONGLONG>(cabinet::kMaxCabinetBytes)) {
+        error = path + L" is larger than the installer takes (" + std::to_wstring(cabinet::kMaxCabinetBytes >> 20) +
+                L" MB)";
+    } else {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
         if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                                   read != bytes.size()))
-            bytes.clear();
-    } else {
-        error = path + L" is larger than the installer takes (" +
-                std::to_wstring(cabinet::kMaxCabinetBytes >> 20) + L" MB)";
+            error = L"cannot read " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
     }
     CloseHandle(file);
     return bytes;
@@ -283,7 +317,7 @@ bool UnpackCabinet(const std::wstring& cabPath, const std::wstring& folder, std:
         return false;
     // A CAB's header tells its whole size: one that is shorter was cut.
     std::uint32_t declared = 0;
-    if (bytes.size() < 36 || std::memcmp(bytes.data(), "MSCF", 4) != 0) {
+    if (bytes.size() < kHeaderBytes || std::memcmp(bytes.data(), "MSCF", 4) != 0) {
         error = cabPath + L" is not a CAB";
         return false;
     }
@@ -293,24 +327,30 @@ bool UnpackCabinet(const std::wstring& cabPath, const std::wstring& folder, std:
                 L" bytes";
         return false;
     }
-    if (!CheckTables(bytes, cabPath, error))
+    Layout layout;
+    if (!ReadTables(bytes, cabPath, layout, error))
         return false;
-
-    ERF erf = {};
-    const HFDI fdi = FDICreate(Allocate, Release, OpenFile, ReadFromFile, WriteToFile, CloseFile, SeekFile,
-        cpuUNKNOWN, &erf);
-    if (!fdi) {
-        error = L"the cabinet library cannot start";
-        return false;
-    }
-    const size_t slash = cabPath.find_last_of(L'\\');
-    std::string name = Utf8(cabPath.substr(slash + 1)), path = Utf8(cabPath.substr(0, slash + 1));
-    Unpacking unpacking{folder, L""};
-    const BOOL copied = FDICopy(fdi, name.data(), path.data(), 0, Notify, nullptr, &unpacking);
-    FDIDestroy(fdi);
-    if (!copied) {
-        error = !unpacking.error.empty() ? unpacking.error : cabPath + L" cannot be unpacked: " + Problem(erf.erfOper);
-        return false;
+    std::uint64_t budget = cabinet::kMaxUnpackedBytes;
+    for (std::size_t f = 0; f < layout.folders.size(); ++f) {
+        std::vector<std::uint8_t> unpacked;
+        bool unpackedYet = false;
+        for (const Member& member : layout.members) {
+            if (member.folder != f)
+                continue;
+            if (!unpackedYet) {
+                if (!UnpackFolder(bytes, layout.folders[f], layout.blockReserve, budget, unpacked, error)) {
+                    error = cabPath + L" cannot be unpacked: " + error;
+                    return false;
+                }
+                unpackedYet = true;
+            }
+            if (member.offset > unpacked.size() || unpacked.size() - member.offset < member.size) {
+                error = cabPath + L" cannot be unpacked: its member " + member.name + L" lies past its folder's data";
+                return false;
+            }
+            if (!WriteMember(folder, member, unpacked.data() + member.offset, error))
+                return false;
+        }
     }
     return true;
 }

@@ -1,8 +1,11 @@
-// A CAB file's members, unpacked into a folder by the platform's cabinet
-// library. Before anything is unpacked, the CAB's own tables are read and
-// held to the installer's limits: one cabinet (no set), MSZIP and
-// uncompressed folders only, and caps on its size, its members, each
-// member's size and their sum.
+// A CAB file's members, unpacked into a folder by the installer's own
+// reader of the format (a CAB is untrusted: no library that was not written
+// for hostile input reads it). Before anything is unpacked, the CAB's own
+// tables are read and held to the installer's limits: one cabinet (no set),
+// MSZIP and uncompressed folders only, and caps on its size, its members,
+// each member's size and their sum, and on what its data unpacks to; every
+// member lies within what its folder unpacked, and a data block's checksum,
+// where it has one, matches.
 #pragma once
 
 #include <cstdint>
