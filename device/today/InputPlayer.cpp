@@ -98,16 +98,21 @@ void InputPlayer::Play()
             Stylus(from, MOUSEEVENTF_LEFTUP);
             break;
         case InputStep::kStroke:
+            // The whole stroke at once, each event stamped with its moment:
+            // the display's echo of a move, which it stamps as it sees it
+            // and may fold into the move, then comes no later than the
+            // stroke did, however long the player waited in between.
             deviceinput::Approach(from, clock_);
             CatchUp();
             Stylus(from, MOUSEEVENTF_LEFTDOWN);
             for (int i = 1; i <= kStrokeSteps; ++i) {
-                Pass(kStrokeStepMilliseconds);
+                clock_ += kStrokeStepMilliseconds;
                 Stylus(POINT{from.x + (to.x - from.x) * i / kStrokeSteps, from.y + (to.y - from.y) * i / kStrokeSteps},
                     0);
             }
-            Pass(kStrokeStepMilliseconds);
+            clock_ += kStrokeStepMilliseconds;
             Stylus(to, MOUSEEVENTF_LEFTUP);
+            Sleep((kStrokeSteps + 1) * kStrokeStepMilliseconds);
             break;
         case InputStep::kKey:
             Key(step.key);

@@ -121,15 +121,20 @@ protected:
     }
 
     // The press and its events played on another thread while this one
-    // serves the window, until the stylus-up has arrived.
+    // serves the window, until the stylus-up has arrived; each event when
+    // its time has come, as a stylus makes them (the display's echo of a
+    // move carries the moment it was made).
     void PlayWhileServed(const std::vector<Event>& events, const std::function<void()>& whileDown = {})
     {
         std::thread player([&] {
             Send(Event{0, 0, 0, MOUSEEVENTF_LEFTDOWN});
             if (whileDown)
                 whileDown();
-            for (const Event& event : events)
+            for (const Event& event : events) {
+                while (static_cast<LONG>(InputTime() - (pressed + event.after)) < 0)
+                    Sleep(1);
                 Send(event);
+            }
         });
         Serve([] { return g_seen.ups > 0; });
         player.join();
