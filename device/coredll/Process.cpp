@@ -5,6 +5,15 @@
 #include "DeviceFiles.h"
 #include "Failures.h"
 
+namespace {
+
+// Wine reports a child that died before it had started (which a busy
+// machine brings about now and then) as an internal error; a device's
+// process creation does not fail so, and starts it again.
+constexpr int kStarts = 5;
+
+} // namespace
+
 extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPCWSTR arguments, LPSECURITY_ATTRIBUTES processAttributes,
     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
     LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInformation)
@@ -22,9 +31,15 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPCWSTR arguments, LP
     STARTUPINFOW defaultStartup = {};
     defaultStartup.cb = sizeof defaultStartup;
     PROCESS_INFORMATION unwanted = {};
-    const BOOL created = CreateProcessW(program.c_str(), commandLine.data(), processAttributes, threadAttributes,
-        inheritHandles, creationFlags, environment, currentDirectory, startupInfo ? startupInfo : &defaultStartup,
-        processInformation ? processInformation : &unwanted);
+    BOOL created = FALSE;
+    for (int start = 0; start < kStarts && !created; ++start) {
+        std::wstring writable = commandLine;
+        created = CreateProcessW(program.c_str(), writable.data(), processAttributes, threadAttributes,
+            inheritHandles, creationFlags, environment, currentDirectory, startupInfo ? startupInfo : &defaultStartup,
+            processInformation ? processInformation : &unwanted);
+        if (!created && GetLastError() != ERROR_INTERNAL_ERROR)
+            break;
+    }
     if (created && !processInformation) {
         CloseHandle(unwanted.hThread);
         CloseHandle(unwanted.hProcess);

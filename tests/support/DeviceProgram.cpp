@@ -44,10 +44,19 @@ HANDLE Start(const std::wstring& program, const std::wstring& arguments, HANDLE 
     // process creation takes Windows CE's arguments.
     const auto createProcess = reinterpret_cast<decltype(&CreateProcessW)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateProcessW")));
-    if (!createProcess(path.c_str(), commandLine.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
-            &startup, &process)) {
-        std::fprintf(stderr, "cannot start %ls (error %lu)\n", path.c_str(), GetLastError());
-        return nullptr;
+    // Wine reports a child that died before it had started, as on a busy
+    // machine now and then, as an internal error: it is started again.
+    constexpr int kStarts = 5;
+    for (int start = 1;; ++start) {
+        std::wstring writable = commandLine;
+        if (createProcess(path.c_str(), writable.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                &startup, &process))
+            break;
+        const DWORD error = GetLastError();
+        std::fprintf(stderr, "cannot start %ls (error %lu)%s\n", path.c_str(), error,
+            error == ERROR_INTERNAL_ERROR && start < kStarts ? ", starting it again" : "");
+        if (error != ERROR_INTERNAL_ERROR || start == kStarts)
+            return nullptr;
     }
     CloseHandle(process.hThread);
     id = process.dwProcessId;
