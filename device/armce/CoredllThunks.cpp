@@ -561,56 +561,172 @@ std::uint32_t GetObjectW(GuestCall& call, FARPROC host)
     }
 }
 
+namespace {
+
+// What wsprintf writes at most, and the values the host's call is handed.
+constexpr std::uint32_t kFormatLimit = 1024;
+constexpr int kFormatValues = 16;
+// No field of a 1024-character result is wider.
+constexpr unsigned kMaxField = 1024;
+
+// A conversion of wsprintf's format, as its documentation gives it:
+// %[-][#][0][width][.precision][h|l|I64]type, and what it takes.
+struct Conversion
+{
+    enum Takes
+    {
+        kNumber,     // d i u x X, a character c C, and p
+        kNumber64,   // I64 d i u x X: two words
+        kWideText,   // s, ls, lS
+        kNarrowText, // S, hs, hS
+    };
+    Takes takes = kNumber;
+    std::wstring text; // as the host is handed it
+};
+
+bool OneOf(wchar_t c, const wchar_t* set)
+{
+    return c && std::wcschr(set, c);
+}
+
+// Digits at at, read on; false for a number past any field.
+bool SkipNumber(const wchar_t* format, long length, long& at)
+{
+    unsigned number = 0;
+    for (; at < length && format[at] >= L'0' && format[at] <= L'9'; ++at)
+        if ((number = number * 10 + static_cast<unsigned>(format[at] - L'0')) > kMaxField)
+            return false;
+    return true;
+}
+
+// The conversion after the '%' at, and where it ends; false for one that
+// wsprintf does not take.
+bool ReadConversion(const wchar_t* format, long length, long& at, Conversion& conversion)
+{
+    const long start = at;
+    while (at < length && OneOf(format[at], L"-#0"))
+        ++at;
+    if (!SkipNumber(format, length, at))
+        return false;
+    if (at < length && format[at] == L'.' && !SkipNumber(format, length, ++at))
+        return false;
+    // Flags, width and precision as they stand; the rest as the host's
+    // wsprintf takes it for what it is handed.
+    conversion.text = L"%" + std::wstring(format + start, static_cast<std::size_t>(at - start));
+    wchar_t size = 0;
+    if (at < length && OneOf(format[at], L"hl")) {
+        size = format[at++];
+    } else if (length - at >= 3 && format[at] == L'I' && format[at + 1] == L'6' && format[at + 2] == L'4') {
+        size = L'I';
+        at += 3;
+    }
+    if (at >= length)
+        return false;
+    const wchar_t type = format[at++];
+    if (OneOf(type, L"diuxX")) {
+        conversion.takes = size == L'I' ? Conversion::kNumber64 : Conversion::kNumber;
+        conversion.text += (size == L'I' ? std::wstring(L"I64") : std::wstring()) + type;
+    } else if (size == L'I') {
+        return false;
+    } else if (OneOf(type, L"cC")) {
+        conversion.takes = Conversion::kNumber;
+        conversion.text += (size ? std::wstring(1, size) : std::wstring()) + type;
+    } else if (OneOf(type, L"sS")) {
+        const bool narrow = size == L'h' || (type == L'S' && size != L'l');
+        conversion.takes = narrow ? Conversion::kNarrowText : Conversion::kWideText;
+        conversion.text += L"ls";
+    } else if (type == L'p' && !size) {
+        // A device's pointer: eight hexadecimal digits.
+        conversion.takes = Conversion::kNumber;
+        conversion.text = L"%08X";
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// A guest's 8-bit text of at most kFormatLimit characters, as wide text for
+// the host; false after a violation.
+bool NarrowGuestText(GuestCall& call, int n, GuestPtr address, const wchar_t*& text)
+{
+    text = nullptr;
+    if (!address)
+        return true;
+    const std::uint32_t readable = std::min<std::uint32_t>(call.Module().memory.ReadableFrom(address), kFormatLimit + 1);
+    const auto* bytes = GuestMemory::At<const char>(address);
+    const auto* end = readable ? static_cast<const char*>(std::memchr(bytes, 0, readable)) : nullptr;
+    if (!end)
+        return call.Violation(n, address, L"text that does not end within its memory"), false;
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(end - bytes), nullptr, 0);
+    std::vector<wchar_t> wide(static_cast<std::size_t>(length) + 1);
+    MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(end - bytes), wide.data(), length);
+    text = HostArena::Copy(wide.data(), static_cast<std::size_t>(length));
+    return text != nullptr;
+}
+
+} // namespace
+
+// The guest's format is parsed whole before the host sees any of it: every
+// conversion one wsprintf takes (any other ends the module), each argument
+// taken as its conversion says, and the host handed the format as it was
+// parsed, so that it converts exactly what was forwarded.
 std::uint32_t wsprintfW(GuestCall& call, FARPROC host)
 {
     const HostArena::Mark mark;
-    // wsprintf writes no more than 1024 characters and the end.
-    constexpr std::uint32_t kLimit = 1024;
-    const long formatLength = call.String(1, kLimit, false);
+    const long formatLength = call.String(1, kFormatLimit, false);
     if (formatLength < 0)
         return 0;
     const auto* format = GuestMemory::At<const wchar_t>(call.Arg(1));
-    std::uint64_t values[16] = {};
+    std::wstring parsed;
+    std::uint64_t values[kFormatValues] = {};
     int used = 0;
     int word = 2;
-    for (long at = 0; at < formatLength && used < 16; ++at) {
-        if (format[at] != L'%')
+    for (long at = 0; at < formatLength;) {
+        if (format[at] != L'%') {
+            parsed += format[at++];
             continue;
-        ++at;
-        if (at < formatLength && format[at] == L'%')
-            continue;
-        bool wide64 = false;
-        while (at < formatLength && std::wcschr(L"-+#0 123456789.lhI", format[at])) {
-            if (format[at] == L'I' && at + 2 < formatLength && format[at + 1] == L'6' && format[at + 2] == L'4')
-                wide64 = true;
-            ++at;
         }
-        if (at >= formatLength)
-            break;
-        const std::uint32_t argument = call.Arg(word);
+        if (++at < formatLength && format[at] == L'%') {
+            parsed += L"%%";
+            ++at;
+            continue;
+        }
+        Conversion conversion;
+        if (!ReadConversion(format, formatLength, at, conversion))
+            return call.Violation(1, call.Arg(1), L"a format with a conversion wsprintf does not take");
+        if (used == kFormatValues)
+            return call.Violation(1, call.Arg(1),
+                L"a format of more than " + std::to_wstring(kFormatValues) + L" conversions");
+        const std::uint32_t argument = call.Arg(word++);
         if (call.Violated())
             return 0;
-        if (format[at] == L's' || format[at] == L'S') {
-            const wchar_t* text = nullptr;
-            if (!GuestText(call, word, argument, kLimit, text))
-                return 0;
-            values[used++] = reinterpret_cast<std::uint64_t>(text ? text : L"(null)");
-            ++word;
-        } else if (wide64) {
-            const std::uint32_t high = call.Arg(word + 1);
+        switch (conversion.takes) {
+        case Conversion::kNumber:
+            values[used++] = argument;
+            break;
+        case Conversion::kNumber64: {
+            const std::uint32_t high = call.Arg(word++);
             if (call.Violated())
                 return 0;
             values[used++] = argument | std::uint64_t{high} << 32;
-            word += 2;
-        } else {
-            values[used++] = argument;
-            ++word;
+            break;
         }
+        case Conversion::kWideText:
+        case Conversion::kNarrowText: {
+            const wchar_t* text = nullptr;
+            if (!(conversion.takes == Conversion::kWideText ? GuestText(call, word - 1, argument, kFormatLimit, text)
+                                                            : NarrowGuestText(call, word - 1, argument, text)))
+                return 0;
+            values[used++] = reinterpret_cast<std::uint64_t>(text ? text : L"(null)");
+            break;
+        }
+        }
+        parsed += conversion.text;
     }
-    wchar_t text[kLimit + 1];
-    const int written = As<decltype(&::wsprintfW)>(host)(text, format, values[0], values[1], values[2], values[3],
-        values[4], values[5], values[6], values[7], values[8], values[9], values[10], values[11], values[12],
-        values[13], values[14], values[15]);
+    wchar_t text[kFormatLimit + 1];
+    const int written = As<decltype(&::wsprintfW)>(host)(text, parsed.c_str(), values[0], values[1], values[2],
+        values[3], values[4], values[5], values[6], values[7], values[8], values[9], values[10], values[11],
+        values[12], values[13], values[14], values[15]);
     if (written < 0)
         return 0;
     void* buffer = call.Bytes(0, static_cast<std::uint32_t>(written + 1) * sizeof(wchar_t), Access::kWrite, false);

@@ -175,6 +175,29 @@ std::vector<Hostile> BehaviourCases()
     };
 }
 
+// wsprintfW's formats: each conversion one wsprintf takes is converted with
+// the argument forwarded for it (the module goes on to its undefined
+// instruction); any other, or more than the host is handed, ends the module.
+std::vector<Hostile> FormatCases()
+{
+    const std::string refused = "wsprintfW's argument 2 is 0x";
+    std::string seventeen;
+    for (int i = 0; i < 17; ++i)
+        seventeen += "%d";
+    return {
+        {"format %d %u %x %X %i %c %C %s %ls %S %hs %p %-08.3d %#x %I64d %%", "an undefined instruction", ""},
+        {"format %n", refused, ""},
+        {"format %*d", refused, ""},
+        {"format %.*s", refused, ""},
+        {"format %q", refused, ""},
+        {"format %I64s", refused, ""},
+        {"format %hp", refused, ""},
+        {"format %99999d", refused, ""},
+        {"format ends with %", refused, ""},
+        {"format " + seventeen, refused, ""},
+    };
+}
+
 std::string HexDigits(const std::string& line, size_t at)
 {
     for (size_t i = 0; i < 8; ++i)
@@ -333,6 +356,15 @@ TEST_F(ArmWall, AModuleThatMisbehavesEndsAloneAndTheNextFaultsAsBefore)
     ExpectEachEndedAlone(cases, screen, 1);
     EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
     EXPECT_NE(std::string::npos, output.find(": a misaligned access at 0x")) << output;
+}
+
+TEST_F(ArmWall, EachFormatWsprintfDoesNotTakeEndsOnlyItsModule)
+{
+    const std::vector<Hostile> cases = FormatCases();
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
+    for (const char* why : {"a format with a conversion wsprintf does not take", "a format of more than 16"})
+        EXPECT_NE(std::string::npos, output.find(why)) << output;
 }
 
 TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)

@@ -10,6 +10,8 @@
 //       or waits for ever, writes the processor's control register, writes
 //       another module's memory or the host's, or tries to close the Today
 //       screen;
+//   format F: calls wsprintfW with the format F (the rest of the case), each
+//       of its twenty arguments a piece of text;
 //   dialog: opens a dialog of its own as it first paints, whose opening
 //       reloads the Today screen (and marks its key Opened, so that the
 //       item loaded again paints only);
@@ -68,6 +70,14 @@ bool Same(const wchar_t* a, const wchar_t* b)
     while (*a && *a == *b)
         ++a, ++b;
     return *a == *b;
+}
+
+// The rest of text after start, or null when it does not start so.
+const wchar_t* After(const wchar_t* text, const wchar_t* start)
+{
+    while (*start && *text == *start)
+        ++text, ++start;
+    return *start ? NULL : text;
 }
 
 // The words of the case: the import, the argument's number, the kind.
@@ -361,6 +371,10 @@ bool Misbehave()
         *reinterpret_cast<volatile DWORD*>(kNeighbour) = 0;
     } else if (Same(g_szCase, L"hostwrite")) {
         *reinterpret_cast<volatile DWORD*>(kHostMemory) = 0;
+    } else if (const wchar_t* pszFormat = After(g_szCase, L"format ")) {
+        wchar_t szOut[1100];
+        const wchar_t* t = L"text";
+        wsprintfW(szOut, pszFormat, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t);
     } else if (Same(g_szCase, L"parent")) {
         // Refused, each: the Today screen is not the module's.
         SendMessageW(g_hwndParent, WM_CLOSE, 0, 0);
