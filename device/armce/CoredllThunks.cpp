@@ -11,6 +11,7 @@
 
 #include <deviceaccounting.h>
 #include <devicememory.h>
+#include <deviceregistry.h>
 
 #include <algorithm>
 #include <cstring>
@@ -124,6 +125,8 @@ std::uint32_t RegQueryValueExW(GuestCall& call, FARPROC host)
 {
     const HostArena::Mark mark;
     const HKEY key = AsHandle<HKEY>(call.Arg(0));
+    if (!GuestKey(call, 0, key))
+        return 0;
     const wchar_t* name = nullptr;
     const GuestPtr nameAddress = call.Arg(1);
     if (!GuestText(call, 1, nameAddress, kMaxName, name))

@@ -10,6 +10,7 @@
 #include "Imports.h"
 #include "Ownership.h"
 
+#include <deviceregistry.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -30,6 +31,7 @@ namespace arg {
 
 struct Value {};
 struct Handle {};
+struct Key {};
 struct Owned {};
 struct OwnWindow {};
 struct Opaque {};
@@ -73,6 +75,23 @@ struct Cross<arg::Handle, P>
 {
     P value{};
     bool Take(GuestCall& c, int n) { return value = Widened<P>(c.Arg(n), true), true; }
+    P Get() const { return value; }
+    void Give(GuestCall&) {}
+};
+
+// A registry key the module opened, or one of the device's roots: no key
+// the host holds, and no root the device does not have.
+inline bool GuestKey(GuestCall& c, int n, HKEY key)
+{
+    return DeviceIsCeRoot(key) || OwnsHandle(c.Module(), key) ||
+           (c.Violation(n, c.Arg(n), L"no registry key it opened nor a root of the device's"), false);
+}
+
+template <typename P>
+struct Cross<arg::Key, P>
+{
+    P value{};
+    bool Take(GuestCall& c, int n) { return GuestKey(c, n, value = Widened<P>(c.Arg(n), true)); }
     P Get() const { return value; }
     void Give(GuestCall&) {}
 };
@@ -309,6 +328,8 @@ constexpr GuestArg KindOf()
         return GuestArg::kValue;
     else if constexpr (std::is_same_v<Kind, Handle>)
         return GuestArg::kHandle;
+    else if constexpr (std::is_same_v<Kind, Key>)
+        return GuestArg::kKey;
     else if constexpr (std::is_same_v<Kind, Owned>)
         return GuestArg::kOwned;
     else if constexpr (std::is_same_v<Kind, OwnWindow>)

@@ -65,13 +65,13 @@ using WcscpyType = wchar_t* (*)(wchar_t*, const wchar_t*);
 const Import kImports[] = {
     // Registry.
     FORWARD(kCore, RegCloseKey, Owned),
-    FORWARD(kCore, RegCreateKeyExW, Handle, String<kMaxName>, Ignored, StringOpt<kMaxName>, Value, Value, Ignored,
+    FORWARD(kCore, RegCreateKeyExW, Key, String<kMaxName>, Ignored, StringOpt<kMaxName>, Value, Value, Ignored,
         HandleOut, OutOpt<DWORD>),
-    FORWARD(kCore, RegDeleteKeyW, Handle, String<kMaxName>),
-    FORWARD(kCore, RegDeleteValueW, Handle, StringOpt<kMaxName>),
-    FORWARD(kCore, RegOpenKeyExW, Handle, StringOpt<kMaxName>, Ignored, Value, HandleOut),
-    SPECIAL(kCore, RegQueryValueExW, decltype(&::RegQueryValueExW), Handle, Text, Ignored, Record, Buffer, Record),
-    FORWARD(kCore, RegSetValueExW, Handle, StringOpt<kMaxName>, Ignored, Value, InBytes<5>, Value),
+    FORWARD(kCore, RegDeleteKeyW, Key, String<kMaxName>),
+    FORWARD(kCore, RegDeleteValueW, Key, StringOpt<kMaxName>),
+    FORWARD(kCore, RegOpenKeyExW, Key, StringOpt<kMaxName>, Ignored, Value, HandleOut),
+    SPECIAL(kCore, RegQueryValueExW, decltype(&::RegQueryValueExW), Key, Text, Ignored, Record, Buffer, Record),
+    FORWARD(kCore, RegSetValueExW, Key, StringOpt<kMaxName>, Ignored, Value, InBytes<5>, Value),
     // Time, events, files, processes, debug output.
     FORWARD(kCore, GetLocalTime, Out<SYSTEMTIME>),
     FORWARD(kCore, GetTickCount),

@@ -30,6 +30,7 @@ enum class GuestArg : std::uint8_t
 {
     kValue,       // a number, as it is
     kHandle,      // a handle, sign-extended
+    kKey,         // a registry key the module opened or a root of the device's, or the module stops
     kOwned,       // a handle the module made, or the call is refused
     kOwnWindow,   // a window of the module's, or the call is refused
     kOpaque,      // a guest pointer the host keeps or hands back, never reads

@@ -10,6 +10,10 @@ const wchar_t* RootName(HKEY root)
         return L"HKEY_LOCAL_MACHINE";
     if (root == HKEY_CURRENT_USER)
         return L"HKEY_CURRENT_USER";
+    if (root == HKEY_CLASSES_ROOT)
+        return L"HKEY_CLASSES_ROOT";
+    if (root == HKEY_USERS)
+        return L"HKEY_USERS";
     return nullptr;
 }
 
@@ -26,12 +30,19 @@ std::wstring DeviceName()
 
 DeviceKey::DeviceKey(HKEY root) : key_(root)
 {
-    const wchar_t* rootName = RootName(root);
-    if (!rootName)
+    if (!DeviceIsPredefinedKey(root))
         return;
     const std::wstring device = DeviceName();
     if (device.empty())
         return;
+    // A root the device does not have names nothing: no call reaches the
+    // desktop's own.
+    const wchar_t* rootName = RootName(root);
+    if (!rootName) {
+        key_ = nullptr;
+        mapped_ = true;
+        return;
+    }
     const std::wstring path = std::wstring(DEVICE_HIVES_KEY) + L"\\" + device + L"\\" + rootName;
     // The device's key is the user's own: made on first use, whole access.
     HKEY key = nullptr;

@@ -10,9 +10,10 @@ namespace coredll {
 // The device the process runs in; empty outside a device.
 std::wstring DeviceName();
 
-// The key a call on root reaches: a key of the device's hive for
-// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER inside a device, and root itself
-// otherwise. Opened for the one call and closed with the object, so that a
+// The key a call on root reaches: inside a device, a key of the device's
+// hive for each of Windows CE's four roots, and none (null, which every
+// registry function refuses) for any other predefined root; a key a program
+// opened, or any key outside a device, is itself. Opened for the one call and closed with the object, so that a
 // device reset meanwhile (its key deleted) starts afresh.
 class DeviceKey
 {

@@ -53,8 +53,8 @@ bool Typed(HostParam host, GuestArg guest)
     case HostParam::kProcedure:
         return guest == GuestArg::kProcedure || guest == GuestArg::kIgnored;
     case HostParam::kHandle:
-        return guest == GuestArg::kHandle || guest == GuestArg::kOwned || guest == GuestArg::kOwnWindow ||
-               guest == GuestArg::kModule;
+        return guest == GuestArg::kHandle || guest == GuestArg::kKey || guest == GuestArg::kOwned ||
+               guest == GuestArg::kOwnWindow || guest == GuestArg::kModule;
     case HostParam::kVoidPointer:
         return guest != GuestArg::kValue;
     case HostParam::kScalar:
@@ -196,6 +196,36 @@ std::vector<Hostile> FormatCases()
         {"format ends with %", refused, ""},
         {"format " + seventeen, refused, ""},
     };
+}
+
+// Registry keys a module may name: the device's roots, and the keys it
+// opened; any other root or handle ends it.
+std::vector<Hostile> RegistryCases()
+{
+    const std::string refused = "RegCreateKeyExW's argument 1 is 0x";
+    return {
+        {"registry 80000000", "an undefined instruction", ""}, // HKEY_CLASSES_ROOT, the device's own
+        {"registry 80000003", "an undefined instruction", ""}, // HKEY_USERS
+        {"registry 80000004", refused, ""},                    // HKEY_PERFORMANCE_DATA
+        {"registry 80000005", refused, ""},                    // HKEY_CURRENT_CONFIG
+        {"registry 80000006", refused, ""},                    // HKEY_DYN_DATA
+        {"registry 00000004", refused, ""},                    // handles it never opened
+        {"registry 00000010", refused, ""},
+        {"registry 00000114", refused, ""},
+    };
+}
+
+// Whether the desktop's own registry (not the device's) has the key.
+bool OnTheDesktop(HKEY root, const wchar_t* path)
+{
+    using OpenKey = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+    const auto open = reinterpret_cast<OpenKey>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegOpenKeyExW")));
+    HKEY key = nullptr;
+    if (open(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 std::string HexDigits(const std::string& line, size_t at)
@@ -365,6 +395,23 @@ TEST_F(ArmWall, EachFormatWsprintfDoesNotTakeEndsOnlyItsModule)
     ExpectEachEndedAlone(cases, screen);
     for (const char* why : {"a format with a conversion wsprintf does not take", "a format of more than 16"})
         EXPECT_NE(std::string::npos, output.find(why)) << output;
+}
+
+TEST_F(ArmWall, ARegistryKeyAModuleDidNotOpenEndsItAndNothingReachesTheDesktop)
+{
+    const std::vector<Hostile> cases = RegistryCases();
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
+    EXPECT_NE(std::string::npos, output.find("no registry key it opened nor a root of the device's")) << output;
+    for (const HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG})
+        EXPECT_FALSE(OnTheDesktop(root, L"Software\\MesoluneHostile")) << testing::PrintToString(root);
+    // The device's own roots took the keys of the modules that named them.
+    for (const HKEY root : {HKEY_CLASSES_ROOT, HKEY_USERS}) {
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, L"Software\\MesoluneHostile", 0, KEY_READ, &key));
+        RegCloseKey(key);
+        RegDeleteKeyW(root, L"Software\\MesoluneHostile");
+    }
 }
 
 TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)

@@ -117,7 +117,8 @@ TEST_F(CoreRegistry, TheDevicesRootsAreKeysOfTheUsersOwnRegistry)
     {
         HKEY root;
         const wchar_t* name;
-    } roots[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"}, {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"}};
+    } roots[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"}, {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
+        {HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"}, {HKEY_USERS, L"HKEY_USERS"}};
     for (const auto& r : roots) {
         SCOPED_TRACE(std::string(r.name, r.name + wcslen(r.name)));
         HKEY key = nullptr;
@@ -137,6 +138,29 @@ TEST_F(CoreRegistry, TheDevicesRootsAreKeysOfTheUsersOwnRegistry)
         RegCloseKey(deviceRoot);
         EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyW(r.root, L"\\Software\\Orvik\\RootProbe"));
     }
+}
+
+// The desktop's other roots are none of the device's: every call on one is
+// refused, and nothing reaches the desktop's registry.
+TEST_F(CoreRegistry, ARootWindowsCeDoesNotHaveNamesNoKey)
+{
+    for (const HKEY root : {HKEY_CURRENT_CONFIG, HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA,
+             reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(0x800000FF)))}) {
+        SCOPED_TRACE(testing::PrintToString(root));
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_INVALID_HANDLE, RegCreateKeyExW(root, L"\\Software\\Orvik\\RootProbe", 0, nullptr, 0, 0,
+                                            nullptr, &key, nullptr));
+        EXPECT_EQ(nullptr, key);
+        EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyExW(root, L"Software", 0, KEY_READ, &key));
+        const DWORD one = 1;
+        EXPECT_EQ(ERROR_INVALID_HANDLE, RegSetValueExW(root, L"RootProbe", 0, REG_DWORD,
+                                            reinterpret_cast<const BYTE*>(&one), sizeof one));
+        EXPECT_EQ(ERROR_INVALID_HANDLE, RegDeleteKeyW(root, L"Software"));
+        EXPECT_EQ(nullptr, DeviceRegistryRoot(root));
+    }
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+        DesktopOpenKey()(HKEY_CURRENT_CONFIG, L"Software\\Orvik\\RootProbe", 0, KEY_READ, &key));
 }
 
 TEST_F(CoreRegistry, OutsideADeviceTheRootsAreTheDesktops)

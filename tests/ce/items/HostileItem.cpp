@@ -12,6 +12,9 @@
 //       screen;
 //   format F: calls wsprintfW with the format F (the rest of the case), each
 //       of its twenty arguments a piece of text;
+//   registry K: creates the key Software\MesoluneHostile, and a value in it,
+//       under the key whose handle is K (in hexadecimal): a root the device
+//       does not have, or a handle it never opened;
 //   dialog: opens a dialog of its own as it first paints, whose opening
 //       reloads the Today screen (and marks its key Opened, so that the
 //       item loaded again paints only);
@@ -70,6 +73,14 @@ bool Same(const wchar_t* a, const wchar_t* b)
     while (*a && *a == *b)
         ++a, ++b;
     return *a == *b;
+}
+
+DWORD Hex(const wchar_t* p)
+{
+    DWORD value = 0;
+    for (; *p; ++p)
+        value = value * 16 + (*p <= L'9' ? *p - L'0' : (*p | 0x20) - L'a' + 10);
+    return value;
 }
 
 // The rest of text after start, or null when it does not start so.
@@ -375,6 +386,14 @@ bool Misbehave()
         wchar_t szOut[1100];
         const wchar_t* t = L"text";
         wsprintfW(szOut, pszFormat, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t, t);
+    } else if (const wchar_t* pszKey = After(g_szCase, L"registry ")) {
+        HKEY hKey = NULL;
+        const DWORD dwValue = 1;
+        if (RegCreateKeyExW(reinterpret_cast<HKEY>(Hex(pszKey)), L"Software\\MesoluneHostile", 0, NULL, 0, 0, NULL,
+                &hKey, NULL) == ERROR_SUCCESS) {
+            RegSetValueExW(hKey, L"Hostile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
+            RegCloseKey(hKey);
+        }
     } else if (Same(g_szCase, L"parent")) {
         // Refused, each: the Today screen is not the module's.
         SendMessageW(g_hwndParent, WM_CLOSE, 0, 0);
