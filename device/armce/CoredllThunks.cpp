@@ -164,6 +164,19 @@ std::uint32_t CreateEventW(GuestCall& call, FARPROC host)
     return Narrowed(event);
 }
 
+namespace {
+
+// The rights that only read a file.
+constexpr DWORD kReadingRights =
+    GENERIC_READ | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_READ_EA | READ_CONTROL | SYNCHRONIZE;
+// The attributes and flags Windows CE's CreateFile takes; the desktop's
+// others (backup semantics, reparse points, ...) a module does not get.
+constexpr DWORD kDeviceFileFlags = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                   FILE_FLAG_WRITE_THROUGH | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE;
+
+} // namespace
+
 std::uint32_t CreateFileW(GuestCall& call, FARPROC)
 {
     const HostArena::Mark mark;
@@ -172,15 +185,18 @@ std::uint32_t CreateFileW(GuestCall& call, FARPROC)
         return 0;
     const std::wstring name(GuestMemory::At<const wchar_t>(call.Arg(0)), static_cast<std::size_t>(length));
     const DWORD access = call.Arg(1), share = call.Arg(2), disposition = call.Arg(4), flags = call.Arg(5);
-    // Only the device's own files: a module's paths do not lead out of it.
-    const bool writing = (access & (GENERIC_WRITE | GENERIC_ALL)) || disposition != OPEN_EXISTING;
+    // Only the device's own files: a module's paths do not lead out of it,
+    // and a file of the ROM is opened to be read, or not at all: any other
+    // right, a disposition that makes or changes a file, or its deletion
+    // on close is a write, which lands in the store.
+    const bool writing = (access & ~kReadingRights) || disposition != OPEN_EXISTING || (flags & FILE_FLAG_DELETE_ON_CLOSE);
     std::wstring path;
     if (!GuestFilePath(name, writing, path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return Narrowed(INVALID_HANDLE_VALUE);
     }
-    const HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition,
-        flags & ~(FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+    const HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags & kDeviceFileFlags,
+        nullptr);
     Keep(call.Module(), file);
     return Narrowed(file);
 }

@@ -16,6 +16,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,12 @@ TEST(GuestPaths, OnlyTheDevicesFilesAndProgramsAreReached)
         std::wstring path;
         EXPECT_EQ(p.started, armce::DeviceProgram(p.name, path)) << testing::PrintToString(std::wstring(p.name));
     }
+}
+
+std::vector<char> ReadAll(const std::wstring& path)
+{
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 struct Hostile
@@ -412,6 +420,22 @@ TEST_F(ArmWall, ARegistryKeyAModuleDidNotOpenEndsItAndNothingReachesTheDesktop)
         RegCloseKey(key);
         RegDeleteKeyW(root, L"Software\\MesoluneHostile");
     }
+}
+
+// The ROM is read-only to a module: a program of it opened to be deleted,
+// written or emptied is looked for in the store, where it is not.
+TEST_F(ArmWall, AModuleCannotDeleteOrChangeAFileOfTheRom)
+{
+    const std::wstring program = BinFolder() + L"devinfo.exe";
+    const std::vector<char> before = ReadAll(program);
+    ASSERT_FALSE(before.empty());
+    const std::vector<Hostile> cases = {{"rom", "an undefined instruction", ""}};
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
+    EXPECT_EQ(before, ReadAll(program));
+    wchar_t stored[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\devinfo.exe", stored, MAX_PATH));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(stored));
 }
 
 TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)

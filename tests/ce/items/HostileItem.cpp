@@ -15,6 +15,9 @@
 //   registry K: creates the key Software\MesoluneHostile, and a value in it,
 //       under the key whose handle is K (in hexadecimal): a root the device
 //       does not have, or a handle it never opened;
+//   rom: opens a program of the device's ROM as no reader would: to delete
+//       it on close, with the right to delete, write or change it, or to
+//       empty it;
 //   dialog: opens a dialog of its own as it first paints, whose opening
 //       reloads the Today screen (and marks its key Opened, so that the
 //       item loaded again paints only);
@@ -394,6 +397,20 @@ bool Misbehave()
             RegSetValueExW(hKey, L"Hostile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
             RegCloseKey(hKey);
         }
+    } else if (Same(g_szCase, L"rom")) {
+        const wchar_t* const pszProgram = L"\\Windows\\devinfo.exe";
+        const DWORD adwAccess[] = {GENERIC_READ, 0x00010000 /* DELETE */, 0x0002 /* FILE_WRITE_DATA */,
+            GENERIC_READ | 0x00040000 /* WRITE_DAC */, GENERIC_READ | 0x0100 /* FILE_WRITE_ATTRIBUTES */};
+        const DWORD adwFlags[] = {0x04000000 /* FILE_FLAG_DELETE_ON_CLOSE */, 0, 0, 0, 0};
+        for (int i = 0; i < 5; ++i) {
+            HANDLE hFile = CreateFileW(pszProgram, adwAccess[i], FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                OPEN_EXISTING, adwFlags[i], NULL);
+            if (hFile != INVALID_HANDLE_VALUE)
+                CloseHandle(hFile);
+        }
+        HANDLE hFile = CreateFileW(pszProgram, GENERIC_READ, 0, NULL, TRUNCATE_EXISTING, 0, NULL);
+        if (hFile != INVALID_HANDLE_VALUE)
+            CloseHandle(hFile);
     } else if (Same(g_szCase, L"parent")) {
         // Refused, each: the Today screen is not the module's.
         SendMessageW(g_hwndParent, WM_CLOSE, 0, 0);
