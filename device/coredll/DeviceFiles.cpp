@@ -39,9 +39,64 @@ bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
                                         static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
+bool SameNoCase(const std::wstring& a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// The names the desktop takes for its devices wherever they stand in a
+// path, as its file system reads them: the part before the first dot, any
+// spaces after it left out, whatever the case.
+bool IsReserved(const std::wstring& name)
+{
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (const wchar_t* reserved : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"})
+        if (SameNoCase(stem, reserved))
+            return true;
+    if (stem.size() != 4 || !(SameNoCase(stem.substr(0, 3), L"COM") || SameNoCase(stem.substr(0, 3), L"LPT")))
+        return false;
+    const wchar_t digit = stem[3];
+    return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
+// A device path as written, or a name alone, which stands in the Windows
+// folder.
+std::wstring FromRoot(const std::wstring& devicePath)
+{
+    return devicePath.find(L'\\') == std::wstring::npos && devicePath.find(L'/') == std::wstring::npos
+               ? L"\\Windows\\" + devicePath
+               : devicePath;
+}
+
 } // namespace
 
 namespace coredll {
+
+bool IsPlainName(const std::wstring& name)
+{
+    if (name.empty() || name.size() > MAX_PATH || name == L"." || name == L".." || name.back() == L'.' ||
+        name.back() == L' ')
+        return false;
+    for (wchar_t c : name)
+        if (c < 0x20 || c == 0x7F || std::wcschr(L"\\/:*?\"<>|", c))
+            return false;
+    return !IsReserved(name);
+}
+
+bool IsDevicePath(const std::wstring& path)
+{
+    if (path.size() < 2 || path[0] != L'\\' || path.size() >= MAX_PATH)
+        return false;
+    for (size_t at = 1; at <= path.size();) {
+        const size_t end = std::min(path.find(L'\\', at), path.size());
+        if (!IsPlainName(path.substr(at, end - at)))
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
 
 std::wstring StoreFolder()
 {
@@ -59,62 +114,39 @@ std::wstring StoreFolder()
     return base + L"\\MesoluneDevice\\" + (device.empty() ? std::wstring(L"PocketPC") : device);
 }
 
-// A device path that stays in the device: from the root, no part that leads
-// up or out of it.
-bool StaysInDevice(const std::wstring& devicePath)
-{
-    if (devicePath.size() > 1 && devicePath[1] == L'\\')
-        return false;
-    for (size_t at = devicePath[0] == L'\\' ? 1 : 0; at < devicePath.size();) {
-        const size_t end = std::min(devicePath.find(L'\\', at), devicePath.size());
-        const std::wstring part = devicePath.substr(at, end - at);
-        if (part.empty() || part == L"." || part == L".." || part.find_first_of(L":/") != std::wstring::npos)
-            return false;
-        at = end + 1;
-    }
-    return true;
-}
-
 std::wstring StorePath(const std::wstring& devicePath)
 {
-    if (devicePath.empty() || !StaysInDevice(devicePath))
+    // The root folder, or a path from it.
+    const std::wstring path = FromRoot(devicePath);
+    return path == L"\\" || IsDevicePath(path) ? StoreFolder() + path : std::wstring();
+}
+
+std::wstring RomProgram(const std::wstring& devicePath)
+{
+    const std::wstring path = FromRoot(devicePath);
+    if (!IsDevicePath(path) || !StartsWithNoCase(path, kWindowsFolder))
         return std::wstring();
-    if (devicePath[0] != L'\\')
-        return StoreFolder() + L"\\Windows\\" + devicePath;
-    return StoreFolder() + devicePath;
+    const std::wstring rom = ThisLibraryFolder() + path.substr(std::wcslen(kWindowsFolder));
+    return Exists(rom) ? rom : std::wstring();
 }
 
 std::wstring DesktopPath(const std::wstring& devicePath)
 {
-    // A device path that leads out of the device names nothing.
-    const bool fromRoot = !devicePath.empty() && devicePath[0] == L'\\' && (devicePath.size() < 2 || devicePath[1] != L'\\');
-    if (fromRoot && !StaysInDevice(devicePath))
+    // A name of the desktop's own (a drive, a share) is kept, for the
+    // device's programs that are given one.
+    const std::wstring path = FromRoot(devicePath);
+    if (path.empty() || path[0] != L'\\' || (path.size() > 1 && path[1] == L'\\'))
+        return path;
+    if (!IsDevicePath(path))
         return std::wstring();
-    std::wstring name;
-    if (StartsWithNoCase(devicePath, kWindowsFolder))
-        name = devicePath.substr(std::wcslen(kWindowsFolder));
-    else if (devicePath.find(L'\\') == std::wstring::npos && devicePath.find(L'/') == std::wstring::npos)
-        name = devicePath;
-    else if (devicePath[0] == L'\\' && (devicePath.size() < 2 || devicePath[1] != L'\\'))
-        return StorePath(devicePath);
-    else
-        return devicePath;
-    if (!StaysInDevice(L"\\" + name))
-        return std::wstring();
-
     // What is installed lies in the device's store (its RAM), and a file
     // there stands in for the ROM's file of its name, as on a device; the
     // ROM is the folder of the device's programs, where this library lies.
-    const std::wstring stored = StorePath(name);
-    if (Exists(stored))
+    const std::wstring stored = StoreFolder() + path;
+    if (Exists(stored) || !StartsWithNoCase(path, kWindowsFolder))
         return stored;
-    const std::wstring rom = ThisLibraryFolder() + name;
-    if (Exists(rom))
-        return rom;
-    wchar_t windows[MAX_PATH];
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring desktop = std::wstring(windows) + L"\\" + name;
-    return Exists(desktop) ? desktop : stored;
+    const std::wstring rom = ThisLibraryFolder() + path.substr(std::wcslen(kWindowsFolder));
+    return Exists(rom) ? rom : stored;
 }
 
 } // namespace coredll
@@ -134,6 +166,16 @@ DWORD WriteMapped(std::wstring (*map)(const std::wstring&), LPCWSTR devicePath, 
 }
 
 } // namespace
+
+extern "C" BOOL WINAPI DeviceIsPlainName(LPCWSTR name)
+{
+    return name && coredll::IsPlainName(name);
+}
+
+extern "C" BOOL WINAPI DeviceIsDevicePath(LPCWSTR path)
+{
+    return path && coredll::IsDevicePath(path);
+}
 
 extern "C" DWORD WINAPI DeviceFilePath(LPCWSTR devicePath, LPWSTR desktopPath, DWORD size)
 {

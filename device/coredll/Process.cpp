@@ -1,7 +1,8 @@
 // Process creation as on Windows CE. The program is named by its device path
-// ("\Windows\ctlpnl.exe") and the command line holds only the arguments; the
-// desktop wants a path of its own and a writable command line that starts
-// with the program name.
+// ("\Windows\ctlpnl.exe"), and is one of the device's ROM, never a file of
+// its store; the command line holds only the arguments; the desktop wants a
+// path of its own and a writable command line that starts with the program
+// name.
 #include "DeviceFiles.h"
 #include "Failures.h"
 
@@ -23,7 +24,12 @@ extern "C" BOOL WINAPI CeCreateProcessW(LPCWSTR imageName, LPCWSTR arguments, LP
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    const std::wstring program = coredll::DesktopPath(imageName);
+    // A program of the ROM only: a store file of its name is data.
+    const std::wstring program = coredll::RomProgram(imageName);
+    if (program.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
     std::wstring commandLine = L"\"" + program + L"\"";
     if (arguments && *arguments)
         commandLine += L" " + std::wstring(arguments);

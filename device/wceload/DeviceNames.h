@@ -1,8 +1,7 @@
 // The names a CAB and a record may give: of members, files, folders and
-// applications. A name is one part of a path, which the desktop takes as
-// the device does: no way up or out (".", "..", a drive, a separator), no
-// character the file systems refuse, no device name the desktop reserves
-// (CON, NUL, COM1, ...), no trailing dot or space.
+// applications, held to the device's one test of a name (the core
+// library's DeviceIsPlainName): one part of a path, which the desktop takes
+// as the device does.
 #pragma once
 
 #include <string>

@@ -129,6 +129,37 @@ TEST(CoreFiles, ADevicePathThatLeadsOutOfTheDeviceNamesNoFile)
         0, nullptr, nullptr, nullptr, &info));
 }
 
+// A file in the store's Windows folder never runs as a program: only the
+// ROM's programs start, whatever the store holds beside or over them.
+TEST(CoreProcess, OnlyTheRomsProgramsStart)
+{
+    wchar_t folder[MAX_PATH], over[MAX_PATH], beside[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows", folder, MAX_PATH));
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\cmdline_probe.exe", over, MAX_PATH));
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\stored_probe.exe", beside, MAX_PATH));
+    CreateDirectoryW(folder, nullptr);
+    deviceprogram::WriteTextFile(over, "not a program");
+    ASSERT_TRUE(CopyFileW((deviceprogram::BinFolder() + L"cmdline_probe.exe").c_str(), beside, FALSE));
+    TempFile out(L".txt");
+    const std::wstring arguments = L"\"" + out.Path() + L"\"";
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(L"\\Windows\\cmdline_probe.exe", Args(arguments.c_str()), nullptr, nullptr,
+        FALSE, 0, nullptr, nullptr, nullptr, &info);
+    if (started) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info.hProcess, waiting::kDeadlineMs)) << "the probe did not end";
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    EXPECT_TRUE(started) << "the store's file was taken for the ROM's program";
+    EXPECT_EQ(2u, Lines(out.Path()).size());
+    EXPECT_FALSE(CreateProcessW(L"\\Windows\\stored_probe.exe", Args(arguments.c_str()), nullptr, nullptr, FALSE, 0,
+        nullptr, nullptr, nullptr, &info));
+    EXPECT_FALSE(CreateProcessW(L"stored_probe.exe", Args(arguments.c_str()), nullptr, nullptr, FALSE, 0, nullptr,
+        nullptr, nullptr, &info));
+    DeleteFileW(over);
+    DeleteFileW(beside);
+}
+
 TEST(CoreProcess, AMissingProgramIsNotStarted)
 {
     PROCESS_INFORMATION info = {};

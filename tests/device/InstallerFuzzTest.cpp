@@ -121,7 +121,10 @@ TEST(DeviceNames, OnlyPlainNamesAndPathsThatStayInTheDevicePass)
         {L"..", false}, {L"a\\b", false}, {L"a/b", false}, {L"c:x", false}, {L"CON", false}, {L"con.txt", false},
         {L"NUL", false}, {L"aux", false}, {L"COM1", false}, {L"lpt9.dll", false}, {L"COM10", true},
         {L"name.", false}, {L"name ", false}, {L"na\tme", false}, {L"na\x01me", false}, {L"a*b", false},
-        {L"a?b", false}, {L"a|b", false}, {L"a<b>", false}, {L"a\"b", false},
+        {L"a?b", false}, {L"a|b", false}, {L"a<b>", false}, {L"a\"b", false}, {L"COM1 .log", false},
+        {L"com1  ", false}, {L"Lpt1 .txt.x", false}, {L"COM0", false}, {L"COM\u00B9", false}, {L"LPT\u00B3.dll", false},
+        {L"CONIN$", false}, {L"conout$.txt", false}, {L"NUL .x", false}, {L"COM1x.log", true}, {L"COMA", true},
+        {L"x COM1", true}, {L"CONSOLE", true},
     };
     for (const auto& n : names)
         EXPECT_EQ(n.plain, IsPlainName(n.name)) << testing::PrintToString(std::wstring(n.name));
@@ -133,6 +136,7 @@ TEST(DeviceNames, OnlyPlainNamesAndPathsThatStayInTheDevicePass)
         {L"\\Windows\\mesolune.dll", true}, {L"\\Program Files\\Mesolune", true}, {L"\\Windows", true},
         {L"Windows\\x", false}, {L"\\", false}, {L"\\\\server\\share", false}, {L"\\Windows\\..\\..\\x", false},
         {L"\\Windows\\.\\x", false}, {L"\\Windows\\", false}, {L"\\C:\\x", false}, {L"\\Windows\\CON", false},
+        {L"\\Windows\\COM1 .log", false}, {L"\\COM2\\x.txt", false}, {L"\\Temp\\aux .c\\x", false},
     };
     for (const auto& p : paths)
         EXPECT_EQ(p.device, IsDevicePath(p.path)) << testing::PrintToString(std::wstring(p.path));
