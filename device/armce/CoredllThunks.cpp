@@ -12,6 +12,7 @@
 #include <deviceaccounting.h>
 #include <devicememory.h>
 #include <deviceregistry.h>
+#include <devicestart.h>
 
 #include <algorithm>
 #include <cstring>
@@ -236,6 +237,36 @@ std::uint32_t Sleep(GuestCall& call, FARPROC host)
     return 0;
 }
 
+namespace {
+
+// The environment of a process a module starts: this one's, marked as a
+// module's, without the variables the device's programs give each other.
+std::vector<wchar_t> ModuleProcessEnvironment()
+{
+    std::vector<wchar_t> block;
+    if (LPWCH strings = GetEnvironmentStringsW()) {
+        const std::size_t prefix = std::wcslen(DEVICE_PRIVATE_PREFIX);
+        const std::size_t marker = std::wcslen(DEVICE_STARTED_BY_MODULE);
+        for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
+            const std::size_t length = std::wcslen(entry);
+            if ((length >= prefix && CompareStringOrdinal(entry, static_cast<int>(prefix), DEVICE_PRIVATE_PREFIX,
+                                         static_cast<int>(prefix), TRUE) == CSTR_EQUAL) ||
+                (length > marker && entry[marker] == L'=' &&
+                    CompareStringOrdinal(entry, static_cast<int>(marker), DEVICE_STARTED_BY_MODULE,
+                        static_cast<int>(marker), TRUE) == CSTR_EQUAL))
+                continue;
+            block.insert(block.end(), entry, entry + length + 1);
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    const std::wstring mark = std::wstring(DEVICE_STARTED_BY_MODULE) + L"=1";
+    block.insert(block.end(), mark.c_str(), mark.c_str() + mark.size() + 1);
+    block.push_back(L'\0');
+    return block;
+}
+
+} // namespace
+
 std::uint32_t CreateProcessW(GuestCall& call, FARPROC host)
 {
     const HostArena::Mark mark;
@@ -244,6 +275,7 @@ std::uint32_t CreateProcessW(GuestCall& call, FARPROC host)
     const wchar_t* folder = nullptr;
     if (!call.Arg(0))
         return call.Violation(0, 0, L"no program");
+    // The folder is read as checked, and then left out: Windows CE has none.
     if (!GuestText(call, 0, call.Arg(0), kMaxPath, image) || !GuestText(call, 1, call.Arg(1), kMaxText, arguments) ||
         !GuestText(call, 7, call.Arg(7), kMaxPath, folder))
         return 0;
@@ -251,12 +283,14 @@ std::uint32_t CreateProcessW(GuestCall& call, FARPROC host)
     auto* information = call.Record<PROCESS_INFORMATION32>(9, Access::kWrite, true);
     if (call.Violated())
         return 0;
-    // Only the device's own programs start, from its ROM.
+    // Only the device's own programs start, from its ROM (the device's
+    // process creation takes their device names).
     std::wstring program;
     if (!DeviceProgram(image, program)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    std::vector<wchar_t> environment = ModuleProcessEnvironment();
     STARTUPINFOW hostStartup = {};
     if (startup) {
         hostStartup.cb = sizeof hostStartup;
@@ -266,11 +300,12 @@ std::uint32_t CreateProcessW(GuestCall& call, FARPROC host)
         hostStartup.wShowWindow = startup->wShowWindow;
     }
     PROCESS_INFORMATION process = {};
-    // Windows CE takes no security attributes, no environment and no
-    // handles to inherit.
-    const BOOL created = As<decltype(&::CreateProcessW)>(host)(program.c_str(), const_cast<LPWSTR>(arguments), nullptr, nullptr,
-        FALSE, call.Arg(5), nullptr, folder, startup ? &hostStartup : nullptr,
-        &process);
+    // Windows CE takes no security attributes, no environment, no handles
+    // to inherit and no current folder; of its creation flags the device's
+    // programs need none.
+    const BOOL created = As<decltype(&::CreateProcessW)>(host)(program.c_str(), const_cast<LPWSTR>(arguments),
+        nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr,
+        startup ? &hostStartup : nullptr, &process);
     if (!created)
         return FALSE;
     if (information) {

@@ -4,13 +4,13 @@
 
 #include <windows.h>
 
-#include <cwctype>
-
 namespace armce {
 
 namespace {
 
 constexpr wchar_t kWindowsFolder[] = L"\\Windows\\";
+// The programs of the device's ROM a module may start.
+constexpr const wchar_t* kDevicePrograms[] = {L"ctlpnl.exe", L"today.exe", L"wceload.exe", L"devinfo.exe"};
 
 bool Exists(const std::wstring& path)
 {
@@ -18,22 +18,11 @@ bool Exists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A device path: from the root, each part a plain name.
+// A device path: from the root, each part a plain name, as the device's
+// one test of a name has it.
 bool IsDeviceName(const std::wstring& name)
 {
-    if (name.size() < 2 || name[0] != L'\\' || name[1] == L'\\' || name.back() == L'\\')
-        return false;
-    for (size_t at = 1; at < name.size();) {
-        const size_t end = std::min(name.find(L'\\', at), name.size());
-        const std::wstring part = name.substr(at, end - at);
-        if (part.empty() || part == L"." || part == L".." || part.back() == L'.' || part.back() == L' ')
-            return false;
-        for (wchar_t c : part)
-            if (c < 0x20 || std::wcschr(L":/*?\"<>|", c))
-                return false;
-        at = end + 1;
-    }
-    return true;
+    return DeviceIsDevicePath(name.c_str()) && name.find(L'\0') == std::wstring::npos;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
@@ -82,11 +71,15 @@ bool DeviceProgram(const std::wstring& name, std::wstring& path)
     if (!IsDeviceName(device) || !StartsWithNoCase(device, kWindowsFolder))
         return false;
     const std::wstring file = device.substr(std::wcslen(kWindowsFolder));
-    if (file.find(L'\\') != std::wstring::npos || file.size() < 5 ||
-        CompareStringOrdinal(file.c_str() + file.size() - 4, 4, L".exe", 4, TRUE) != CSTR_EQUAL)
+    // The device's own programs, not whatever else its ROM's folder holds
+    // (the tests' programs lie there too).
+    bool known = false;
+    for (const wchar_t* program : kDevicePrograms)
+        known = known || CompareStringOrdinal(file.c_str(), -1, program, -1, TRUE) == CSTR_EQUAL;
+    if (!known || !Exists(RomFolder() + file))
         return false;
-    path = RomFolder() + file;
-    return Exists(path);
+    path = kWindowsFolder + file;
+    return true;
 }
 
 } // namespace armce

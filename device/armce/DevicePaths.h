@@ -11,8 +11,8 @@ namespace armce {
 // store, or for reading a file of \Windows, in its ROM; false when the
 // name is not one of the device's.
 bool GuestFilePath(const std::wstring& name, bool writing, std::wstring& path);
-// Whether name is a program of the device's ROM (\Windows\x.exe), which
-// path then names on the desktop.
+// Whether name is one of the device's own programs in its ROM
+// (\Windows\ctlpnl.exe, ...), which path then names as the device does.
 bool DeviceProgram(const std::wstring& name, std::wstring& path);
 
 } // namespace armce

@@ -2,6 +2,9 @@
 
 #include "Utf8.h"
 
+#include <devicefiles.h>
+#include <devicestart.h>
+
 #include <windows.h>
 
 std::wstring DevicePath(const std::wstring& path)
@@ -20,4 +23,14 @@ std::wstring DevicePath(const std::wstring& path)
     std::wstring result = dos;
     HeapFree(GetProcessHeap(), 0, dos);
     return result;
+}
+
+std::wstring CommandLineFile(const std::wstring& path, bool writing)
+{
+    const bool devicePath = path.size() > 1 && path[0] == L'\\' && path[1] != L'\\';
+    if (!devicePath && !DeviceStartedByModule())
+        return DevicePath(path);
+    wchar_t file[MAX_PATH];
+    const DWORD length = devicePath ? (writing ? DeviceStorePath : DeviceFilePath)(path.c_str(), file, MAX_PATH) : 0;
+    return length ? std::wstring(file, length) : std::wstring();
 }

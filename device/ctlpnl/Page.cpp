@@ -70,7 +70,7 @@ bool TakePagePicture(HWND dialog, UINT message)
     auto* picture = reinterpret_cast<Picture*>(GetWindowLongPtrW(dialog, DWLP_USER));
     RECT screen;
     DeviceScreenRect(&screen);
-    picture->error = WriteScreenshot(screen, DevicePath(picture->path));
+    picture->error = WriteScreenshot(screen, CommandLineFile(picture->path, true));
     EndDialog(dialog, IDCANCEL);
     return true;
 }

@@ -109,7 +109,7 @@ void Automation::TakeScreenshot()
     RECT screen;
     GetClientRect(screen_, &screen);
     MapWindowPoints(screen_, nullptr, reinterpret_cast<POINT*>(&screen), 2);
-    const std::wstring error = WriteScreenshot(screen, DevicePath(options_.screenshot));
+    const std::wstring error = WriteScreenshot(screen, CommandLineFile(options_.screenshot, true));
     if (!error.empty()) {
         Report(L"screenshot " + options_.screenshot + L": " + error);
         fail_();

@@ -27,7 +27,7 @@ namespace {
 // A script file's text, read as UTF-8; false when it cannot be read.
 bool ReadScript(const std::wstring& path, std::wstring& text)
 {
-    std::ifstream file(DevicePath(path).c_str(), std::ios::binary);
+    std::ifstream file(CommandLineFile(path, false).c_str(), std::ios::binary);
     if (!file)
         return false;
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());

@@ -18,18 +18,22 @@
 
 #include <devicefiles.h>
 #include <deviceregistry.h>
+#include <devicestart.h>
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr wchar_t kWorkerSwitch[] = L"/worker";
+constexpr wchar_t kWorkerMark[] = DEVICE_PRIVATE_PREFIX L"INSTALLER_WORKER";
+constexpr wchar_t kInstaller[] = L"\\Windows\\wceload.exe";
 constexpr wchar_t kInstallerMutex[] = L"MesoluneDeviceInstaller";
 // How long another installation may hold the device, and how long one may
 // take in all (each setup library call has a time of its own).
@@ -51,14 +55,34 @@ void Say(const std::wstring& line)
     std::fflush(stdout);
 }
 
-// A CAB named by its device path ("\Windows\Mesolune.cab"), by a Unix path,
-// or by the desktop's.
+// A CAB named by its device path ("\Windows\Mesolune.cab"), or, when no
+// module of the device started the installer, by a Unix path or the
+// desktop's.
 std::wstring CabPath(const std::wstring& arg)
 {
-    wchar_t path[MAX_PATH];
-    if (arg.size() > 1 && arg[0] == L'\\' && arg[1] != L'\\' && DeviceFilePath(arg.c_str(), path, MAX_PATH))
-        return path;
-    return DevicePath(arg);
+    return CommandLineFile(arg, false);
+}
+
+// Whether this process is the worker its supervisor started, which alone
+// carries the supervisor's mark (a module's processes never do).
+bool StartedBySupervisor()
+{
+    return GetEnvironmentVariableW(kWorkerMark, nullptr, 0) > 0;
+}
+
+// This process's environment, with the mark of the supervisor's worker.
+std::vector<wchar_t> WorkerEnvironment()
+{
+    std::vector<wchar_t> block;
+    if (LPWCH strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1)
+            block.insert(block.end(), entry, entry + std::wcslen(entry) + 1);
+        FreeEnvironmentStringsW(strings);
+    }
+    const std::wstring mark = std::wstring(kWorkerMark) + L"=1";
+    block.insert(block.end(), mark.c_str(), mark.c_str() + mark.size() + 1);
+    block.push_back(L'\0');
+    return block;
 }
 
 bool SameSwitch(const std::wstring& arg, const wchar_t* name)
@@ -100,8 +124,6 @@ std::wstring Quoted(const std::wstring& arg)
 // or, when it ended otherwise than by finishing, after undoing what it began.
 int Supervise(const std::vector<std::wstring>& args)
 {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
     // The device's CreateProcessW takes the arguments alone, as Windows CE's.
     std::wstring commandLine = kWorkerSwitch;
     for (const std::wstring& arg : args)
@@ -119,8 +141,9 @@ int Supervise(const std::vector<std::wstring>& args)
     if (job)
         SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     PROCESS_INFORMATION worker = {};
-    if (!CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
-            &startup, &worker)) {
+    std::vector<wchar_t> environment = WorkerEnvironment();
+    if (!CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, TRUE,
+            CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &worker)) {
         Say(L"cannot start its worker (error " + std::to_wstring(GetLastError()) + L"); nothing was changed");
         if (job)
             CloseHandle(job);
@@ -161,6 +184,8 @@ int main()
     std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
     LocalFree(argv);
     const bool worker = !args.empty() && args.front() == kWorkerSwitch;
+    if (worker && !StartedBySupervisor())
+        return Usage(L"/worker is the installer's own switch");
     if (worker)
         args.erase(args.begin());
 
@@ -214,8 +239,14 @@ int main()
 
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(SetupCrashed);
-    if (!cab.empty())
-        cab = CabPath(cab);
+    if (!cab.empty()) {
+        const std::wstring path = CabPath(cab);
+        if (path.empty()) {
+            Say(cab + L" is no file of the device's; nothing was installed");
+            return 1;
+        }
+        cab = path;
+    }
     wchar_t full[MAX_PATH];
     if (!cab.empty() && GetFullPathNameW(cab.c_str(), MAX_PATH, full, nullptr))
         cab = full;

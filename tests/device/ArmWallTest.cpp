@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -436,6 +439,82 @@ TEST_F(ArmWall, AModuleCannotDeleteOrChangeAFileOfTheRom)
     wchar_t stored[MAX_PATH];
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\devinfo.exe", stored, MAX_PATH));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(stored));
+}
+
+struct ProcessEntry
+{
+    DWORD id;
+    DWORD parent;
+};
+
+std::vector<ProcessEntry> Processes()
+{
+    std::vector<ProcessEntry> processes;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    CloseHandle(snapshot);
+    return processes;
+}
+
+// No process has come since before whose parent has ended: what a Today
+// screen started outlives it so, while the tests beside this one start their
+// programs from processes that still run.
+bool NoOrphanSince(const std::vector<ProcessEntry>& before)
+{
+    const std::vector<ProcessEntry> now = Processes();
+    const auto among = [](const std::vector<ProcessEntry>& processes, DWORD id) {
+        return std::any_of(processes.begin(), processes.end(), [id](const ProcessEntry& p) { return p.id == id; });
+    };
+    return std::none_of(now.begin(), now.end(),
+        [&](const ProcessEntry& p) { return !among(before, p.id) && !among(now, p.parent); });
+}
+
+// The applications the device's installer has recorded.
+std::vector<std::wstring> InstalledApps()
+{
+    std::vector<std::wstring> apps;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Apps", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return apps;
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256; RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                    ERROR_SUCCESS;
+         ++i, length = 256)
+        apps.push_back(name);
+    RegCloseKey(key);
+    return apps;
+}
+
+// A module starts the device's own programs only, and they take the paths
+// it gives them as the device's: nothing it starts reads or writes outside
+// the device, or is the installer's worker.
+TEST_F(ArmWall, WhatAModuleStartsStaysInTheDevice)
+{
+    const TempFile canary(L".png"), probed(L".txt"), cab(L".cab");
+    CopyFileW((BinFolder() + L"test_told.cab").c_str(), cab.Path().c_str(), FALSE);
+    const std::string canaryPath = Narrow(canary.Path()), probedPath = Narrow(probed.Path()),
+                      cabPath = Narrow(cab.Path());
+    const std::vector<Hostile> cases = {
+        {"start cmdline_probe.exe " + probedPath, "an undefined instruction", ""},
+        {"start today.exe --screenshot " + canaryPath, "an undefined instruction", ""},
+        {"start ctlpnl.exe cplmain.cpl,16,1 --screenshot " + canaryPath, "an undefined instruction", ""},
+        {"start wceload.exe /noui " + cabPath, "an undefined instruction", ""},
+        {"start wceload.exe /worker /noui " + cabPath, "an undefined instruction", ""},
+    };
+    const std::vector<ProcessEntry> before = Processes();
+    const std::vector<std::wstring> appsBefore = InstalledApps();
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen, 0, false);
+    EXPECT_TRUE(waiting::Until([&] { return NoOrphanSince(before); }, "the programs the modules started to end"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(probed.Path().c_str())) << "a program not the device's ran";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(canary.Path().c_str())) << "a picture left the device";
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(cab.Path().c_str())) << "a CAB outside the device went";
+    EXPECT_EQ(appsBefore, InstalledApps()) << "a CAB outside the device was installed";
 }
 
 TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)

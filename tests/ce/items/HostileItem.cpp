@@ -15,6 +15,10 @@
 //   registry K: creates the key Software\MesoluneHostile, and a value in it,
 //       under the key whose handle is K (in hexadecimal): a root the device
 //       does not have, or a handle it never opened;
+//   start P A: starts the program P of the device's ROM (no folder: the
+//       Windows folder) with the arguments A, the rest of the case, and
+//       leaves it running; it marks its key Started first, so that a Today
+//       screen it starts, which loads it again, starts nothing;
 //   rom: opens a program of the device's ROM as no reader would: to delete
 //       it on close, with the right to delete, write or change it, or to
 //       empty it;
@@ -64,9 +68,10 @@ enum Kind
     kUnknown
 };
 
-wchar_t g_szCase[128];
+wchar_t g_szCase[256];
 wchar_t g_szKey[96];
 bool g_bOpened;
+bool g_bStarted;
 HINSTANCE g_hInstance;
 HWND g_hwndParent;
 DWORD g_dwEndless;
@@ -84,6 +89,19 @@ DWORD Hex(const wchar_t* p)
     for (; *p; ++p)
         value = value * 16 + (*p <= L'9' ? *p - L'0' : (*p | 0x20) - L'a' + 10);
     return value;
+}
+
+// Sets the value name of its key to 1; false when it cannot.
+bool Mark(const wchar_t* pszName)
+{
+    HKEY hKey = NULL;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, g_szKey, 0, 0, &hKey) != ERROR_SUCCESS)
+        return false;
+    const DWORD dwOne = 1;
+    const bool bSet =
+        RegSetValueExW(hKey, pszName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwOne), sizeof dwOne) == ERROR_SUCCESS;
+    RegCloseKey(hKey);
+    return bSet;
 }
 
 // The rest of text after start, or null when it does not start so.
@@ -397,6 +415,22 @@ bool Misbehave()
             RegSetValueExW(hKey, L"Hostile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
             RegCloseKey(hKey);
         }
+    } else if (const wchar_t* pszStart = After(g_szCase, L"start ")) {
+        wchar_t szProgram[64];
+        int n = 0;
+        while (*pszStart && *pszStart != L' ' && n < 63)
+            szProgram[n++] = *pszStart++;
+        szProgram[n] = 0;
+        while (*pszStart == L' ')
+            ++pszStart;
+        wchar_t szArguments[256];
+        wcscpy(szArguments, pszStart);
+        PROCESS_INFORMATION pi;
+        if (!g_bStarted && Mark(L"Started") &&
+            CreateProcessW(szProgram, szArguments, NULL, NULL, FALSE, 0, NULL, L"Z:\\tmp", NULL, &pi)) {
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
     } else if (Same(g_szCase, L"rom")) {
         const wchar_t* const pszProgram = L"\\Windows\\devinfo.exe";
         const DWORD adwAccess[] = {GENERIC_READ, 0x00010000 /* DELETE */, 0x0002 /* FILE_WRITE_DATA */,
@@ -449,12 +483,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         BeginPaint(hwnd, &ps);
         EndPaint(hwnd, &ps);
         g_bOpened = true;
-        HKEY hKey = NULL;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, g_szKey, 0, 0, &hKey) == ERROR_SUCCESS) {
-            const DWORD dwOpened = 1;
-            RegSetValueExW(hKey, L"Opened", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwOpened), sizeof dwOpened);
-            RegCloseKey(hKey);
-        }
+        Mark(L"Opened");
         DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, ReloadingDialogProc, 0);
         // Its window went with the reload; it is still loaded, as its code runs.
         End();
@@ -482,6 +511,10 @@ bool ReadCase(const wchar_t* pszName)
     cb = sizeof dwOpened;
     if (RegQueryValueExW(hKey, L"Opened", NULL, &dwType, reinterpret_cast<BYTE*>(&dwOpened), &cb) == ERROR_SUCCESS)
         g_bOpened = dwOpened != 0;
+    DWORD dwStarted = 0;
+    cb = sizeof dwStarted;
+    if (RegQueryValueExW(hKey, L"Started", NULL, &dwType, reinterpret_cast<BYTE*>(&dwStarted), &cb) == ERROR_SUCCESS)
+        g_bStarted = dwStarted != 0;
     RegCloseKey(hKey);
     return lResult == ERROR_SUCCESS;
 }
