@@ -3,4 +3,6 @@
 // not finished, and the installer's next start undoes it (wceload /recover).
 #pragma once
 
-constexpr wchar_t kInstallerJournalKey[] = L"Software\\AppMgr\\Journal";
+#include <deviceinstaller.h>
+
+constexpr wchar_t kInstallerJournalKey[] = DEVICE_INSTALLER_STATE_KEY L"\\Journal";

@@ -4,6 +4,7 @@
 
 #include <ArmImage.h>
 #include <ArmModule.h>
+#include <RomModule.h>
 #include <Guest32.h>
 
 #include <vector>
@@ -111,10 +112,6 @@ std::unique_ptr<ItemModule> ItemModule::Load(const std::wstring& path, const std
             return nullptr;
         return std::make_unique<ArmItem>(std::move(module));
     }
-    HMODULE module = LoadLibraryW(path.c_str());
-    if (!module) {
-        error = L"cannot load " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
-        return nullptr;
-    }
-    return std::make_unique<NativeItem>(module);
+    HMODULE module = LoadRomModule(path, error);
+    return module ? std::make_unique<NativeItem>(module) : nullptr;
 }

@@ -3,12 +3,14 @@
 #include "DeviceNames.h"
 #include "SetupDocument.h"
 
+#include <deviceinstaller.h>
+
 #include <windows.h>
 
 namespace {
 
-constexpr wchar_t kAppsKey[] = L"Software\\Apps\\";
-constexpr wchar_t kSetupLibraryFolder[] = L"\\Windows\\AppMgr\\";
+constexpr wchar_t kAppsKey[] = DEVICE_INSTALLER_RECORDS_KEY L"\\";
+constexpr wchar_t kSetupLibraryFolder[] = DEVICE_INSTALLER_FOLDER L"\\";
 
 std::wstring ReadText(HKEY key, const wchar_t* name)
 {

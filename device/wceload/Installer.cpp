@@ -9,6 +9,8 @@
 #include "SetupLibrary.h"
 #include "TodayScreen.h"
 
+#include <deviceinstaller.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -17,7 +19,7 @@
 
 namespace {
 
-constexpr wchar_t kSetupLibraryFolder[] = L"\\Windows\\AppMgr";
+constexpr wchar_t kSetupLibraryFolder[] = DEVICE_INSTALLER_FOLDER;
 
 Outcome Failed(const std::wstring& line)
 {

@@ -3,6 +3,8 @@
 #include "DeviceStore.h"
 #include "InstallerJournal.h"
 
+#include <deviceinstaller.h>
+
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -10,7 +12,7 @@
 namespace {
 
 constexpr const wchar_t* kJournalKey = kInstallerJournalKey;
-constexpr wchar_t kUndoFolder[] = L"\\Windows\\AppMgr\\Undo";
+constexpr wchar_t kUndoFolder[] = DEVICE_INSTALLER_FOLDER L"\\Undo";
 constexpr wchar_t kSeparator = L'\t';
 
 HKEY Root(const std::wstring& name)

@@ -3,6 +3,8 @@
 #include "DeviceNames.h"
 #include "XmlTree.h"
 
+#include <deviceinstaller.h>
+
 #include <wincrypt.h>
 
 #include <algorithm>
@@ -153,7 +155,8 @@ bool ReadInstall(const Element& install, SetupDocument& document, std::wstring& 
         } else if (*name == L"SetupDLL") {
             document.setupDll = *value;
         } else if (*name == L"InstallDir") {
-            if (!TranslateFolder(*value, document.installDir) || !IsDevicePath(document.installDir)) {
+            if (!TranslateFolder(*value, document.installDir) || !IsDevicePath(document.installDir) ||
+                IsInstallersFolder(document.installDir)) {
                 error = L"_setup.xml installs into a folder it may not: " + *value;
                 return false;
             }
@@ -192,7 +195,7 @@ bool ReadFolder(const Element& folder, const wchar_t* what, std::wstring& device
 {
     if (folder.name != L"characteristic")
         return Refuse(folder, error);
-    if (!TranslateFolder(TypeOf(folder), devicePath) || !IsDevicePath(devicePath)) {
+    if (!TranslateFolder(TypeOf(folder), devicePath) || !IsDevicePath(devicePath) || IsInstallersFolder(devicePath)) {
         error = L"_setup.xml " + std::wstring(what) + L" a folder it may not: " + TypeOf(folder);
         return false;
     }
@@ -384,13 +387,12 @@ bool IsInstallersKey(HKEY root, const std::wstring& path)
 {
     if (root != HKEY_LOCAL_MACHINE)
         return false;
-    for (const wchar_t* own : {L"Software\\Apps", L"Software\\AppMgr"}) {
-        const std::wstring key = own;
-        if (path.size() >= key.size() && SameName(path.substr(0, key.size()), key) &&
-            (path.size() == key.size() || path[key.size()] == L'\\'))
-            return true;
-    }
-    return false;
+    return DeviceIsInstallersKey(path);
+}
+
+bool IsInstallersFolder(const std::wstring& devicePath)
+{
+    return DeviceIsInstallersFolder(devicePath);
 }
 
 bool TranslateFolder(const std::wstring& name, std::wstring& devicePath)

@@ -59,6 +59,11 @@ bool ReadSetupDocument(const std::wstring& path, SetupDocument& document, std::w
 // no CAB may write: HKLM\Software\Apps and HKLM\Software\AppMgr.
 bool IsInstallersKey(HKEY root, const std::wstring& path);
 
+// Whether a device folder is the installer's own, which no CAB may write:
+// \Windows\AppMgr (its kept setup libraries, its journal's copies) and
+// what lies in it.
+bool IsInstallersFolder(const std::wstring& devicePath);
+
 // A device folder for a name of _setup.xml: the %CEn% folders stand for the
 // device's own ("%CE2%\x" is "\Windows\x"); false for an unknown one.
 bool TranslateFolder(const std::wstring& name, std::wstring& devicePath);

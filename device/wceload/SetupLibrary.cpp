@@ -2,6 +2,7 @@
 
 #include "ArmImage.h"
 #include "ArmModule.h"
+#include "RomModule.h"
 
 #include <cstdio>
 #include <functional>
@@ -148,9 +149,9 @@ std::unique_ptr<SetupLibrary> SetupLibrary::Load(const std::wstring& path, std::
         std::unique_ptr<armce::ArmModule> module = armce::ArmModule::Load(path, L"the setup library", error);
         return module ? std::make_unique<ArmSetupLibrary>(std::move(module)) : nullptr;
     }
-    const HMODULE module = LoadLibraryW(path.c_str());
+    const HMODULE module = LoadRomModule(path, error);
     if (!module) {
-        error = L"the setup library cannot be loaded (error " + std::to_wstring(GetLastError()) + L")";
+        error = L"the setup library cannot run: " + error;
         return nullptr;
     }
     return std::make_unique<NativeSetupLibrary>(module);

@@ -664,8 +664,10 @@ TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
 {
     TempFile first(L".device"), moved(L".moved");
     DeviceFolder folder(first.Path());
+    // The device's build: its programs and libraries, the calendar's native
+    // code among them, which is all a native CAB may run.
     for (const wchar_t* file : {L"today.exe", L"coredll.dll", L"aygshell.dll", L"commctrl.dll", L"commdlg.dll",
-             L"wceload.exe", L"Mesolune.cab"})
+             L"wceload.exe", L"Mesolune.cab", L"mesolune.dll", L"mesolune_setup.dll"})
         folder.Copy(file);
     std::string output;
     TempFile picture(L".png");

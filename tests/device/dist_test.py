@@ -145,7 +145,8 @@ class WindowsZip(unittest.TestCase):
         arm = ["arm"] if os.path.exists(ARM_MODULE) else []
         self.assertEqual(["COPYING-GPL-2.0.txt", "COPYING-LGPL-2.0.txt", "LICENSE.txt", "Mesolune.cab", "README.txt",
                           *arm, "aygshell.dll", "commctrl.dll", "commdlg.dll", "coredll.dll", "ctlpnl.exe",
-                          "devinfo.exe", "mesolune.dll", "today.exe", "wceload.exe"], sorted(os.listdir(self.programs)))
+                          "devinfo.exe", "mesolune.dll", "mesolune_setup.dll", "today.exe", "wceload.exe"],
+                         sorted(os.listdir(self.programs)))
         if arm:
             self.assertEqual(["mesolune.dll", "use-arm.reg", "use-x86-64.reg"],
                              sorted(os.listdir(self.program("arm"))))
