@@ -1,6 +1,7 @@
 #include "DevicePaths.h"
 
 #include <devicefiles.h>
+#include <deviceinstaller.h>
 
 #include <windows.h>
 
@@ -52,7 +53,9 @@ std::wstring StorePath(const std::wstring& name)
 
 bool GuestFilePath(const std::wstring& name, bool writing, std::wstring& path)
 {
-    if (!IsDeviceName(name))
+    // The installer's folder is its own: a module neither reads nor
+    // changes what it keeps there.
+    if (!IsDeviceName(name) || DeviceIsInstallersFolder(name))
         return false;
     path = StorePath(name);
     if (path.empty())

@@ -9,7 +9,7 @@ namespace armce {
 
 // The desktop path of the device file name for a module: in the device's
 // store, or for reading a file of \Windows, in its ROM; false when the
-// name is not one of the device's.
+// name is not one of the device's or lies in the installer's own folder.
 bool GuestFilePath(const std::wstring& name, bool writing, std::wstring& path);
 // Whether name is one of the device's own programs in its ROM
 // (\Windows\ctlpnl.exe, ...), which path then names as the device does.

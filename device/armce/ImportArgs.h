@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ArmMachine.h"
+#include "DeviceKeys.h"
 #include "Guest32.h"
 #include "HostArena.h"
 #include "Imports.h"
@@ -41,6 +42,10 @@ struct ModuleOpt {};
 template <unsigned Max> struct String {};
 template <unsigned Max> struct StringOpt {};
 template <unsigned Max> struct NameOrId {};
+// The path of a key under the call's first argument, a key: none of the
+// installer's.
+template <unsigned Max> struct SubKey {};
+template <unsigned Max> struct SubKeyOpt {};
 template <typename T> struct In {};
 template <typename T> struct InOpt {};
 template <typename T> struct Out {};
@@ -196,6 +201,28 @@ struct Cross<arg::StringOpt<Max>, P> : CrossString<Max, true, P>
 {
 };
 
+template <unsigned Max, bool Optional, typename P>
+struct CrossSubKey : CrossString<Max, Optional, P>
+{
+    bool Take(GuestCall& c, int n)
+    {
+        if (!CrossString<Max, Optional, P>::Take(c, n))
+            return false;
+        return !IsInstallersKey(Widened<HKEY>(c.Arg(0), true), this->text) ||
+               (c.Violation(n, c.Arg(n), L"a registry key of the installer's"), false);
+    }
+};
+
+template <unsigned Max, typename P>
+struct Cross<arg::SubKey<Max>, P> : CrossSubKey<Max, false, P>
+{
+};
+
+template <unsigned Max, typename P>
+struct Cross<arg::SubKeyOpt<Max>, P> : CrossSubKey<Max, true, P>
+{
+};
+
 template <unsigned Max, typename P>
 struct Cross<arg::NameOrId<Max>, P> : CrossString<Max, false, P>
 {
@@ -311,6 +338,8 @@ struct Cross<arg::HandleOutOpt, P> : CrossHandleOut<true, P>
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::String<M>*) { return GuestArg::kString; }
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::StringOpt<M>*) { return GuestArg::kString; }
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::NameOrId<M>*) { return GuestArg::kString; }
+template <unsigned M> constexpr GuestArg KindOfTemplate(arg::SubKey<M>*) { return GuestArg::kString; }
+template <unsigned M> constexpr GuestArg KindOfTemplate(arg::SubKeyOpt<M>*) { return GuestArg::kString; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::In<T>*) { return GuestArg::kRecordIn; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::InOpt<T>*) { return GuestArg::kRecordIn; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::Out<T>*) { return GuestArg::kRecordOut; }

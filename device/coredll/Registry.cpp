@@ -60,15 +60,17 @@ LONG WINAPI CeRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM acces
     });
 }
 
-LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
+LONG WINAPI CeRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD,
     REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition)
 {
     CE_FALLIBLE("RegCreateKeyExW", ERROR_NOT_ENOUGH_MEMORY);
     ++g_openings;
     const DeviceKey key(root);
     return OpenAsOnWindowsCe(access, result, [&](REGSAM granted) {
-        return RegCreateKeyExW(key.get(), coredll::CePath(path), reserved, keyClass, options, granted, security,
-            result, disposition);
+        // Windows CE ignores the options: none (a volatile key, a symbolic
+        // link to another key) reaches the desktop's registry.
+        return RegCreateKeyExW(key.get(), coredll::CePath(path), reserved, keyClass, REG_OPTION_NON_VOLATILE,
+            granted, security, result, disposition);
     });
 }
 

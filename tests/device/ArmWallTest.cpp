@@ -425,6 +425,76 @@ TEST_F(ArmWall, ARegistryKeyAModuleDidNotOpenEndsItAndNothingReachesTheDesktop)
     }
 }
 
+// The installer's own places and a key that links elsewhere: a module
+// reaches none, and nothing it writes through a link lands on the desktop.
+TEST_F(ArmWall, AModuleReachesNeitherTheInstallersFolderNorTheDesktopThroughALink)
+{
+    // The folder as an installation leaves it.
+    wchar_t windows[MAX_PATH], folder[MAX_PATH], kept[MAX_PATH];
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows", windows, MAX_PATH));
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\AppMgr", folder, MAX_PATH));
+    ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\AppMgr\\Hostile.dll", kept, MAX_PATH));
+    CreateDirectoryW(windows, nullptr);
+    const bool made = CreateDirectoryW(folder, nullptr);
+    const std::vector<Hostile> cases = {{"link", "an undefined instruction", ""}, {"appmgr", "an undefined instruction", ""}};
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(kept)) << "a module wrote the installer's folder";
+    DeleteFileW(kept);
+    if (made)
+        RemoveDirectoryW(folder);
+    EXPECT_FALSE(OnTheDesktop(HKEY_LOCAL_MACHINE, L"Software\\MesoluneHostileLink"));
+    EXPECT_FALSE(OnTheDesktop(HKEY_LOCAL_MACHINE, L"Software\\MesoluneHostileLink\\Through"));
+    HKEY through = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\MesoluneLink\\Through", 0, KEY_READ, &through) == ERROR_SUCCESS)
+        RegCloseKey(through);
+    EXPECT_NE(nullptr, through) << "the key it made is no plain key of the device's";
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\MesoluneLink\\Through");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\MesoluneLink");
+}
+
+// Whether the device's HKEY_LOCAL_MACHINE has the key.
+bool KeyOfTheDevice(const wchar_t* path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// The installer's records and journal are its own: a module that names
+// them, whatever the spelling or the key it starts from, ends.
+TEST_F(ArmWall, AModuleThatNamesTheInstallersKeysEnds)
+{
+    const std::string create = "RegCreateKeyExW's argument 2 is 0x", open = "RegOpenKeyExW's argument 2 is 0x";
+    const std::vector<Hostile> cases = {{"installer 0", create, ""}, {"installer 1", create, ""},
+        {"installer 2", open, ""}, {"installer 3", "RegDeleteKeyW's argument 2 is 0x", ""}, {"installer 4", open, ""}};
+    const bool recorded = KeyOfTheDevice(L"Software\\Apps\\Mesolune");
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
+    size_t said = 0;
+    for (size_t at = output.find("a registry key of the installer's"); at != std::string::npos;
+         at = output.find("a registry key of the installer's", at + 1))
+        ++said;
+    EXPECT_EQ(cases.size(), said) << output;
+    // Nothing made, nothing deleted, no value written.
+    for (const wchar_t* key : {L"Software\\Apps\\Other", L"Software\\AppMgr\\Journal"})
+        EXPECT_FALSE(KeyOfTheDevice(key)) << testing::PrintToString(std::wstring(key));
+    EXPECT_EQ(recorded, KeyOfTheDevice(L"Software\\Apps\\Mesolune"));
+    for (const wchar_t* path : {L"Software\\Apps\\Mesolune", L"Software\\Apps"}) {
+        HKEY key = nullptr;
+        DWORD value = 0, size = sizeof value;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            if (RegQueryValueExW(key, L"NoUninstall", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+                ERROR_SUCCESS)
+                value = 0;
+            RegCloseKey(key);
+        }
+        EXPECT_NE(1u, value) << testing::PrintToString(std::wstring(path));
+    }
+}
+
 // The ROM is read-only to a module: a program of it opened to be deleted,
 // written or emptied is looked for in the store, where it is not.
 TEST_F(ArmWall, AModuleCannotDeleteOrChangeAFileOfTheRom)

@@ -431,6 +431,57 @@ bool Misbehave()
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
         }
+    } else if (const wchar_t* pszWay = After(g_szCase, L"installer ")) {
+        // The installer's records and journal, each way a path may name them.
+        HKEY hKey = NULL;
+        const DWORD dwValue = 1;
+        switch (Hex(pszWay)) {
+        case 0:
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Apps\\Mesolune", 0, NULL, 0, 0, NULL, &hKey, NULL);
+            break;
+        case 1:
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"\\SOFTWARE\\\\apps\\Other\\", 0, NULL, 0, 0, NULL, &hKey, NULL);
+            break;
+        case 2:
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, 0, &hKey) == ERROR_SUCCESS)
+                RegOpenKeyExW(hKey, L"AppMgr\\Journal", 0, 0, &hKey);
+            break;
+        case 3:
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Apps\\Mesolune");
+            break;
+        default:
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, NULL, 0, 0, &hKey) == ERROR_SUCCESS)
+                RegOpenKeyExW(hKey, L"Software\\Apps", 0, 0, &hKey);
+            break;
+        }
+        if (hKey)
+            RegSetValueExW(hKey, L"NoUninstall", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
+    } else if (Same(g_szCase, L"link")) {
+        // A key made a symbolic link to the desktop's own registry, and a
+        // value written through it.
+        HKEY hKey = NULL;
+        const wchar_t szTarget[] = L"\\Registry\\Machine\\Software\\MesoluneHostileLink";
+        const DWORD dwValue = 1;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MesoluneLink", 0, NULL, 0x2 /* REG_OPTION_CREATE_LINK */, 0,
+                NULL, &hKey, NULL) == ERROR_SUCCESS) {
+            RegSetValueExW(hKey, L"SymbolicLinkValue", 0, 6 /* REG_LINK */, reinterpret_cast<const BYTE*>(szTarget),
+                sizeof szTarget - sizeof(wchar_t));
+            RegCloseKey(hKey);
+        }
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\MesoluneLink\\Through", 0, NULL, 0, 0, NULL, &hKey, NULL) ==
+            ERROR_SUCCESS) {
+            RegSetValueExW(hKey, L"Hostile", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
+            RegCloseKey(hKey);
+        }
+    } else if (Same(g_szCase, L"appmgr")) {
+        // A setup library put beside the installer's kept ones, and its undo
+        // folder read.
+        HANDLE hFile = CreateFileW(L"\\Windows\\AppMgr\\Hostile.dll", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (hFile != INVALID_HANDLE_VALUE)
+            CloseHandle(hFile);
+        hFile = CreateFileW(L"\\WINDOWS\\appmgr\\Undo", GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        if (hFile != INVALID_HANDLE_VALUE)
+            CloseHandle(hFile);
     } else if (Same(g_szCase, L"rom")) {
         const wchar_t* const pszProgram = L"\\Windows\\devinfo.exe";
         const DWORD adwAccess[] = {GENERIC_READ, 0x00010000 /* DELETE */, 0x0002 /* FILE_WRITE_DATA */,
