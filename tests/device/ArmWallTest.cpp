@@ -434,7 +434,7 @@ TEST_F(ArmWall, AModuleReachesNeitherTheInstallersFolderNorTheDesktopThroughALin
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows", windows, MAX_PATH));
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\AppMgr", folder, MAX_PATH));
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\AppMgr\\Hostile.dll", kept, MAX_PATH));
-    CreateDirectoryW(windows, nullptr);
+    MakeFolders(windows);
     const bool made = CreateDirectoryW(folder, nullptr);
     const std::vector<Hostile> cases = {{"link", "an undefined instruction", ""}, {"appmgr", "an undefined instruction", ""}};
     const Picture screen = Run(cases, {}, "");

@@ -137,7 +137,8 @@ TEST(CoreProcess, OnlyTheRomsProgramsStart)
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows", folder, MAX_PATH));
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\cmdline_probe.exe", over, MAX_PATH));
     ASSERT_NE(0u, DeviceStorePath(L"\\Windows\\stored_probe.exe", beside, MAX_PATH));
-    CreateDirectoryW(folder, nullptr);
+    // The store's folders, which a new device has not made yet.
+    deviceprogram::MakeFolders(folder);
     deviceprogram::WriteTextFile(over, "not a program");
     ASSERT_TRUE(CopyFileW((deviceprogram::BinFolder() + L"cmdline_probe.exe").c_str(), beside, FALSE));
     TempFile out(L".txt");

@@ -174,6 +174,13 @@ void WriteTextFile(const std::wstring& path, const std::string& text)
     CloseHandle(file);
 }
 
+void MakeFolders(const std::wstring& path)
+{
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
 TempFile::TempFile(const std::wstring& suffix)
 {
     wchar_t folder[MAX_PATH];

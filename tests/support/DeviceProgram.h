@@ -55,6 +55,9 @@ HWND AwaitWindow(const wchar_t* className, const wchar_t* title, DWORD timeoutMs
 // Writes text into a file, replacing what it held.
 void WriteTextFile(const std::wstring& path, const std::string& text);
 
+// Makes a folder (a desktop path) and the folders it lies in.
+void MakeFolders(const std::wstring& path);
+
 // A file name in the temporary folder, removed when the object goes.
 class TempFile
 {
