@@ -486,6 +486,14 @@ void ArmMachine::OnGateway(std::uint64_t address)
         return;
     }
     const Import& import = Imports()[index - 1];
+    // A dialog holds the host until the user answers it: not while the host
+    // loads the module (it has no window to show yet), nor once it let go.
+    if (import.blocking && (!module.shown || module.leaving)) {
+        Fault(CallSite(), std::wstring(L"a call of ") + GuestCall::Wide(import.name) + L" that waits for the user " +
+                              (module.leaving ? L"after the host let go of it" : L"before the host has its window"));
+        uc_emu_stop(uc_);
+        return;
+    }
     GuestCall call(*this, module, import);
     // What the device's functions make meanwhile is the module's.
     const DWORD previous = DeviceGuestCall(module.id);
@@ -497,6 +505,8 @@ void ArmMachine::OnGateway(std::uint64_t address)
     DeviceGuestCall(previous);
     if (call.Violated())
         Fault(CallSite(), call.ViolationText());
+    else if (DeviceOwnedResources(module.id) > kMaxOwnedHandles)
+        Fault(CallSite(), L"more than " + std::to_wstring(kMaxOwnedHandles) + L" handles of its own alive");
     // A module that died in this call, or in a call the handler made into it,
     // ends this call too.
     if (module.dead) {

@@ -24,6 +24,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 struct uc_struct;
@@ -46,7 +47,11 @@ struct GuestModule
     ArmMachine* machine = nullptr;
     std::vector<HANDLE> kernelHandles; // the events, files and processes it opened
     std::vector<GuestPtr> resources;   // its resources' data entries, which LoadResource takes
+    std::vector<HWND> controls;        // windows of the platform's classes it made, some perhaps gone
+    std::unordered_set<HANDLE> handedObjects; // GDI objects the device handed it: stock, and taken out of DCs
     bool dead = false;
+    bool shown = false;    // the host took the window it made: it may wait for the user
+    bool leaving = false;  // the host let go of it: it unloads when its calls under way return
     int callsUnderWay = 0; // its code is on the stack while this is above 0
     // The module as its calls under way hold it, so that it stays loaded.
     std::weak_ptr<GuestModule> self;
@@ -90,9 +95,10 @@ public:
     // length, or -1 (null allowed: -2 for a null pointer).
     long String(int n, std::uint32_t maxChars, bool optional);
 
-private:
+    // An import's name, as a line tells it.
     static std::wstring Wide(const char* text);
 
+private:
     ArmMachine& machine_;
     GuestModule& module_;
     const Import& import_;
@@ -127,6 +133,10 @@ public:
     // runs (dialogs) and the calls the host makes back into it, which have
     // budgets of their own.
     static constexpr unsigned kRunawayMilliseconds = 3000;
+    // The windows, DCs, GDI objects, icons and keys a module may hold at
+    // once: far more than an item draws with, far less than the process's
+    // share of the window manager and GDI that the host needs too.
+    static constexpr long kMaxOwnedHandles = 1024;
     static constexpr std::size_t kMaxArguments = 12;
     std::uint32_t Call(GuestPtr address, const std::uint32_t* arguments, std::size_t count,
         unsigned budgetMs = kRunawayMilliseconds);

@@ -5,6 +5,7 @@
 #include "DialogTemplate.h"
 #include "Guest32.h"
 #include "Imports.h"
+#include "Ownership.h"
 
 #include <deviceaccounting.h>
 #include <devicememory.h>
@@ -108,6 +109,7 @@ bool ArmModule::Loaded::BindImports(std::wstring& error)
 
 ArmModule::Loaded::~Loaded()
 {
+    leaving = true;
     if (attached && !dead)
         lease->Call(image->EntryPoint(), {base, DLL_PROCESS_DETACH, 0});
     if (attachedToBridge) {
@@ -147,11 +149,31 @@ std::unique_ptr<ArmModule> ArmModule::Load(const std::wstring& path, const std::
     return module;
 }
 
-ArmModule::~ArmModule() = default;
+ArmModule::~ArmModule()
+{
+    if (loaded_)
+        loaded_->leaving = true;
+}
 
 bool ArmModule::Dead() const
 {
     return loaded_->dead;
+}
+
+bool ArmModule::OwnsWindow(HWND window) const
+{
+    return armce::OwnsWindow(*loaded_, window);
+}
+
+void ArmModule::Shown()
+{
+    loaded_->shown = true;
+}
+
+void ArmModule::Stop(std::uint32_t address, const std::wstring& cause)
+{
+    if (!loaded_->dead)
+        loaded_->lease->Fault(address, cause);
 }
 
 HINSTANCE ArmModule::Instance() const

@@ -41,6 +41,13 @@ public:
     // guest reads it, and the argument at textArgument is its address.
     std::uint32_t CallWithText(std::uint32_t address, std::vector<std::uint32_t> arguments, std::size_t textArgument,
         const std::wstring& text, unsigned budgetMs = ArmMachine::kRunawayMilliseconds);
+    // A window the module made (or one inside such a window).
+    bool OwnsWindow(HWND window) const;
+    // The host took the module's window: from now on its calls may wait for
+    // the user (dialogs).
+    void Shown();
+    // Stops the module with one line, as a fault at address does.
+    void Stop(std::uint32_t address, const std::wstring& cause);
     // The machine the module runs on, for records handed to its calls.
     ArmMachine& Machine() const;
     // A dialog procedure the host can hand the dialog manager for the

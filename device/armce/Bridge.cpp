@@ -16,6 +16,37 @@ Bridge& Bridge::Get()
     return *bridge;
 }
 
+namespace {
+
+// The device's own message to a module's dialog, to look at it again.
+UINT DialogWatchMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"DeviceDialogWatch");
+    return message;
+}
+
+// The least of a dialog that is seen: half of it on the screen, and this
+// much each way.
+constexpr int kLeastSeenSide = 16;
+
+bool CanBeSeen(HWND dialog)
+{
+    RECT rect;
+    if (!IsWindowVisible(dialog) || IsIconic(dialog) || !GetWindowRect(dialog, &rect))
+        return false;
+    const RECT screen = {GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+        GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    RECT seen;
+    if (!IntersectRect(&seen, &rect, &screen))
+        return false;
+    const auto area = [](const RECT& r) { return static_cast<long long>(r.right - r.left) * (r.bottom - r.top); };
+    return seen.right - seen.left >= kLeastSeenSide && seen.bottom - seen.top >= kLeastSeenSide &&
+           2 * area(seen) >= area(rect);
+}
+
+} // namespace
+
 Bridge::Bridge()
 {
     ArmMachine::SetStopListener([this](GuestModule& module) { EndDialogsOf(module); });
@@ -91,6 +122,22 @@ bool Bridge::OwnsWindow(const GuestModule& module, HWND window) const
     return false;
 }
 
+bool Bridge::Hands(const GuestModule& module, HDC dc) const
+{
+    for (const auto& [window, turned] : messages_) {
+        HDC handed = nullptr;
+        const UINT message = turned->Message();
+        if (message == WM_ERASEBKGND || message == WM_PRINTCLIENT ||
+            (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC))
+            handed = reinterpret_cast<HDC>(turned->HostWParam());
+        else if (message == WM_DRAWITEM && turned->HostLParam())
+            handed = reinterpret_cast<const DRAWITEMSTRUCT*>(turned->HostLParam())->hDC;
+        if (handed && handed == dc && OwnsWindow(module, window))
+            return true;
+    }
+    return false;
+}
+
 void Bridge::EndDialogsOf(const GuestModule& module)
 {
     for (const auto& [dialog, procedure] : dialogs_)
@@ -151,10 +198,35 @@ INT_PTR CALLBACK Bridge::DialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         known = bridge.dialogs_.emplace(dialog, bridge.expectedDialogs_.back()).first;
         bridge.expectedDialogs_.pop_back();
     }
+    if (message == DialogWatchMessage()) {
+        bridge.WatchDialog(dialog, true);
+        return TRUE;
+    }
     const Procedure procedure = known->second;
     if (message == WM_NCDESTROY)
         bridge.dialogs_.erase(known);
-    return bridge.Run(procedure, dialog, message, wParam, lParam, true);
+    const INT_PTR result = bridge.Run(procedure, dialog, message, wParam, lParam, true);
+    if (message == WM_WINDOWPOSCHANGED)
+        bridge.WatchDialog(dialog, false);
+    return result;
+}
+
+void Bridge::WatchDialog(HWND dialog, bool settled)
+{
+    const auto known = dialogs_.find(dialog);
+    if (known == dialogs_.end() || known->second.module->dead)
+        return;
+    Procedure& procedure = known->second;
+    // Before it is first shown, the dialog manager has yet to show it.
+    procedure.shown = procedure.shown || IsWindowVisible(dialog);
+    if (!procedure.shown || CanBeSeen(dialog))
+        return;
+    // A dialog that ends is hidden first: it is judged once its loop has
+    // taken the messages before, when one that ended is gone.
+    if (!settled)
+        PostMessageW(dialog, DialogWatchMessage(), 0, 0);
+    else
+        procedure.module->machine->Fault(procedure.address, L"a dialog of its that nobody can see holds the host");
 }
 
 bool OwnsHandle(const GuestModule& module, HANDLE handle)
@@ -171,6 +243,22 @@ bool OwnsWindow(const GuestModule& module, HWND window)
 bool IsGuestWindow(HWND window)
 {
     return Bridge::Get().IsGuestWindow(window);
+}
+
+bool MayUseDc(const GuestModule& module, HDC dc)
+{
+    return dc && (DeviceResourceOwner(dc) == module.id || Bridge::Get().Hands(module, dc));
+}
+
+bool MayUseObject(const GuestModule& module, HGDIOBJ object)
+{
+    return object && (DeviceResourceOwner(object) == module.id || module.handedObjects.count(object));
+}
+
+void HandOver(GuestModule& module, HGDIOBJ object)
+{
+    if (object && DeviceResourceOwner(object) != module.id)
+        module.handedObjects.insert(object);
 }
 
 } // namespace armce

@@ -40,12 +40,19 @@ public:
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // A module's dialog holds the host in its modal loop: one nobody can see
+    // once shown (hidden, minimised, off the screen or too small to read)
+    // ends the module, as the host cannot be given back otherwise. Every
+    // change of its place or showing is seen here, and judged once settled.
+    void WatchDialog(HWND dialog, bool settled);
 
     // The message under way that the guest hands its default procedure, when
     // it is one the bridge turned for it.
     const GuestMessage* Turned(HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam) const;
     bool IsGuestWindow(HWND window) const;
     bool OwnsWindow(const GuestModule& module, HWND window) const;
+    // A DC the host hands one of the module's windows with a message under way.
+    bool Hands(const GuestModule& module, HDC dc) const;
     // Ends the dialogs of a module that stopped (IDCANCEL).
     void EndDialogsOf(const GuestModule& module);
 
@@ -55,6 +62,7 @@ private:
     {
         GuestModule* module;
         GuestPtr address;
+        bool shown = false; // the dialog has been shown
     };
     LRESULT Run(const Procedure& procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool dialog);
 

@@ -66,6 +66,20 @@ bool Forget(GuestModule& module, HANDLE handle)
     return true;
 }
 
+// The controls (windows of the platform's classes) a module may have alive
+// at once; the device counts the windows of its own classes with its handles.
+constexpr std::size_t kMaxControls = 256;
+
+bool RoomForControl(GuestModule& module)
+{
+    if (module.controls.size() < kMaxControls)
+        return true;
+    module.controls.erase(std::remove_if(module.controls.begin(), module.controls.end(),
+                              [](HWND control) { return !IsWindow(control); }),
+        module.controls.end());
+    return module.controls.size() < kMaxControls;
+}
+
 // A wait that may take no more than the module's time left; false when it
 // would have taken longer (the module is then ended).
 bool WithinBudget(GuestCall& call, DWORD milliseconds, DWORD& allowed)
@@ -411,12 +425,22 @@ std::uint32_t CreateWindowExW(GuestCall& call, FARPROC host)
     WNDCLASSEXW known = {};
     known.cbSize = sizeof known;
     const ATOM atom = static_cast<ATOM>(GetClassInfoExW(hostInstance, className, &known));
-    const LPVOID parameter =
-        Bridge::Get().IsGuestClass(atom, hostInstance) ? Widened<LPVOID>(call.Arg(11), false) : nullptr;
+    const bool ownClass = Bridge::Get().IsGuestClass(atom, hostInstance);
+    const HWND parent = AsHandle<HWND>(call.Arg(8));
+    // A window of its own class goes when the module stops; one of the
+    // platform's goes with the module's window it is made in.
+    if (!ownClass && !OwnsWindow(module, parent))
+        return call.Violation(8, call.Arg(8), L"a control outside its own windows");
+    if (parent && IsGuestWindow(parent) && !OwnsWindow(module, parent))
+        return call.Violation(8, call.Arg(8), L"a window of another module's");
+    if (!ownClass && !RoomForControl(module))
+        return call.Violation(1, call.Arg(1), L"more than " + std::to_wstring(kMaxControls) + L" controls alive");
+    const LPVOID parameter = ownClass ? Widened<LPVOID>(call.Arg(11), false) : nullptr;
     const HWND window = As<decltype(&::CreateWindowExW)>(host)(call.Arg(0), className, title, call.Arg(3),
         static_cast<int>(call.Arg(4)), static_cast<int>(call.Arg(5)), static_cast<int>(call.Arg(6)),
-        static_cast<int>(call.Arg(7)), AsHandle<HWND>(call.Arg(8)), AsHandle<HMENU>(call.Arg(9)), hostInstance,
-        parameter);
+        static_cast<int>(call.Arg(7)), parent, AsHandle<HMENU>(call.Arg(9)), hostInstance, parameter);
+    if (window && !ownClass)
+        module.controls.push_back(window);
     return Narrowed(window);
 }
 
@@ -425,7 +449,12 @@ std::uint32_t DefWindowProcW(GuestCall& call, FARPROC host)
     const HWND window = AsHandle<HWND>(call.Arg(0));
     const UINT message = call.Arg(1);
     const auto proc = As<decltype(&::DefWindowProcW)>(host);
-    if (const GuestMessage* turned = Bridge::Get().Turned(window, message, call.Arg(2), call.Arg(3))) {
+    const GuestMessage* turned = Bridge::Get().Turned(window, message, call.Arg(2), call.Arg(3));
+    // The platform's own system input for the module's window: a Today item
+    // has no caption nor menu to act on, and its top-level window is not its.
+    if (turned && IsSystemAction(message))
+        return 0;
+    if (turned) {
         turned->CopyBack();
         const LRESULT result = proc(window, message, turned->HostWParam(), turned->HostLParam());
         turned->Refresh(result);
@@ -484,6 +513,8 @@ std::uint32_t DialogBoxIndirectParamW(GuestCall& call, FARPROC host)
     GuestModule& module = call.Module();
     if (call.Arg(0) != module.base)
         return call.Violation(0, call.Arg(0), L"not the module's own instance");
+    if (!OwnsWindow(module, AsHandle<HWND>(call.Arg(2))))
+        return call.Violation(2, call.Arg(2), L"an owner not its own");
     // No template (a resource that could not be found) makes no dialog.
     if (!call.Arg(1)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -503,6 +534,8 @@ std::uint32_t DialogBoxIndirectParamW(GuestCall& call, FARPROC host)
 
 std::uint32_t BeginPaint(GuestCall& call, FARPROC host)
 {
+    if (!OwnsWindow(call.Module(), AsHandle<HWND>(call.Arg(0))))
+        return call.Violation(0, call.Arg(0), L"a window not its own");
     auto* guest = call.Record<PAINTSTRUCT32>(1, Access::kWrite, false);
     if (!guest)
         return 0;
@@ -518,6 +551,8 @@ std::uint32_t BeginPaint(GuestCall& call, FARPROC host)
 
 std::uint32_t EndPaint(GuestCall& call, FARPROC host)
 {
+    if (!OwnsWindow(call.Module(), AsHandle<HWND>(call.Arg(0))))
+        return call.Violation(0, call.Arg(0), L"a window not its own");
     const auto* guest = call.Record<PAINTSTRUCT32>(1, Access::kRead, false);
     if (!guest)
         return 0;
@@ -532,6 +567,8 @@ std::uint32_t EndPaint(GuestCall& call, FARPROC host)
 
 std::uint32_t DrawTextW(GuestCall& call, FARPROC host)
 {
+    if (call.Arg(0) && !MayUseDc(call.Module(), AsHandle<HDC>(call.Arg(0))))
+        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
     const HostArena::Mark mark;
     const int count = static_cast<int>(call.Arg(2));
     long length = count;
@@ -558,9 +595,42 @@ std::uint32_t DrawTextW(GuestCall& call, FARPROC host)
     return static_cast<std::uint32_t>(height);
 }
 
+std::uint32_t SelectObject(GuestCall& call, FARPROC host)
+{
+    const HDC dc = AsHandle<HDC>(call.Arg(0));
+    const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(1));
+    if (dc && !MayUseDc(call.Module(), dc))
+        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
+    if (object && !MayUseObject(call.Module(), object))
+        return call.Violation(1, call.Arg(1), L"a GDI object it neither made nor was handed");
+    const HGDIOBJ previous = As<decltype(&::SelectObject)>(host)(dc, object);
+    // What it took out is its to put back.
+    HandOver(call.Module(), previous);
+    return Narrowed(previous);
+}
+
+std::uint32_t GetCurrentObject(GuestCall& call, FARPROC host)
+{
+    const HDC dc = AsHandle<HDC>(call.Arg(0));
+    if (dc && !MayUseDc(call.Module(), dc))
+        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
+    const HGDIOBJ current = As<decltype(&::GetCurrentObject)>(host)(dc, call.Arg(1));
+    HandOver(call.Module(), current);
+    return Narrowed(current);
+}
+
+std::uint32_t GetStockObject(GuestCall& call, FARPROC host)
+{
+    const HGDIOBJ stock = As<decltype(&::GetStockObject)>(host)(static_cast<int>(call.Arg(0)));
+    HandOver(call.Module(), stock);
+    return Narrowed(stock);
+}
+
 std::uint32_t GetObjectW(GuestCall& call, FARPROC host)
 {
     const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(0));
+    if (object && !MayUseObject(call.Module(), object))
+        return call.Violation(0, call.Arg(0), L"a GDI object it neither made nor was handed");
     const auto size = static_cast<int>(call.Arg(1));
     const auto get = As<decltype(&::GetObjectW)>(host);
     std::uint32_t needed = 0;

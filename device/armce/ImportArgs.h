@@ -35,6 +35,12 @@ struct Handle {};
 struct Key {};
 struct Owned {};
 struct OwnWindow {};
+struct OwnWindowOpt {};
+// A DC or GDI object the module made or the device handed it, or it stops.
+struct Dc {};
+struct GdiObject {};
+// A brush as FillRect takes it: a GDI object, or a system colour's number + 1.
+struct Brush {};
 struct Opaque {};
 struct Ignored {};
 struct Module {};
@@ -130,6 +136,53 @@ struct Cross<arg::OwnWindow, P>
     }
     P Get() const { return value; }
     void Give(GuestCall&) {}
+};
+
+template <typename P>
+struct Cross<arg::OwnWindowOpt, P> : Cross<arg::OwnWindow, P>
+{
+    bool Take(GuestCall& c, int n) { return !c.Arg(n) || Cross<arg::OwnWindow, P>::Take(c, n); }
+};
+
+// Null stands for no DC or object, which the host's function refuses itself.
+template <typename P>
+struct Cross<arg::Dc, P>
+{
+    P value{};
+    bool Take(GuestCall& c, int n)
+    {
+        value = Widened<P>(c.Arg(n), true);
+        return !value || MayUseDc(c.Module(), value) ||
+               (c.Violation(n, c.Arg(n), L"a DC it neither made nor was handed"), false);
+    }
+    P Get() const { return value; }
+    void Give(GuestCall&) {}
+};
+
+// The largest system colour number FillRect takes for a brush, plus one.
+constexpr std::uint32_t kLastColourBrush = COLOR_MENUBAR + 1;
+
+template <typename P, bool Colours>
+struct CrossObject
+{
+    P value{};
+    bool Take(GuestCall& c, int n)
+    {
+        value = Widened<P>(c.Arg(n), true);
+        return !value || (Colours && c.Arg(n) <= kLastColourBrush) || MayUseObject(c.Module(), value) ||
+               (c.Violation(n, c.Arg(n), L"a GDI object it neither made nor was handed"), false);
+    }
+    P Get() const { return value; }
+    void Give(GuestCall&) {}
+};
+
+template <typename P>
+struct Cross<arg::GdiObject, P> : CrossObject<P, false>
+{
+};
+template <typename P>
+struct Cross<arg::Brush, P> : CrossObject<P, true>
+{
 };
 
 template <typename P>
@@ -361,8 +414,10 @@ constexpr GuestArg KindOf()
         return GuestArg::kKey;
     else if constexpr (std::is_same_v<Kind, Owned>)
         return GuestArg::kOwned;
-    else if constexpr (std::is_same_v<Kind, OwnWindow>)
+    else if constexpr (std::is_same_v<Kind, OwnWindow> || std::is_same_v<Kind, OwnWindowOpt>)
         return GuestArg::kOwnWindow;
+    else if constexpr (std::is_same_v<Kind, Dc> || std::is_same_v<Kind, GdiObject> || std::is_same_v<Kind, Brush>)
+        return GuestArg::kUsable;
     else if constexpr (std::is_same_v<Kind, Opaque>)
         return GuestArg::kOpaque;
     else if constexpr (std::is_same_v<Kind, Ignored>)

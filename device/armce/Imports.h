@@ -33,6 +33,7 @@ enum class GuestArg : std::uint8_t
     kKey,         // a registry key the module opened or a root of the device's, or the module stops
     kOwned,       // a handle the module made, or the call is refused
     kOwnWindow,   // a window of the module's, or the call is refused
+    kUsable,      // a DC or GDI object the module made or the device handed it, or the module stops
     kOpaque,      // a guest pointer the host keeps or hands back, never reads
     kIgnored,     // what Windows CE takes as null
     kModule,      // the module's own instance handle

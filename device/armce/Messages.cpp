@@ -784,17 +784,45 @@ LRESULT SendEntryText(GuestCall& call, HWND window, UINT message, std::uint32_t 
 
 } // namespace
 
+bool IsSystemAction(UINT message)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_SYSDEADCHAR:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONUP:
+    case WM_NCLBUTTONDBLCLK:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCRBUTTONUP:
+    case WM_NCRBUTTONDBLCLK:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCMBUTTONUP:
+    case WM_NCMBUTTONDBLCLK:
+    case WM_NCXBUTTONDOWN:
+    case WM_NCXBUTTONUP:
+    case WM_NCXBUTTONDBLCLK:
+        return true;
+    default:
+        return false;
+    }
+}
+
 LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam,
     int wParamArg, int lParamArg, HostSender send, void* context, bool& refused)
 {
     refused = false;
+    if (IsSystemAction(message))
+        return call.Violation(wParamArg - 1, message, L"a message the window manager answers with its own loops");
     const HostArena::Mark mark;
     const MessageRule* rule = RuleToHost(message, window);
     const auto hostW = static_cast<WPARAM>(wParam);
     const auto hostL = static_cast<LPARAM>(static_cast<std::int32_t>(lParam));
     if (!rule) {
-        // A class's own message may go to the guests' windows as numbers.
-        if (message >= WM_USER && window != HWND_BROADCAST && IsGuestWindow(window))
+        // A class's own message may go to the module's windows as numbers.
+        if (message >= WM_USER && window != HWND_BROADCAST && OwnsWindow(call.Module(), window))
             return send(context, window, message, hostW, hostL);
         refused = true;
         return 0;

@@ -69,11 +69,16 @@ const MessageRule* RuleToHost(UINT message, HWND target);
 template <typename T>
 const Layout* PlainLayout();
 
+// A message the default procedures answer with the window manager's modal
+// loops (moving, sizing, menus) or by closing the top-level window, which is
+// the host's: no module may send one or hand one to them.
+bool IsSystemAction(UINT message);
+
 // A message the guest sends through send (SendMessageW, DefWindowProcW, ...),
 // its pointer turned by the rule; wParamArg and lParamArg are where the call
 // had them, for a violation's line. A message goes to the module's own
-// windows (and a class's own message to any emulated module's), or to
-// another window as its rule allows. Refused: 0, and refused set.
+// windows (a class's own message too), or to another window as its rule
+// allows. Refused: 0, and refused set; a system action ends the module.
 using HostSender = LRESULT (*)(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam,
     int wParamArg, int lParamArg, HostSender send, void* context, bool& refused);

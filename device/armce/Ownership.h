@@ -17,4 +17,13 @@ bool OwnsWindow(const GuestModule& module, HWND window);
 // A window whose procedure is an emulated module's.
 bool IsGuestWindow(HWND window);
 
+// A DC the module may draw on or read: one it made, or one the host hands it
+// with a message it is taking now (an erase, a control's colours, an item
+// to draw). A handle it kept or guessed is not one, nor is null.
+bool MayUseDc(const GuestModule& module, HDC dc);
+// A GDI object or icon it may select or draw with: one it made, or one the
+// device handed it (a stock object, what it took out of a DC).
+bool MayUseObject(const GuestModule& module, HGDIOBJ object);
+void HandOver(GuestModule& module, HGDIOBJ object);
+
 } // namespace armce

@@ -40,13 +40,17 @@ public:
         if (entry.references && entry.kind != kind) {
             // A handle the platform reused after a release not seen here.
             counts_[entry.kind] -= entry.references;
+            Disown(entry, entry.references);
             entry.references = 0;
         }
         // A window DC may be handed out twice before it comes back.
+        Disown(entry, entry.references);
         entry.kind = kind;
         entry.handle = handle;
         entry.owner = g_owner;
         ++entry.references;
+        if (kind != DEVICE_HEAP_BLOCKS && entry.owner)
+            owned_[entry.owner] += entry.references;
         ++counts_[kind];
         ++made_[kind];
     }
@@ -59,6 +63,7 @@ public:
         if (entry == live.end() || (kind < DEVICE_RESOURCE_KINDS && entry->second.kind != kind))
             return false;
         --counts_[entry->second.kind];
+        Disown(entry->second, 1);
         if (--entry->second.references == 0)
             live.erase(entry);
         return true;
@@ -74,6 +79,13 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         return kind < DEVICE_RESOURCE_KINDS ? made_[kind] : -1;
+    }
+
+    LONG OwnedBy(DWORD owner)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto count = owned_.find(owner);
+        return count == owned_.end() ? 0 : count->second;
     }
 
     DWORD Owner(const void* handle)
@@ -95,6 +107,7 @@ public:
             }
             owned.emplace_back(entry->second.kind, entry->second.handle);
             counts_[entry->second.kind] -= entry->second.references;
+            Disown(entry->second, entry->second.references);
             entry = handles_.erase(entry);
         }
         return owned;
@@ -134,11 +147,22 @@ private:
 
     Handles& LedgerFor(DWORD kind) { return kind == DEVICE_HEAP_BLOCKS ? blocks_ : handles_; }
 
+    // Takes references of an entry off its owner's count of handles.
+    void Disown(const Entry& entry, LONG references)
+    {
+        if (entry.kind == DEVICE_HEAP_BLOCKS || !entry.owner || !references)
+            return;
+        const auto count = owned_.find(entry.owner);
+        if (count != owned_.end() && (count->second -= references) <= 0)
+            owned_.erase(count);
+    }
+
     std::mutex mutex_;
     Handles handles_;
     Handles blocks_;
     std::array<LONG, DEVICE_RESOURCE_KINDS> counts_ = {};
     std::array<LONG, DEVICE_RESOURCE_KINDS> made_ = {};
+    std::unordered_map<DWORD, LONG> owned_; // each emulated module's live handles
 };
 
 Ledger& TheLedger()
@@ -189,6 +213,11 @@ DWORD WINAPI DeviceGuestCall(DWORD owner)
 DWORD WINAPI DeviceCurrentGuest(void)
 {
     return g_owner;
+}
+
+LONG WINAPI DeviceOwnedResources(DWORD owner)
+{
+    return TheLedger().OwnedBy(owner);
 }
 
 DWORD WINAPI DeviceResourceOwner(HANDLE handle)

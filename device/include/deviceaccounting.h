@@ -35,6 +35,8 @@ DWORD WINAPI DeviceRegistryOpenings(void);
 // count as an item's for the failures a test asks for (devicefailures.h).
 DWORD WINAPI DeviceGuestCall(DWORD dwOwner);
 DWORD WINAPI DeviceCurrentGuest(void);
+// How many handles (not heap blocks) an emulated module made are alive.
+LONG WINAPI DeviceOwnedResources(DWORD dwOwner);
 // The emulated module that made a handle counted here; 0 for none.
 DWORD WINAPI DeviceResourceOwner(HANDLE hHandle);
 // Frees every handle an emulated module made and left (windows, DCs, GDI

@@ -106,6 +106,12 @@ bool Automation::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 void Automation::TakeScreenshot()
 {
     RedrawWindow(screen_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // An ARM item that stopped as it painted leaves the picture: the screen
+    // closes up without it first.
+    if (host_.HasStoppedItems()) {
+        refresh_();
+        RedrawWindow(screen_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
     RECT screen;
     GetClientRect(screen_, &screen);
     MapWindowPoints(screen_, nullptr, reinterpret_cast<POINT*>(&screen), 2);

@@ -2,6 +2,9 @@
 
 #include "Report.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 constexpr wchar_t kItemsKeyName[] = L"HKLM\\Software\\Microsoft\\Today\\Items";
@@ -16,7 +19,9 @@ ItemHost::Busy::~Busy()
 {
     if (--host_.busy_ == 0 && host_.reloadPending_) {
         host_.reloadPending_ = false;
+        const bool wasFollowing = std::exchange(host_.followingReload_, true);
         host_.Reload();
+        host_.followingReload_ = wasFollowing;
     }
 }
 
@@ -32,7 +37,11 @@ bool ItemHost::Load()
         loading_ = true;
         const bool initialized = item->Initialize(host_, error);
         loading_ = false;
-        if (!initialized) {
+        if (initialized && Holds(item->Window())) {
+            error = L"its window is another item's";
+            item->Disown();
+        }
+        if (!initialized || !error.empty()) {
             // An ARM item that stopped has said so in its own line.
             if (!error.empty())
                 Report(L"the Today item " + entry.name + L" is left out: " + error);
@@ -50,8 +59,13 @@ bool ItemHost::Load()
 
 void ItemHost::Reload()
 {
+    // Asked for while busy, a reload follows once the host is done. An item
+    // that asks for one as it is loaded would have the screen reload for
+    // ever: what it asks while the reload that followed loads is that same
+    // reload.
     if (busy_) {
-        reloadPending_ = true;
+        if (!(loading_ && followingReload_))
+            reloadPending_ = true;
         return;
     }
     const Busy busy(*this);
@@ -236,6 +250,16 @@ bool ItemHost::Has(const std::wstring& name) const
         if (item->Entry().name == name)
             return true;
     return false;
+}
+
+bool ItemHost::HasStoppedItems() const
+{
+    return std::any_of(items_.begin(), items_.end(), [](const auto& item) { return item->Stopped(); });
+}
+
+bool ItemHost::Holds(HWND window) const
+{
+    return std::any_of(items_.begin(), items_.end(), [&](const auto& item) { return item->Window() == window; });
 }
 
 size_t ItemHost::OptionsItem() const

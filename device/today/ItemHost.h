@@ -48,6 +48,8 @@ public:
     bool Has(const std::wstring& name) const;
     // Whether an item shown runs on the emulated ARM processor.
     bool HasArmItems() const;
+    // An ARM item stopped and is still on the screen.
+    bool HasStoppedItems() const;
 
 private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
@@ -66,6 +68,8 @@ private:
     };
 
     bool OpenOptions(size_t index);
+    // A window one of the items loaded holds.
+    bool Holds(HWND window) const;
     void RefreshItems();
     size_t OptionsItem() const;
     DWORD Selectability(size_t index) const;
@@ -84,4 +88,5 @@ private:
     bool loading_ = false; // an item is being initialised
     int busy_ = 0;
     bool reloadPending_ = false;
+    bool followingReload_ = false; // the reload that follows one asked for while busy runs
 };

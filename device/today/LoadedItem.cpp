@@ -36,11 +36,18 @@ bool LoadedItem::Initialize(HWND host, std::wstring& error)
         return false;
     }
     record_.hinstDLL = module_->Instance();
-    record_.hwndCustom = module_->Initialize(&record_, host);
-    if (!record_.hwndCustom) {
+    const HWND window = module_->Initialize(&record_, host);
+    if (!window) {
         error = module_->Stopped() ? L"" : L"it made no window";
         return false;
     }
+    // An item's window is a child it made of the Today screen's: not the
+    // screen, nor a window of another's, which are not the item's to end.
+    if (window == host || GetParent(window) != host || (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) {
+        error = L"its window is not a child of the Today screen";
+        return false;
+    }
+    record_.hwndCustom = window;
     return true;
 }
 

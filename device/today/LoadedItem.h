@@ -25,6 +25,8 @@ public:
 
     const TodayItemEntry& Entry() const { return entry_; }
     HWND Window() const { return record_.hwndCustom; }
+    // Forgets a window that turned out not to be the item's own.
+    void Disown() { record_.hwndCustom = nullptr; }
     ItemModule& Module() const { return *module_; }
     int Height() const { return static_cast<int>(record_.cyp); }
     // An ARM item stopped by a fault: it answers nothing any more.

@@ -3,6 +3,8 @@
 #include "Report.h"
 #include "WindowObject.h"
 
+#include <ArmModule.h>
+
 #include <devicescreen.h>
 
 #include <string>
@@ -13,6 +15,9 @@ namespace {
 constexpr wchar_t kShellReadyEvent[] = L"SYSTEM/ShellAPIReady";
 constexpr DWORD kFramedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr UINT_PTR kRefreshTimer = 1;
+// An ARM item stopped: the screen closes up without it (the automation's
+// messages are below this).
+constexpr UINT kItemStopped = WM_APP + 16;
 
 } // namespace
 
@@ -24,6 +29,7 @@ TodayScreen::TodayScreen(const HostOptions& options, std::vector<InputStep> inpu
 TodayScreen::~TodayScreen()
 {
     automation_.reset();
+    armce::SetFaultReporter(Report);
     // Item windows go with the screen window, before their modules are freed.
     if (window_)
         DestroyWindow(window_);
@@ -59,6 +65,10 @@ int TodayScreen::Run()
     ShowWindow(window_, SW_SHOW);
 
     shellReady_ = CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent);
+    armce::SetFaultReporter([window = window_](const std::wstring& line) {
+        Report(line);
+        PostMessageW(window, kItemStopped, 0, 0);
+    });
     host_ = std::make_unique<ItemHost>(window_, *layout_);
     if (!host_->Load()) {
         exitCode_ = 1;
@@ -132,6 +142,9 @@ LRESULT TodayScreen::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == kRefreshTimer)
             Refresh();
+        return 0;
+    case kItemStopped:
+        Refresh();
         return 0;
     case WM_WININICHANGE:
         // The items' entries changed (the Today settings page, an installer).

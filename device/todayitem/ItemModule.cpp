@@ -71,8 +71,17 @@ public:
         }
         const HWND window = armce::AsHandle<HWND>(
             module_->Call(initialize, {record ? armce::Narrowed(guest) : 0, armce::Narrowed(host)}));
-        if (record && !module_->Dead())
+        if (module_->Dead())
+            return nullptr;
+        // The host's window, or another module's, is not the item's to hand.
+        if (window && !module_->OwnsWindow(window)) {
+            module_->Stop(initialize, L"it returned a window not its own");
+            return nullptr;
+        }
+        if (record)
             todayitem::TodayItemFromGuest(*guest, *record);
+        if (window)
+            module_->Shown();
         return window;
     }
 
@@ -90,6 +99,8 @@ public:
         const DLGPROC procedure = OptionsProcedure();
         if (!procedure)
             return -1;
+        // Its options dialog is up: the user is there to answer what it asks.
+        module_->Shown();
         return DialogBoxIndirectParamW(module_->Instance(), reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner,
             procedure, 0);
     }

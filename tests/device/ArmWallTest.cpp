@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cwctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -59,7 +60,7 @@ bool Typed(HostParam host, GuestArg guest)
         return guest == GuestArg::kProcedure || guest == GuestArg::kIgnored;
     case HostParam::kHandle:
         return guest == GuestArg::kHandle || guest == GuestArg::kKey || guest == GuestArg::kOwned ||
-               guest == GuestArg::kOwnWindow || guest == GuestArg::kModule;
+               guest == GuestArg::kOwnWindow || guest == GuestArg::kUsable || guest == GuestArg::kModule;
     case HostParam::kVoidPointer:
         return guest != GuestArg::kValue;
     case HostParam::kScalar:
@@ -186,6 +187,27 @@ std::vector<Hostile> BehaviourCases()
     };
 }
 
+// The window manager's and GDI's tricks: each ends its module with its line,
+// and the Today screen is as without it.
+std::vector<Hostile> HostTrickCases()
+{
+    const std::string unseen = "a dialog of its that nobody can see holds the host";
+    return {
+        {"move", "DefWindowProcW's argument 2 is 0x00000112", ""},
+        {"altf4", "DefWindowProcW's argument 2 is 0x00000104", ""},
+        {"caption", "SendMessageW's argument 2 is 0x000000A1", ""},
+        {"brushes", "more than 1024 handles of its own alive", ""},
+        {"controls", "CreateWindowExW's argument 2 is 0x", ""},
+        {"screen", "CreateWindowExW's argument 9 is 0x", ""},
+        {"keptdc", "FillRect's argument 1 is 0x", ""},
+        {"guessobject", "SelectObject's argument 2 is 0x0A0A0A0A", ""},
+        {"hidden", unseen, ""},
+        {"offscreen", unseen, ""},
+        {"hostwindow", "it returned a window not its own", ""},
+        {"loaddialog", "a call of DialogBoxIndirectParamW that waits for the user before the host has its window", ""},
+    };
+}
+
 // wsprintfW's formats: each conversion one wsprintf takes is converted with
 // the argument forwarded for it (the module goes on to its undefined
 // instruction); any other, or more than the host is handed, ends the module.
@@ -239,6 +261,55 @@ bool OnTheDesktop(HKEY root, const wchar_t* path)
     return true;
 }
 
+// The names of the keys below a key of the desktop's own registry.
+std::vector<std::wstring> DesktopSubkeys(HKEY root, const wchar_t* path)
+{
+    using OpenKey = LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY);
+    using EnumKey = LONG(WINAPI*)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPWSTR, LPDWORD, PFILETIME);
+    const HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    const auto open = reinterpret_cast<OpenKey>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegOpenKeyExW")));
+    const auto enumerate = reinterpret_cast<EnumKey>(reinterpret_cast<void*>(GetProcAddress(advapi, "RegEnumKeyExW")));
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (open(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (enumerate(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+bool NamesHostile(std::wstring name)
+{
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name.find(L"hostile") != std::wstring::npos;
+}
+
+// The canary: whatever the hostile items tried, the desktop's registry has
+// no key of theirs, and the desktop's folders beside the device (its
+// drive's root and Windows folder, the Linux file system's /tmp and root)
+// no file of theirs.
+void ExpectNoTraceOnTheDesktop()
+{
+    for (const HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG})
+        for (const wchar_t* path : {L"Software", L"Software\\Microsoft", L""})
+            for (const std::wstring& name : DesktopSubkeys(root, path))
+                EXPECT_FALSE(NamesHostile(name)) << "the desktop's registry has " << testing::PrintToString(name);
+    for (const wchar_t* folder : {L"C:\\", L"C:\\windows\\", L"C:\\windows\\system32\\", L"Z:\\tmp\\", L"Z:\\"}) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((std::wstring(folder) + L"*hostile*").c_str(), &found);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "the desktop has " << testing::PrintToString(std::wstring(folder) + found.cFileName);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+}
+
 std::string HexDigits(const std::string& line, size_t at)
 {
     for (size_t i = 0; i < 8; ++i)
@@ -277,6 +348,8 @@ protected:
         reference = Run({}, {}, "");
         ASSERT_GT(reference.width, 0);
     }
+
+    void TearDown() override { ExpectNoTraceOnTheDesktop(); }
 
     static std::wstring Windows(const std::string& unixPath)
     {
@@ -397,6 +470,13 @@ TEST_F(ArmWall, AModuleThatMisbehavesEndsAloneAndTheNextFaultsAsBefore)
     ExpectEachEndedAlone(cases, screen, 1);
     EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
     EXPECT_NE(std::string::npos, output.find(": a misaligned access at 0x")) << output;
+}
+
+TEST_F(ArmWall, AModuleThatTricksTheWindowManagerOrGdiEndsAlone)
+{
+    const std::vector<Hostile> cases = HostTrickCases();
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen);
 }
 
 TEST_F(ArmWall, EachFormatWsprintfDoesNotTakeEndsOnlyItsModule)
@@ -600,6 +680,25 @@ TEST_F(ArmWall, AModuleStoppedInItsOptionsDialogHasTheDialogEnded)
 TEST_F(ArmWall, AModuleWhoseDialogIsOpenWhenTheScreenReloadsGoesWhenItReturns)
 {
     const std::vector<Hostile> cases = {{"dialog", "an undefined instruction", ""}};
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen, 0, false);
+}
+
+// An item that asks for a reload as it is loaded has the screen reload once
+// more, not for ever: two loads, a line each.
+TEST_F(ArmWall, AReloadAnItemAsksForAsItLoadsIsDoneOnce)
+{
+    const std::vector<Hostile> cases = {{"reload", "an undefined instruction", ""}};
+    const Picture screen = Run(cases, {}, "");
+    ExpectEachEndedAlone(cases, screen, 1);
+}
+
+// A dialog would keep a module the reload let go of loaded for as long as
+// it is open: it ends the module instead.
+TEST_F(ArmWall, AModuleLetGoOfOpensNoDialog)
+{
+    const std::vector<Hostile> cases = {
+        {"redialog", "a call of DialogBoxIndirectParamW that waits for the user after the host let go of it", ""}};
     const Picture screen = Run(cases, {}, "");
     ExpectEachEndedAlone(cases, screen, 0, false);
 }

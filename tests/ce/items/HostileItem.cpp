@@ -4,7 +4,8 @@
 //       by a bad one of kind null, unmapped, topbit (an address at or above
 //       2 GB), host (memory the host has mapped below 2 GB), endless (text
 //       without an end within its memory) or huge (a size larger than its
-//       memory), every other argument good;
+//       memory), every other argument good (an import that waits for the
+//       user as it first paints);
 //   heap, stack, loop, sleep, wait, cp15, neighbour, hostwrite, parent:
 //       breaks its heap, overflows its stack, calls an import for ever, sleeps
 //       or waits for ever, writes the processor's control register, writes
@@ -25,7 +26,20 @@
 //   dialog: opens a dialog of its own as it first paints, whose opening
 //       reloads the Today screen (and marks its key Opened, so that the
 //       item loaded again paints only);
-//   options: its options dialog (export 241) faults as it opens.
+//   options: its options dialog (export 241) faults as it opens;
+//   redialog: as dialog, and opens another dialog once the reload let go
+//       of it;
+//   move, altf4, caption: hands the default procedure a system move, an
+//       Alt+F4, or a press on a caption (the window manager's own loops);
+//   brushes, controls: makes 65,000 brushes, or 65,000 controls in its window;
+//   screen: makes a control on the Today screen's window itself;
+//   keptdc: draws, after its erase, on the DC the erase handed it;
+//   guessobject: selects a GDI object it never had, by its number;
+//   hidden, offscreen: opens a dialog of its own as it first paints, and
+//       hides it once shown, or moves it off the screen;
+//   loaddialog: opens a dialog as it is loaded;
+//   hostwindow: returns the Today screen's window as its own;
+//   reload: asks the Today screen to reload its items as it is loaded.
 // Whatever the call leaves it able to do, it then runs an undefined
 // instruction, so that each case ends with exactly one line.
 #include <windows.h>
@@ -203,6 +217,47 @@ BOOL CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM)
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+// An import whose call waits for the user, which the device takes only once
+// the Today screen has the item's window: called as the item first paints.
+bool WaitsForTheUser()
+{
+    return After(g_szCase, L"DialogBoxIndirectParamW ") || After(g_szCase, L"ChooseColor ");
+}
+
+// A window of its own class, a child of the Today screen's, as an item makes.
+HWND OwnWindow(DWORD dwStyle)
+{
+    WNDCLASSW wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = g_hInstance;
+    wc.lpszClassName = g_szClass;
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, g_szClass, L"", WS_CHILD | dwStyle, 0, 0, 240, 20, g_hwndParent, NULL, g_hInstance,
+        NULL);
+}
+
+// Once it is shown, the dialog goes out of sight: hidden, or off the screen.
+BOOL CALLBACK HidingDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
+{
+    if (uMsg == WM_INITDIALOG)
+        return TRUE;
+    if (uMsg == WM_SHOWWINDOW && wParam) {
+        PostMessageW(hDlg, WM_USER, 0, 0);
+        return TRUE;
+    }
+    if (uMsg == WM_USER) {
+        if (Same(g_szCase, L"hidden"))
+            ShowWindow(hDlg, SW_HIDE);
+        else
+            MoveWindow(hDlg, -4000, -4000, 100, 100, TRUE);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+HDC g_hdcErased;
+
 // Calls the import the case names, as the case says; false when it names none.
 bool CallImport()
 {
@@ -226,7 +281,7 @@ bool CallImport()
     SYSTEMTIME st;
     LOGFONTW lf;
     memset(&lf, 0, sizeof lf);
-    HWND hwnd = g_hwndParent;
+    HWND hwnd = OwnWindow(0);
     HDC hdc = GetDC(hwnd);
     PAINTSTRUCT ps;
     memset(&ps, 0, sizeof ps);
@@ -496,6 +551,33 @@ bool Misbehave()
         HANDLE hFile = CreateFileW(pszProgram, GENERIC_READ, 0, NULL, TRUNCATE_EXISTING, 0, NULL);
         if (hFile != INVALID_HANDLE_VALUE)
             CloseHandle(hFile);
+    } else if (Same(g_szCase, L"move")) {
+        DefWindowProcW(OwnWindow(0), WM_SYSCOMMAND, SC_MOVE, 0);
+    } else if (Same(g_szCase, L"altf4")) {
+        DefWindowProcW(OwnWindow(0), WM_SYSKEYDOWN, VK_F4, 0x20000000);
+    } else if (Same(g_szCase, L"caption")) {
+        SendMessageW(OwnWindow(0), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    } else if (Same(g_szCase, L"brushes")) {
+        for (int i = 0; i < 65000; ++i)
+            CreateSolidBrush(RGB(i, i >> 8, 0));
+    } else if (Same(g_szCase, L"controls")) {
+        HWND hwnd = OwnWindow(0);
+        for (int i = 0; i < 65000; ++i)
+            CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, hwnd, NULL, g_hInstance, NULL);
+    } else if (Same(g_szCase, L"screen")) {
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 320, g_hwndParent, NULL, g_hInstance,
+            NULL);
+    } else if (Same(g_szCase, L"keptdc")) {
+        UpdateWindow(OwnWindow(WS_VISIBLE));
+        RECT rc = {0, 0, 240, 320};
+        FillRect(g_hdcErased, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    } else if (Same(g_szCase, L"guessobject")) {
+        SelectObject(CreateCompatibleDC(NULL), reinterpret_cast<HGDIOBJ>(0x0A0A0A0A));
+    } else if (Same(g_szCase, L"loaddialog")) {
+        DialogBoxIndirectParamW(g_hInstance, Template(), OwnWindow(0), DialogProc, 0);
+    } else if (Same(g_szCase, L"reload")) {
+        DWORD dwResult = 0;
+        SendMessageTimeout(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, 5000, &dwResult);
     } else if (Same(g_szCase, L"parent")) {
         // Refused, each: the Today screen is not the module's.
         SendMessageW(g_hwndParent, WM_CLOSE, 0, 0);
@@ -519,6 +601,9 @@ BOOL CALLBACK ReloadingDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
         return TRUE;
     }
     case WM_COMMAND:
+        // The reload has let go of the module by now.
+        if (LOWORD(wParam) == IDOK && Same(g_szCase, L"redialog"))
+            DialogBoxIndirectParamW(g_hInstance, Template(), hDlg, DialogProc, 0);
         if (LOWORD(wParam) == IDOK)
             EndDialog(hDlg, IDOK);
         return TRUE;
@@ -529,7 +614,25 @@ BOOL CALLBACK ReloadingDialogProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM)
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    if (uMsg == WM_PAINT && Same(g_szCase, L"dialog") && !g_bOpened) {
+    if (uMsg == WM_ERASEBKGND)
+        g_hdcErased = reinterpret_cast<HDC>(wParam);
+    if (uMsg == WM_PAINT && WaitsForTheUser() && !g_bOpened) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        g_bOpened = true;
+        CallImport();
+        End();
+    }
+    if (uMsg == WM_PAINT && (Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen")) && !g_bOpened) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        g_bOpened = true;
+        DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, HidingDialogProc, 0);
+        End();
+    }
+    if (uMsg == WM_PAINT && (Same(g_szCase, L"dialog") || Same(g_szCase, L"redialog")) && !g_bOpened) {
         PAINTSTRUCT ps;
         BeginPaint(hwnd, &ps);
         EndPaint(hwnd, &ps);
@@ -583,17 +686,13 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* ptli, HWND hwndParent
     g_hwndParent = hwndParent;
     if (!ptli || !ReadCase(ptli->szName))
         return NULL;
-    if (Same(g_szCase, L"dialog") || Same(g_szCase, L"options")) {
-        WNDCLASSW wc;
-        memset(&wc, 0, sizeof wc);
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = g_hInstance;
-        wc.lpszClassName = g_szClass;
-        RegisterClassW(&wc);
+    if (Same(g_szCase, L"dialog") || Same(g_szCase, L"redialog") || Same(g_szCase, L"options") ||
+        Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen") || WaitsForTheUser()) {
         ptli->cyp = 20;
-        return CreateWindowExW(0, g_szClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 240, 20, hwndParent, NULL, g_hInstance,
-            NULL);
+        return OwnWindow(WS_VISIBLE);
     }
+    if (Same(g_szCase, L"hostwindow"))
+        return hwndParent;
     if (!Misbehave() && !CallImport()) {
         // A case it does not know: a system call, which no case ends with.
         __asm__ volatile("swi 0");
