@@ -5,9 +5,8 @@
 
 #include <deviceinstaller.h>
 
-#include <wincrypt.h>
-
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -127,6 +126,41 @@ bool ParseInteger(const std::wstring& text, DWORD& number)
     if (value > (negative ? 0x80000000ull : 0xFFFFFFFFull))
         return false;
     number = static_cast<DWORD>(negative ? 0 - value : value);
+    return true;
+}
+
+// Base64 as RFC 4648 writes it: its alphabet only (no space, no line
+// break), whole quanta, padding only at the end, and no bits beyond the
+// data: one text for each value, so that what is refused is refused alike.
+bool DecodeBase64(const std::wstring& text, std::vector<BYTE>& data)
+{
+    auto sextet = [](wchar_t c) {
+        return c >= L'A' && c <= L'Z'   ? c - L'A'
+               : c >= L'a' && c <= L'z' ? c - L'a' + 26
+               : c >= L'0' && c <= L'9' ? c - L'0' + 52
+               : c == L'+'              ? 62
+               : c == L'/'              ? 63
+                                        : -1;
+    };
+    if (text.size() % 4)
+        return false;
+    data.clear();
+    for (size_t at = 0; at < text.size(); at += 4) {
+        const bool last = at + 4 == text.size();
+        const size_t padding = last ? (text[at + 3] == L'=') + (text[at + 2] == L'=' && text[at + 3] == L'=') : 0;
+        std::uint32_t bits = 0;
+        for (size_t i = 0; i < 4; ++i) {
+            const int value = i >= 4 - padding ? 0 : sextet(text[at + i]);
+            if (value < 0)
+                return false;
+            bits = bits << 6 | static_cast<std::uint32_t>(value);
+        }
+        const BYTE bytes[3] = {static_cast<BYTE>(bits >> 16), static_cast<BYTE>(bits >> 8), static_cast<BYTE>(bits)};
+        // The bits the padding leaves over are zero in the one spelling.
+        if ((padding == 1 && bytes[2]) || (padding == 2 && (bytes[1] || bytes[2])))
+            return false;
+        data.insert(data.end(), bytes, bytes + 3 - padding);
+    }
     return true;
 }
 
@@ -287,16 +321,11 @@ bool ReadValue(const Element& parm, RegistryValue& value, std::wstring& error)
         value.data.assign(reinterpret_cast<const BYTE*>(&dword), reinterpret_cast<const BYTE*>(&dword) + 4);
     } else if (type == L"binary") {
         // Base64, as the registry's provider takes binary data.
-        DWORD size = 0;
-        if (!CryptStringToBinaryW(text->c_str(), 0, CRYPT_STRING_BASE64, nullptr, &size, nullptr, nullptr) &&
-            !text->empty()) {
+        if (!DecodeBase64(*text, value.data)) {
             error = L"_setup.xml's value " + *name + L" is not base64";
             return false;
         }
         value.type = REG_BINARY;
-        value.data.resize(size);
-        if (size)
-            CryptStringToBinaryW(text->c_str(), 0, CRYPT_STRING_BASE64, value.data.data(), &size, nullptr, nullptr);
     } else {
         error = L"_setup.xml's value " + *name + L" is of an unknown datatype: " + type;
         return false;

@@ -1,6 +1,8 @@
 #include "XmlTree.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -68,19 +70,58 @@ private:
             ++at_;
     }
 
-    // Past the next occurrence of end; false when there is none.
-    bool SkipPast(const wchar_t* end)
-    {
-        const size_t found = text_.find(end, at_);
-        if (found == std::wstring::npos)
-            return false;
-        at_ = found + std::wcslen(end);
-        return true;
-    }
-
+    // <?xml version="1.n" encoding="..." standalone="yes|no"?>: its version
+    // first, the others perhaps, in this order, and nothing else.
     bool Declaration()
     {
-        return SkipPast(L"?>") || Fail(L"has an XML declaration that does not end");
+        static const wchar_t* const kPseudoAttributes[] = {L"version", L"encoding", L"standalone"};
+        at_ += 5;
+        size_t next = 0;
+        for (;;) {
+            const size_t before = at_;
+            SkipSpace();
+            if (At(L"?>")) {
+                at_ += 2;
+                return next > 0 || Fail(L"has an XML declaration without its version");
+            }
+            if (at_ == before || at_ >= text_.size())
+                return Fail(L"has an XML declaration that is not one");
+            size_t which = next;
+            while (which < std::size(kPseudoAttributes) && !At(kPseudoAttributes[which]))
+                ++which;
+            if (which == std::size(kPseudoAttributes) || (next == 0 && which != 0))
+                return Fail(L"has an XML declaration that is not one");
+            at_ += std::wcslen(kPseudoAttributes[which]);
+            SkipSpace();
+            if (!At(L"="))
+                return Fail(L"has an XML declaration that is not one");
+            ++at_;
+            SkipSpace();
+            const wchar_t quote = at_ < text_.size() ? text_[at_] : L'\0';
+            const size_t end = quote == L'"' || quote == L'\'' ? text_.find(quote, at_ + 1) : std::wstring::npos;
+            if (end == std::wstring::npos || !IsPseudoValue(which, text_.substr(at_ + 1, end - at_ - 1)))
+                return Fail(L"has an XML declaration that is not one");
+            at_ = end + 1;
+            next = which + 1;
+        }
+    }
+
+    static bool IsPseudoValue(size_t which, const std::wstring& value)
+    {
+        auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+        auto isDigit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+        switch (which) {
+        case 0: // 1.n
+            return value.size() > 2 && value.compare(0, 2, L"1.") == 0 &&
+                   std::all_of(value.begin() + 2, value.end(), isDigit);
+        case 1: // a letter, then letters, digits, '.', '_' and '-'
+            return !value.empty() && isLetter(value[0]) &&
+                   std::all_of(value.begin(), value.end(), [&](wchar_t c) {
+                       return isLetter(c) || isDigit(c) || c == L'.' || c == L'_' || c == L'-';
+                   });
+        default:
+            return value == L"yes" || value == L"no";
+        }
     }
 
     // Space and comments between the parts of a document.

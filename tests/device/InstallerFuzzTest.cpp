@@ -171,6 +171,19 @@ TEST(XmlTree, ReadsWellFormedDocumentsAndRefusesTheRest)
         {L"", false},
         {L"<1a/>", false},
         {L"<a>", false},
+        {L"<?xml version='1.0' encoding=\"UTF-8\" standalone='yes' ?><a/>", true},
+        {L"<?xml version=\"1.0\" <!DOCTYPE a [<!ENTITY e 'x'>]> ?><a>&e;</a>", false},
+        {L"<?xml version=\"1.0\" <!DOCTYPE a [<!ENTITY e 'x'>]> ?><a/>", false},
+        {L"<?xml version=\"1.0\" doctype=\"a\"?><a/>", false},
+        {L"<?xml encoding=\"UTF-8\" version=\"1.0\"?><a/>", false},
+        {L"<?xml version=\"1.0\" version=\"1.0\"?><a/>", false},
+        {L"<?xml version=\"1.0\"encoding=\"UTF-8\"?><a/>", false},
+        {L"<?xml version=\"2.0\"?><a/>", false},
+        {L"<?xml version=\"1.0' ?><a/>", false},
+        {L"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", false},
+        {L"<?xml version=\"1.0\" encoding=\"-x\"?><a/>", false},
+        {L"<?xml ?><a/>", false},
+        {L"<?xml version=\"1.0\"", false},
     };
     for (const auto& d : documents) {
         XmlElement root;
@@ -240,6 +253,158 @@ TEST(InstallerFuzz, MutatedSetupDocumentsAreRefusedOrNameOnlyTheDevice)
         }
     }
     EXPECT_GT(read, 0u) << "no mutation was ever read: the test tests nothing";
+}
+
+// Base64 as the one spelling of some bytes, written here apart from the
+// installer's reader.
+template <typename Byte>
+std::wstring Base64(const std::vector<Byte>& bytes)
+{
+    const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::wstring text;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - at);
+        std::uint32_t bits = 0;
+        for (size_t i = 0; i < 3; ++i)
+            bits = bits << 8 | (i < n ? bytes[at + i] : 0u);
+        for (size_t i = 0; i < 4; ++i)
+            text += i <= n ? static_cast<wchar_t>(alphabet[(bits >> (18 - 6 * i)) & 63]) : L'=';
+    }
+    return text;
+}
+
+// The bytes base64 text stands for, read as leniently as can be: whatever
+// is not of its alphabet skipped, up to the first '='.
+std::vector<BYTE> LenientlyDecoded(const std::wstring& text)
+{
+    const std::wstring alphabet = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::vector<BYTE> bytes;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (wchar_t c : text.substr(0, text.find(L'='))) {
+        const size_t value = alphabet.find(c);
+        if (value == std::wstring::npos)
+            continue;
+        bits = bits << 6 | static_cast<std::uint32_t>(value);
+        if ((count += 6) >= 8)
+            bytes.push_back(static_cast<BYTE>(bits >> (count -= 8)));
+    }
+    return bytes;
+}
+
+// What a registry value's text is as its datatype says, or nothing: an
+// integer is decimal (perhaps negative) or 0x hexadecimal within 32 bits.
+bool IsExactInteger(const std::wstring& text, DWORD& number)
+{
+    const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] | 0x20) == L'x';
+    const bool negative = !hex && !text.empty() && text[0] == L'-';
+    const std::wstring digits = text.substr(hex ? 2 : negative ? 1 : 0);
+    if (digits.empty() || digits.size() > (hex ? 8u : 10u) ||
+        digits.find_first_not_of(hex ? L"0123456789abcdefABCDEF" : L"0123456789") != std::wstring::npos)
+        return false;
+    const unsigned long long value = std::stoull(digits, nullptr, hex ? 16 : 10);
+    if (value > (negative ? 0x80000000ull : 0xFFFFFFFFull))
+        return false;
+    number = static_cast<DWORD>(negative ? 0 - value : value);
+    return true;
+}
+
+// A registry value's text, mutated as a hostile CAB would: spaced, signed,
+// cut, lengthened, a character changed.
+std::wstring MutatedValue(std::wstring text, std::mt19937& random)
+{
+    const wchar_t* inserts[] = {L" ", L"\xA0", L"+", L"-", L"=", L"/", L"0", L"9", L"A", L"x", L"\xFF21"};
+    const auto at = [&](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit)(random); };
+    switch (std::uniform_int_distribution<int>(0, 3)(random)) {
+    case 0:
+        text.insert(at(text.size()), inserts[at(std::size(inserts) - 1)]);
+        break;
+    case 1:
+        if (!text.empty())
+            text.erase(at(text.size() - 1), 1);
+        break;
+    case 2:
+        if (!text.empty())
+            text[at(text.size() - 1)] = inserts[at(std::size(inserts) - 1)][0];
+        break;
+    default:
+        text += text;
+        break;
+    }
+    return text;
+}
+
+// Every registry value of a document is installed only when its text is
+// exactly of its datatype, as the same bytes; an unknown datatype refuses
+// the CAB.
+TEST(InstallerFuzz, RegistryValuesAreTakenOnlyWhenExactlyOfTheirDatatype)
+{
+    const TempFile file(L".xml");
+    std::mt19937 random(3);
+    const wchar_t* const datatypes[] = {L"integer", L"binary", L"string", L"Integer", L"dword", L"", L"integer "};
+    unsigned taken = 0, refused = 0;
+    for (unsigned seed = 0; seed < Seeds(); ++seed) {
+        const std::wstring datatype = datatypes[std::uniform_int_distribution<size_t>(0, std::size(datatypes) - 1)(random)];
+        std::vector<unsigned char> bytes(std::uniform_int_distribution<size_t>(0, 9)(random));
+        for (unsigned char& b : bytes)
+            b = static_cast<unsigned char>(random());
+        std::wstring text;
+        if (datatype == L"binary")
+            text = Base64(bytes);
+        else if (std::uniform_int_distribution<int>(0, 1)(random))
+            text = std::to_wstring(static_cast<std::int64_t>(random()) - 0x80000000ll);
+        else
+            text = L"0x" + std::to_wstring(random() % 100000);
+        if (std::uniform_int_distribution<int>(0, 2)(random))
+            text = MutatedValue(text, random);
+        std::wstring escaped;
+        for (wchar_t c : text)
+            escaped += c == L'&' ? L"&amp;" : c == L'<' ? L"&lt;" : c == L'"' ? L"&quot;" : std::wstring(1, c);
+        const std::wstring xml = L"<wap-provisioningdoc><characteristic type=\"Install\">"
+                                 L"<parm name=\"AppName\" value=\"Fuzz\"/><parm name=\"InstallDir\" value=\"%CE1%\\Fuzz\"/>"
+                                 L"</characteristic><characteristic type=\"Registry\">"
+                                 L"<characteristic type=\"HKCU\\Software\\Fuzz\"><parm name=\"V\" value=\"" +
+                                 escaped + L"\" datatype=\"" + datatype + L"\"/></characteristic></characteristic>"
+                                 L"</wap-provisioningdoc>";
+        std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, xml.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, xml.c_str(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+        utf8.pop_back();
+        Write(file.Path(), std::vector<char>(utf8.begin(), utf8.end()));
+
+        SetupDocument parsed;
+        std::wstring error;
+        const bool read = ReadSetupDocument(file.Path(), parsed, error);
+        SCOPED_TRACE(testing::PrintToString(xml));
+        DWORD number = 0;
+        std::vector<BYTE> expected;
+        bool exact = false;
+        if (datatype == L"integer" && IsExactInteger(text, number)) {
+            exact = true;
+            expected.assign(reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + 4);
+        } else if (datatype == L"binary" && Base64(LenientlyDecoded(text)) == text) {
+            exact = true;
+            expected = LenientlyDecoded(text);
+        } else if (datatype == L"string") {
+            exact = true;
+            const std::wstring withEnd = text + L'\0';
+            const auto* data = reinterpret_cast<const BYTE*>(withEnd.c_str());
+            expected.assign(data, data + withEnd.size() * sizeof(wchar_t));
+        }
+        ASSERT_EQ(exact, read) << testing::PrintToString(error);
+        if (!read) {
+            EXPECT_FALSE(error.empty());
+            ++refused;
+            continue;
+        }
+        ++taken;
+        ASSERT_EQ(1u, parsed.keys.size());
+        ASSERT_EQ(1u, parsed.keys[0].values.size());
+        EXPECT_EQ(expected, parsed.keys[0].values[0].data);
+        EXPECT_EQ(datatype == L"integer" ? REG_DWORD : datatype == L"binary" ? REG_BINARY : REG_SZ,
+            parsed.keys[0].values[0].type);
+    }
+    EXPECT_GT(taken, 0u);
+    EXPECT_GT(refused, 0u);
 }
 
 } // namespace
