@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 namespace {
 
 constexpr wchar_t kAppsKey[] = DEVICE_INSTALLER_RECORDS_KEY L"\\";
@@ -191,4 +193,21 @@ bool WriteInstallRecord(const InstallRecord& record)
 void DeleteInstallRecord(const std::wstring& appName)
 {
     RegDeleteKeyW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str());
+}
+
+std::vector<std::wstring> InstalledApplications()
+{
+    std::vector<std::wstring> names;
+    HKEY apps = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DEVICE_INSTALLER_RECORDS_KEY, 0, KEY_READ, &apps) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        if (RegEnumKeyExW(apps, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(apps);
+    return names;
 }

@@ -37,4 +37,6 @@ std::wstring KeptSetupLibrary(const std::wstring& appName);
 // refused: a record may have been written by anyone.
 bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::vector<std::wstring>& refused);
 bool WriteInstallRecord(const InstallRecord& record);
+// The names of the applications that have a record.
+std::vector<std::wstring> InstalledApplications();
 void DeleteInstallRecord(const std::wstring& appName);

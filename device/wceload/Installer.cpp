@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -125,6 +126,69 @@ std::vector<std::wstring> KeysOf(const SetupDocument& document)
     for (const RegistryKey& key : document.keys)
         keys.push_back(key.rootName + L"\\" + key.path);
     return keys;
+}
+
+// The keys of a key's path that are not there yet, outermost first: the
+// installation makes them all, and its removal takes them away again.
+std::vector<std::wstring> MissingKeys(HKEY root, const std::wstring& path)
+{
+    std::vector<std::wstring> missing;
+    for (size_t at = path.find(L'\\');; at = path.find(L'\\', at + 1)) {
+        const std::wstring part = path.substr(0, at);
+        if (!missing.empty() || !KeyExists(root, part))
+            missing.push_back(part);
+        if (at == std::wstring::npos)
+            return missing;
+    }
+}
+
+// What another installed application recorded is its own: a CAB that would
+// write one of its files or registry values is refused before anything
+// changes, as a Pocket PC's installer will not take over another's files.
+bool ClaimsAnothers(const SetupDocument& document, std::wstring& line)
+{
+    for (const std::wstring& other : InstalledApplications()) {
+        InstallRecord record;
+        std::vector<std::wstring> ignored;
+        if (SameName(other, document.appName) || !ReadInstallRecord(other, record, ignored))
+            continue;
+        std::vector<std::wstring> targets;
+        for (const InstalledFile& file : document.files)
+            targets.push_back(file.target);
+        for (const Shortcut& shortcut : document.shortcuts)
+            targets.push_back(shortcut.path);
+        for (const std::wstring& target : targets) {
+            if (Listed(record.files, target)) {
+                line = target + L" is " + other + L"'s";
+                return true;
+            }
+        }
+        for (const RegistryKey& key : document.keys) {
+            const std::wstring name = key.rootName + L"\\" + key.path;
+            for (const RegistryValue& value : key.values) {
+                for (const RecordedValue& recorded : record.values) {
+                    if (SameName(recorded.key, name) && SameName(recorded.name, value.name)) {
+                        line = L"the registry value " + name + L"\\" + value.name + L" is " + other + L"'s";
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// What the document's files write into the store, a member written as often
+// as it is named.
+std::uint64_t BytesWritten(const SetupDocument& document, const StagingFolder& staging)
+{
+    std::uint64_t total = 0;
+    for (const InstalledFile& file : document.files) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExW((staging.Path() + L"\\" + file.source).c_str(), GetFileExInfoStandard, &data))
+            total += (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    }
+    return total;
 }
 
 // Makes each missing folder of a device folder, outermost first, noting each.
@@ -239,17 +303,18 @@ void Put(const SetupDocument& document, const StagingFolder& staging, Journal& j
     for (const RegistryKey& key : document.keys) {
         const std::wstring name = key.rootName + L"\\" + key.path;
         HKEY opened = nullptr;
-        const bool made = !KeyExists(key.root, key.path);
-        if ((made && !journal.KeyMade(key.root, key.rootName, key.path)) ||
-            !journal.KeyChanged(key.root, key.rootName, key.path) ||
+        const std::vector<std::wstring> missing = MissingKeys(key.root, key.path);
+        const bool noted = std::all_of(missing.begin(), missing.end(),
+            [&](const std::wstring& part) { return journal.KeyMade(key.root, key.rootName, part); });
+        if (!noted || !journal.KeyChanged(key.root, key.rootName, key.path) ||
             RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) !=
                 ERROR_SUCCESS) {
             ++failed.keys;
             lines.push_back(L"cannot make the registry key " + name);
             continue;
         }
-        if (made)
-            record.keys.push_back(name);
+        for (const std::wstring& part : missing)
+            record.keys.push_back(key.rootName + L"\\" + part);
         for (const RegistryValue& value : key.values) {
             if (RegSetValueExW(opened, value.name.c_str(), 0, value.type, value.data.data(),
                     static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
@@ -345,12 +410,20 @@ Outcome InstallCab(const std::wstring& cabPath)
             return Failed(cabPath + L" lacks " + file.source + L", which _setup.xml extracts to " + file.target);
     if (!document.setupDll.empty() && !staging.Holds(document.setupDll))
         return Failed(cabPath + L" lacks its setup library " + document.setupDll);
+    // The bound on what is unpacked holds for what is written too.
+    if (BytesWritten(document, staging) > cabinet::kMaxUnpackedBytes)
+        return Failed(cabPath + L" would write more than " + std::to_wstring(cabinet::kMaxUnpackedBytes >> 20) +
+                      L" MB into the device; nothing was installed");
 
     Outcome outcome;
     InstallRecord previous;
     const bool previouslyInstalled = ReadInstallRecord(document.appName, previous, outcome.lines);
     if (previouslyInstalled && previous.noUninstall)
         return Failed(document.appName + L" is installed and may not be removed, so it cannot be replaced");
+    std::wstring claimed;
+    if (ClaimsAnothers(document, claimed))
+        return Failed(cabPath + L" would take over what another application installed (" + claimed +
+                      L"); nothing was installed");
 
     // One change of the device: undone whole, unless kept at the end.
     Journal journal(document.appName);

@@ -24,8 +24,10 @@
 
 #include <shellapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -70,8 +72,11 @@ bool StartedBySupervisor()
     return GetEnvironmentVariableW(kWorkerMark, nullptr, 0) > 0;
 }
 
-// This process's environment, with the mark of the supervisor's worker.
-std::vector<wchar_t> WorkerEnvironment()
+// This process's environment, with the mark of the supervisor's worker: the
+// event it sets once its work is done and kept, which nothing else it runs
+// holds. An exit status is no proof: a worker killed says what its killer
+// chose.
+std::vector<wchar_t> WorkerEnvironment(HANDLE finished)
 {
     std::vector<wchar_t> block;
     if (LPWCH strings = GetEnvironmentStringsW()) {
@@ -79,10 +84,20 @@ std::vector<wchar_t> WorkerEnvironment()
             block.insert(block.end(), entry, entry + std::wcslen(entry) + 1);
         FreeEnvironmentStringsW(strings);
     }
-    const std::wstring mark = std::wstring(kWorkerMark) + L"=1";
+    const std::wstring mark =
+        std::wstring(kWorkerMark) + L"=" + std::to_wstring(reinterpret_cast<std::uintptr_t>(finished));
     block.insert(block.end(), mark.c_str(), mark.c_str() + mark.size() + 1);
     block.push_back(L'\0');
     return block;
+}
+
+// The worker's word to its supervisor that what it did is done and kept.
+void TellSupervisorFinished()
+{
+    wchar_t value[32] = {};
+    if (!GetEnvironmentVariableW(kWorkerMark, value, static_cast<DWORD>(std::size(value))))
+        return;
+    SetEvent(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::wcstoull(value, nullptr, 10))));
 }
 
 bool SameSwitch(const std::wstring& arg, const wchar_t* name)
@@ -140,11 +155,16 @@ int Supervise(const std::vector<std::wstring>& args)
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (job)
         SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    const HANDLE finished = CreateEventW(&inherited, TRUE, FALSE, nullptr);
     PROCESS_INFORMATION worker = {};
-    std::vector<wchar_t> environment = WorkerEnvironment();
-    if (!CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, TRUE,
-            CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &worker)) {
+    std::vector<wchar_t> environment = WorkerEnvironment(finished);
+    if (!finished || !CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, TRUE,
+                         CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                         &worker)) {
         Say(L"cannot start its worker (error " + std::to_wstring(GetLastError()) + L"); nothing was changed");
+        if (finished)
+            CloseHandle(finished);
         if (job)
             CloseHandle(job);
         return 1;
@@ -165,13 +185,20 @@ int Supervise(const std::vector<std::wstring>& args)
     CloseHandle(worker.hProcess);
     if (job)
         CloseHandle(job);
-    if (exitCode == 0 || exitCode == 1)
-        return static_cast<int>(exitCode);
+    const bool done = WaitForSingleObject(finished, 0) == WAIT_OBJECT_0;
+    CloseHandle(finished);
+    // A change the journal still holds was not finished, whatever the worker's status said.
     std::wstring appName;
     if (Journal::UndoPending(appName)) {
         TellTodayScreen();
-        Say(L"the change of " + appName + L" was undone; the device is as it was");
+        Say(L"the change of " + appName + L" did not finish and was undone; the device is as it was");
+        return 1;
     }
+    if (done)
+        return 0;
+    if (exitCode != 1)
+        Say(L"the installer's worker ended before it finished (status " + std::to_wstring(exitCode) +
+            L"); nothing was changed");
     return 1;
 }
 
@@ -255,5 +282,7 @@ int main()
         Say(line);
     if (outcome.done && !cab.empty() && !keepCab)
         DeleteFileW(cab.c_str());
+    if (outcome.done)
+        TellSupervisorFinished();
     return outcome.done ? 0 : 1;
 }

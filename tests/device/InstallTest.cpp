@@ -9,6 +9,9 @@
 #include <devicefiles.h>
 #include <todaycmn.h>
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -425,6 +428,7 @@ TEST_F(Installer, ABrokenOrHostileCabIsRefusedWholeAndSaysWhyInOneLine)
         {BinFolder() + L"test_large.cab", "holds more than the installer unpacks (16 MB a member, 64 MB in all)"},
         {BinFolder() + L"test_many.cab", "holds 257 members, more than the installer's 256"},
         {BinFolder() + L"test_bigxml.cab", "_setup.xml is larger than the installer reads (256 KB)"},
+        {BinFolder() + L"test_repeated.cab", "would write more than 64 MB into the device; nothing was installed"},
         {lzx.Path(), "is compressed in a way the installer does not take (only MSZIP or none)"},
         {set.Path(), "is one of a set of cabinets, which the installer does not take"},
         {path.Path(), "holds a member whose name is no plain file name: x\\"},
@@ -553,6 +557,98 @@ TEST_F(Installer, AnInstallerKilledMidwayIsUndoneAtTheNextStart)
     RegDeleteTreeW(DeviceRoot(HKEY_LOCAL_MACHINE), L"Software\\Microsoft\\Today\\Items");
     EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, L"Software\\AppMgr\\Journal"));
     EXPECT_EQ("", Difference(before, Now()));
+}
+
+// The installer's worker: the wceload.exe beside its supervisor; null when
+// none runs.
+HANDLE OpenWorker(DWORD supervisor)
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    std::vector<PROCESSENTRY32W> installers;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, L"wceload.exe") == 0)
+            installers.push_back(entry);
+    CloseHandle(snapshot);
+    for (const PROCESSENTRY32W& worker : installers)
+        if (worker.th32ProcessID != supervisor)
+            return OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, worker.th32ProcessID);
+    return nullptr;
+}
+
+// A worker killed in the middle of an upgrade, with the status of one that
+// finished: its supervisor undoes the change at once and says it failed.
+TEST_F(Installer, AWorkerKilledMidwayIsUndoneAndTheInstallationFails)
+{
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_told.cab", output)) << output;
+    RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Calls");
+    TellTestSetup(L"Install_Exit", 0x4A46);
+    const DeviceState before = Now();
+    const TempFile log(L".txt");
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    const HANDLE file = CreateFileW(log.Path().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+        CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    int exitCode = -1;
+    {
+        RunningProgram installer(L"wceload.exe", L"/noui /nodelete \"" + BinFolder() + L"test_told.cab\"", file);
+        ASSERT_TRUE(waiting::Until([] { return TestSetupCalls().find(L"Install_Exit") != std::wstring::npos; },
+            "the setup library's Install_Exit"));
+        const HANDLE worker = OpenWorker(installer.Id());
+        ASSERT_NE(nullptr, worker);
+        TerminateProcess(worker, 0);
+        WaitForSingleObject(worker, INFINITE);
+        CloseHandle(worker);
+        exitCode = installer.WaitForExit();
+    }
+    CloseHandle(file);
+    RegDeleteKeyValueW(DeviceRoot(HKEY_CURRENT_USER), kTestSetupKey, L"Install_Exit");
+    std::ifstream said(log.Path().c_str());
+    const std::string lines((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(1, exitCode) << lines;
+    EXPECT_NE(std::string::npos, lines.find("did not finish and was undone")) << lines;
+    EXPECT_FALSE(KeyThere(HKEY_LOCAL_MACHINE, L"Software\\AppMgr\\Journal"));
+    EXPECT_EQ("", Difference(before, Now()));
+}
+
+// What the calendar installed is its own: another CAB that would write its
+// module or one of its registry values (in whatever case) is refused whole.
+TEST_F(Installer, ACabThatWouldTakeOverAnothersFilesOrValuesIsRefused)
+{
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_told.cab", output)) << output;
+    const struct
+    {
+        const wchar_t* cab;
+        const char* says;
+    } claims[] = {
+        {L"test_claim_file.cab", "(\\Windows\\MESOLUNE.dll is Mesolune's)"},
+        {L"test_claim_value.cab", "(the registry value HKLM\\Software\\Microsoft\\Today\\Items\\mesolune\\dll is Mesolune's)"},
+    };
+    for (const auto& claim : claims) {
+        SCOPED_TRACE(Utf8(claim.cab));
+        const DeviceState before = Now();
+        EXPECT_EQ(1, Install(BinFolder() + claim.cab, output));
+        EXPECT_NE(std::string::npos, output.find("would take over what another application installed")) << output;
+        EXPECT_NE(std::string::npos, output.find(claim.says)) << output;
+        EXPECT_EQ("", Difference(before, Now()));
+    }
+}
+
+// Every key an installation made goes with it, the keys above its own
+// included, and no key that was there before.
+TEST_F(Installer, TheKeysAnInstallationMadeGoWithItParentsIncluded)
+{
+    const wchar_t* const top = L"Software\\MesoluneParents";
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), top);
+    std::string output;
+    ASSERT_EQ(0, Install(BinFolder() + L"test_parents.cab", output)) << output;
+    EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, L"Software\\MesoluneParents\\Middle\\Leaf"));
+    EXPECT_EQ(0, Wceload(L"/uninstall Parents", output)) << output;
+    EXPECT_FALSE(KeyThere(HKEY_CURRENT_USER, top)) << "a key the installation made above its own was left";
+    EXPECT_TRUE(KeyThere(HKEY_CURRENT_USER, L"Software"));
 }
 
 // A record anyone may have written: what it names outside the device stays

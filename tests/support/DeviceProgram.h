@@ -34,6 +34,7 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool Started() const { return process_ != nullptr; }
+    DWORD Id() const { return id_; }
     // Its first visible top-level window, waited for up to timeoutMs; null
     // (and a test failure) when none came.
     HWND WaitForWindow(DWORD timeoutMs = waiting::kDeadlineMs) const;
