@@ -42,8 +42,21 @@ void InputPlayer::Stylus(POINT point, DWORD buttons)
     DeviceSetInputClock(clock_);
 }
 
+void InputPlayer::AwaitKeyboard() const
+{
+    // A key goes to the foreground window's thread, which the display moves
+    // there after a tap in its own time.
+    const DWORD screenThread = GetWindowThreadProcessId(notify_, nullptr);
+    for (DWORD waited = 0; waited < kSettleTimeoutMs && !idle_.Stopped(); waited += kClockStep) {
+        if (GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == screenThread)
+            return;
+        Sleep(kClockStep);
+    }
+}
+
 void InputPlayer::Key(WORD key)
 {
+    AwaitKeyboard();
     deviceinput::PressKey(key, clock_);
     DeviceSetInputClock(clock_);
 }

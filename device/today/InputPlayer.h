@@ -36,6 +36,9 @@ private:
     // time given to the recogniser.
     void Stylus(POINT point, DWORD buttons);
     void Key(WORD key);
+    // Until the screen's thread has the keyboard, for as long as the screen
+    // may take to settle.
+    void AwaitKeyboard() const;
     // The script's clock moves on, and the real time with it.
     void Pass(DWORD milliseconds);
     // The script's clock never falls behind the display's, whose own events
