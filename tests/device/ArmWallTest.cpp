@@ -684,6 +684,26 @@ TEST_F(ArmWall, AModuleWhoseDialogIsOpenWhenTheScreenReloadsGoesWhenItReturns)
     ExpectEachEndedAlone(cases, screen, 0, false);
 }
 
+// Random calls of the imports with random arguments, against a running Today
+// screen: each module ends with its one line, whatever it was, the screen is
+// as without them and nothing is left. FUZZ_SEEDS, as for the installer's
+// fuzzers, sets how many: a module for each 50 (48 by default).
+TEST_F(ArmWall, RandomCallsOfTheImportsEndOnlyTheirModule)
+{
+    const char* seeds = std::getenv("FUZZ_SEEDS");
+    const unsigned count = seeds && *seeds ? static_cast<unsigned>(std::strtoul(seeds, nullptr, 10)) / 50 + 1 : 48;
+    constexpr unsigned kBatch = 12;
+    for (unsigned first = 0; first < count; first += kBatch) {
+        std::vector<Hostile> batch;
+        for (unsigned seed = first; seed < std::min(count, first + kBatch); ++seed)
+            batch.push_back({"fuzz " + std::to_string(seed + 1) + " 300", "", ""});
+        SCOPED_TRACE("seeds from " + std::to_string(first + 1));
+        output.clear();
+        const Picture screen = Run(batch, {}, "");
+        ExpectEachEndedAlone(batch, screen);
+    }
+}
+
 // An item that asks for a reload as it is loaded has the screen reload once
 // more, not for ever: two loads, a line each.
 TEST_F(ArmWall, AReloadAnItemAsksForAsItLoadsIsDoneOnce)

@@ -39,7 +39,12 @@
 //       hides it once shown, or moves it off the screen;
 //   loaddialog: opens a dialog as it is loaded;
 //   hostwindow: returns the Today screen's window as its own;
-//   reload: asks the Today screen to reload its items as it is loaded.
+//   reload: asks the Today screen to reload its items as it is loaded;
+//   fuzz S N: makes N calls of imports drawn from a table (every import but
+//       those that write the registry or files, start programs, sleep,
+//       wait or wait for the user) with arguments drawn as seed S says:
+//       numbers, pointers into a buffer of its own, bad addresses, its
+//       window, the Today screen's, handles earlier calls returned.
 // Whatever the call leaves it able to do, it then runs an undefined
 // instruction, so that each case ends with exactly one line.
 #include <windows.h>
@@ -428,6 +433,80 @@ int Recurse(volatile int n)
     return ab[1];
 }
 
+typedef DWORD (*AnyImport)(DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD);
+
+template <typename F>
+AnyImport Any(F f)
+{
+    return reinterpret_cast<AnyImport>(f);
+}
+
+DWORD g_dwSeed;
+DWORD g_adwFuzz[1024];
+
+DWORD NextRandom()
+{
+    g_dwSeed = g_dwSeed * 1103515245u + 12345u;
+    return g_dwSeed >> 8;
+}
+
+DWORD Decimal(const wchar_t*& p)
+{
+    DWORD value = 0;
+    while (*p == L' ')
+        ++p;
+    while (*p >= L'0' && *p <= L'9')
+        value = value * 10 + (*p++ - L'0');
+    return value;
+}
+
+// Calls of imports with random arguments, each argument one of the kinds a
+// careless or hostile module hands over.
+void Fuzz(const wchar_t* pszArgs)
+{
+    g_dwSeed = Decimal(pszArgs);
+    const DWORD dwCalls = Decimal(pszArgs);
+    const AnyImport apfn[] = {Any(GetTickCount), Any(GetLocalTime), Any(SetLastError), Any(GetLastError),
+        Any(OutputDebugStringW), Any(FindResourceW), Any(LoadResource), Any(SizeofResource), Any(LoadIconW),
+        Any(DestroyIcon), Any(DrawIconEx), Any(RegisterClassW), Any(UnregisterClassW), Any(CreateWindowExW),
+        Any(DestroyWindow), Any(FindWindowW), Any(DefWindowProcW), Any(SendMessageW), Any(SendMessageTimeout),
+        Any(SendDlgItemMessageW), Any(PostMessageW), Any(ShowWindow), Any(UpdateWindow), Any(InvalidateRect),
+        Any(ValidateRect), Any(GetClientRect), Any(GetWindowRect), Any(MoveWindow), Any(SetWindowPos),
+        Any(GetParent), Any(IsWindow), Any(GetSystemMetrics), Any(GetDlgItem), Any(EndDialog), Any(SetRect),
+        Any(DrawTextW), Any(BeginPaint), Any(EndPaint), Any(GetDC), Any(ReleaseDC), Any(BitBlt),
+        Any(CreateCompatibleBitmap), Any(CreateCompatibleDC), Any(CreateFontIndirectW), Any(CreatePen),
+        Any(CreateSolidBrush), Any(DeleteDC), Any(DeleteObject), Any(FillRect), Any(GetCurrentObject),
+        Any(GetDeviceCaps), Any(GetPixel), Any(GetStockObject), Any(LineTo), Any(MoveToEx), Any(SelectObject),
+        Any(SetBkColor), Any(SetBkMode), Any(SetTextColor), Any(GetObjectW), Any(wsprintfW), Any(malloc),
+        Any(free), Any(memcpy), Any(memset), Any(wcscpy), Any(RegOpenKeyExW), Any(RegQueryValueExW),
+        Any(RegCloseKey), Any(CreateEventW), Any(CloseHandle),
+        Any(SHRecognizeGesture)};
+    const DWORD cImports = sizeof apfn / sizeof apfn[0];
+    HWND hwnd = OwnWindow(WS_VISIBLE);
+    DWORD adwResults[8] = {0};
+    for (DWORD i = 0; i < sizeof g_adwFuzz / sizeof g_adwFuzz[0]; ++i)
+        g_adwFuzz[i] = NextRandom() % 4 ? NextRandom() % 0x10000 : 0;
+    for (DWORD call = 0; call < dwCalls; ++call) {
+        DWORD adw[12];
+        for (int a = 0; a < 12; ++a) {
+            switch (NextRandom() % 10) {
+            case 0: adw[a] = 0; break;
+            case 1: adw[a] = NextRandom() % 17; break;
+            case 2: adw[a] = NextRandom(); break;
+            case 3: adw[a] = reinterpret_cast<DWORD>(g_adwFuzz + NextRandom() % 1000); break;
+            case 4: adw[a] = reinterpret_cast<DWORD>(hwnd); break;
+            case 5: adw[a] = reinterpret_cast<DWORD>(g_hwndParent); break;
+            case 6: adw[a] = adwResults[NextRandom() % 8]; break;
+            case 7: adw[a] = Bad(static_cast<Kind>(kUnmapped + NextRandom() % 3)); break;
+            case 8: adw[a] = 0x80000000u + NextRandom() % 8; break;
+            default: adw[a] = NextRandom() % 0x1000; break;
+            }
+        }
+        adwResults[call % 8] = apfn[NextRandom() % cImports](adw[0], adw[1], adw[2], adw[3], adw[4], adw[5], adw[6],
+            adw[7], adw[8], adw[9], adw[10], adw[11]);
+    }
+}
+
 // The behaviours that are no one import's.
 bool Misbehave()
 {
@@ -575,6 +654,8 @@ bool Misbehave()
         SelectObject(CreateCompatibleDC(NULL), reinterpret_cast<HGDIOBJ>(0x0A0A0A0A));
     } else if (Same(g_szCase, L"loaddialog")) {
         DialogBoxIndirectParamW(g_hInstance, Template(), OwnWindow(0), DialogProc, 0);
+    } else if (const wchar_t* pszFuzz = After(g_szCase, L"fuzz ")) {
+        Fuzz(pszFuzz);
     } else if (Same(g_szCase, L"reload")) {
         DWORD dwResult = 0;
         SendMessageTimeout(HWND_BROADCAST, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0, SMTO_ABORTIFHUNG, 5000, &dwResult);
