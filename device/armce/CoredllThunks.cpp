@@ -567,8 +567,8 @@ std::uint32_t EndPaint(GuestCall& call, FARPROC host)
 
 std::uint32_t DrawTextW(GuestCall& call, FARPROC host)
 {
-    if (call.Arg(0) && !MayUseDc(call.Module(), AsHandle<HDC>(call.Arg(0))))
-        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
+    if (!GuestDc(call, 0))
+        return 0;
     const HostArena::Mark mark;
     const int count = static_cast<int>(call.Arg(2));
     long length = count;
@@ -599,10 +599,8 @@ std::uint32_t SelectObject(GuestCall& call, FARPROC host)
 {
     const HDC dc = AsHandle<HDC>(call.Arg(0));
     const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(1));
-    if (dc && !MayUseDc(call.Module(), dc))
-        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
-    if (object && !MayUseObject(call.Module(), object))
-        return call.Violation(1, call.Arg(1), L"a GDI object it neither made nor was handed");
+    if (!GuestDc(call, 0) || !GuestObject(call, 1))
+        return 0;
     const HGDIOBJ previous = As<decltype(&::SelectObject)>(host)(dc, object);
     // What it took out is its to put back.
     HandOver(call.Module(), previous);
@@ -612,8 +610,8 @@ std::uint32_t SelectObject(GuestCall& call, FARPROC host)
 std::uint32_t GetCurrentObject(GuestCall& call, FARPROC host)
 {
     const HDC dc = AsHandle<HDC>(call.Arg(0));
-    if (dc && !MayUseDc(call.Module(), dc))
-        return call.Violation(0, call.Arg(0), L"a DC it neither made nor was handed");
+    if (!GuestDc(call, 0))
+        return 0;
     const HGDIOBJ current = As<decltype(&::GetCurrentObject)>(host)(dc, call.Arg(1));
     HandOver(call.Module(), current);
     return Narrowed(current);
@@ -629,8 +627,8 @@ std::uint32_t GetStockObject(GuestCall& call, FARPROC host)
 std::uint32_t GetObjectW(GuestCall& call, FARPROC host)
 {
     const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(0));
-    if (object && !MayUseObject(call.Module(), object))
-        return call.Violation(0, call.Arg(0), L"a GDI object it neither made nor was handed");
+    if (!GuestObject(call, 0))
+        return 0;
     const auto size = static_cast<int>(call.Arg(1));
     const auto get = As<decltype(&::GetObjectW)>(host);
     std::uint32_t needed = 0;

@@ -144,34 +144,40 @@ struct Cross<arg::OwnWindowOpt, P> : Cross<arg::OwnWindow, P>
     bool Take(GuestCall& c, int n) { return !c.Arg(n) || Cross<arg::OwnWindow, P>::Take(c, n); }
 };
 
-// Null stands for no DC or object, which the host's function refuses itself.
+// The largest system colour number FillRect takes for a brush, plus one.
+constexpr std::uint32_t kLastColourBrush = COLOR_MENUBAR + 1;
+
+// Argument n as a DC or a GDI object the module may use (null stands for
+// none, which the host's function refuses itself); false after the
+// violation that ends it.
+inline bool GuestDc(GuestCall& c, int n)
+{
+    const std::uint32_t dc = c.Arg(n);
+    return !dc || MayUseDc(c.Module(), AsHandle<HDC>(dc)) ||
+           (c.Violation(n, dc, L"a DC it neither made nor was handed"), false);
+}
+
+inline bool GuestObject(GuestCall& c, int n, bool colours = false)
+{
+    const std::uint32_t object = c.Arg(n);
+    return !object || (colours && object <= kLastColourBrush) || MayUseObject(c.Module(), AsHandle<HGDIOBJ>(object)) ||
+           (c.Violation(n, object, L"a GDI object it neither made nor was handed"), false);
+}
+
 template <typename P>
 struct Cross<arg::Dc, P>
 {
     P value{};
-    bool Take(GuestCall& c, int n)
-    {
-        value = Widened<P>(c.Arg(n), true);
-        return !value || MayUseDc(c.Module(), value) ||
-               (c.Violation(n, c.Arg(n), L"a DC it neither made nor was handed"), false);
-    }
+    bool Take(GuestCall& c, int n) { return value = Widened<P>(c.Arg(n), true), GuestDc(c, n); }
     P Get() const { return value; }
     void Give(GuestCall&) {}
 };
-
-// The largest system colour number FillRect takes for a brush, plus one.
-constexpr std::uint32_t kLastColourBrush = COLOR_MENUBAR + 1;
 
 template <typename P, bool Colours>
 struct CrossObject
 {
     P value{};
-    bool Take(GuestCall& c, int n)
-    {
-        value = Widened<P>(c.Arg(n), true);
-        return !value || (Colours && c.Arg(n) <= kLastColourBrush) || MayUseObject(c.Module(), value) ||
-               (c.Violation(n, c.Arg(n), L"a GDI object it neither made nor was handed"), false);
-    }
+    bool Take(GuestCall& c, int n) { return value = Widened<P>(c.Arg(n), true), GuestObject(c, n, Colours); }
     P Get() const { return value; }
     void Give(GuestCall&) {}
 };
