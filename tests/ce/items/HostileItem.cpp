@@ -697,30 +697,23 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (uMsg == WM_ERASEBKGND)
         g_hdcErased = reinterpret_cast<HDC>(wParam);
-    if (uMsg == WM_PAINT && WaitsForTheUser() && !g_bOpened) {
+    const bool bReloads = Same(g_szCase, L"dialog") || Same(g_szCase, L"redialog");
+    const bool bHides = Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen");
+    // What these cases do once the Today screen has the window: as it first paints.
+    if (uMsg == WM_PAINT && !g_bOpened && (WaitsForTheUser() || bHides || bReloads)) {
         PAINTSTRUCT ps;
         BeginPaint(hwnd, &ps);
         EndPaint(hwnd, &ps);
         g_bOpened = true;
-        CallImport();
-        End();
-    }
-    if (uMsg == WM_PAINT && (Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen")) && !g_bOpened) {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        g_bOpened = true;
-        DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, HidingDialogProc, 0);
-        End();
-    }
-    if (uMsg == WM_PAINT && (Same(g_szCase, L"dialog") || Same(g_szCase, L"redialog")) && !g_bOpened) {
-        PAINTSTRUCT ps;
-        BeginPaint(hwnd, &ps);
-        EndPaint(hwnd, &ps);
-        g_bOpened = true;
-        Mark(L"Opened");
-        DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, ReloadingDialogProc, 0);
-        // Its window went with the reload; it is still loaded, as its code runs.
+        if (WaitsForTheUser()) {
+            CallImport();
+        } else if (bHides) {
+            DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, HidingDialogProc, 0);
+        } else {
+            Mark(L"Opened");
+            // Its window goes with the reload; it is still loaded, as its code runs.
+            DialogBoxIndirectParamW(g_hInstance, Template(), hwnd, ReloadingDialogProc, 0);
+        }
         End();
     }
     if (uMsg == WM_TODAYCUSTOM_QUERYREFRESHCACHE) {
