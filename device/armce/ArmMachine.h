@@ -13,6 +13,7 @@
 // when its module goes, for the next module.
 #pragma once
 
+#include "ChangeWatch.h"
 #include "GuestMemory.h"
 
 #include <windows.h>
@@ -53,6 +54,7 @@ struct GuestModule
     bool shown = false;    // the host took the window it made: it may wait for the user
     bool leaving = false;  // the host let go of it: it unloads when its calls under way return
     int callsUnderWay = 0; // its code is on the stack while this is above 0
+    ChangeWatch* changes = nullptr; // told first of its changes of files and keys, when set
     // The module as its calls under way hold it, so that it stays loaded.
     std::weak_ptr<GuestModule> self;
     bool Holds(GuestPtr address) const { return address >= base && address - base < size; }

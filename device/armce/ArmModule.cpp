@@ -170,6 +170,11 @@ void ArmModule::Shown()
     loaded_->shown = true;
 }
 
+void ArmModule::WatchChanges(ChangeWatch* watch)
+{
+    loaded_->changes = watch;
+}
+
 void ArmModule::Stop(std::uint32_t address, const std::wstring& cause)
 {
     if (!loaded_->dead)

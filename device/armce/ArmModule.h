@@ -46,6 +46,9 @@ public:
     // The host took the module's window: from now on its calls may wait for
     // the user (dialogs).
     void Shown();
+    // From now on watch is told before the module changes a device file or
+    // key, and may refuse it (null: nobody is told); it outlives the calls.
+    void WatchChanges(ChangeWatch* watch);
     // Stops the module with one line, as a fault at address does.
     void Stop(std::uint32_t address, const std::wstring& cause);
     // The machine the module runs on, for records handed to its calls.

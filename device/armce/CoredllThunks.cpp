@@ -210,6 +210,11 @@ std::uint32_t CreateFileW(GuestCall& call, FARPROC)
         SetLastError(ERROR_ACCESS_DENIED);
         return Narrowed(INVALID_HANDLE_VALUE);
     }
+    std::wstring refusal;
+    if (writing && call.Module().changes && !call.Module().changes->FileChanging(name, refusal)) {
+        call.Violation(0, call.Arg(0), refusal);
+        return Narrowed(INVALID_HANDLE_VALUE);
+    }
     const HANDLE file = ::CreateFileW(path.c_str(), access, share, nullptr, disposition, flags & kDeviceFileFlags,
         nullptr);
     Keep(call.Module(), file);

@@ -41,33 +41,62 @@ std::wstring Parts(const wchar_t* path)
     return parts;
 }
 
+// Whether a registry path lies at or below prefix, and the part below it.
+bool Below(const std::wstring& path, const std::wstring& prefix, std::wstring& relative)
+{
+    const std::wstring folder = prefix + L"\\";
+    if (prefix.empty())
+        return false;
+    if (CompareStringOrdinal(path.c_str(), -1, prefix.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        relative.clear();
+        return true;
+    }
+    if (path.size() <= folder.size() || CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()),
+                                            folder.c_str(), static_cast<int>(folder.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    relative = path.substr(folder.size());
+    return true;
+}
+
 } // namespace
+
+bool DeviceKeyName(HKEY key, const wchar_t* subkey, HKEY& root, std::wstring& path)
+{
+    std::wstring relative;
+    root = nullptr;
+    if (DeviceIsPredefinedKey(key)) {
+        if (!DeviceIsCeRoot(key))
+            return false;
+        root = key;
+    } else {
+        const std::wstring named = RegistryPath(key);
+        for (const HKEY candidate : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS}) {
+            const HKEY device = DeviceRegistryRoot(candidate);
+            if (!device)
+                continue;
+            const std::wstring prefix = RegistryPath(device);
+            RegCloseKey(device);
+            if (!named.empty() && Below(named, prefix, relative)) {
+                root = candidate;
+                break;
+            }
+        }
+        if (!root)
+            return false;
+    }
+    path = Parts((relative + L"\\" + (subkey ? subkey : L"")).c_str());
+    return true;
+}
 
 bool IsInstallersKey(HKEY key, const wchar_t* subkey)
 {
-    // Only the device's HKEY_LOCAL_MACHINE holds the installer's keys.
-    std::wstring relative;
-    if (DeviceIsPredefinedKey(key)) {
-        if (key != HKEY_LOCAL_MACHINE)
-            return false;
-    } else {
-        const HKEY machine = DeviceRegistryRoot(HKEY_LOCAL_MACHINE);
-        if (!machine)
-            return true;
-        const std::wstring root = RegistryPath(machine) + L"\\";
-        RegCloseKey(machine);
-        const std::wstring named = RegistryPath(key);
-        // A key the registry cannot name is held as the installer's.
-        if (root.size() < 2 || named.empty())
-            return true;
-        const std::wstring path = named + L"\\";
-        if (path.size() < root.size() ||
-            CompareStringOrdinal(path.c_str(), static_cast<int>(root.size()), root.c_str(), static_cast<int>(root.size()),
-                TRUE) != CSTR_EQUAL)
-            return false;
-        relative = path.substr(root.size());
-    }
-    return DeviceIsInstallersKey(Parts((relative + (subkey ? subkey : L"")).c_str()));
+    // A key the registry cannot name is held as the installer's; only the
+    // device's HKEY_LOCAL_MACHINE holds the installer's keys.
+    HKEY root = nullptr;
+    std::wstring path;
+    if (!DeviceKeyName(key, subkey, root, path))
+        return true;
+    return root == HKEY_LOCAL_MACHINE && DeviceIsInstallersKey(path);
 }
 
 } // namespace armce

@@ -52,6 +52,11 @@ template <unsigned Max> struct NameOrId {};
 // installer's.
 template <unsigned Max> struct SubKey {};
 template <unsigned Max> struct SubKeyOpt {};
+// A key whose values the call changes, and the path of a key under the first
+// argument that the call makes or removes: as Key and SubKey, and told to the
+// module's change watch first.
+struct ChangedKey {};
+template <unsigned Max> struct ChangedSubKey {};
 template <typename T> struct In {};
 template <typename T> struct InOpt {};
 template <typename T> struct Out {};
@@ -105,6 +110,29 @@ struct Cross<arg::Key, P>
     bool Take(GuestCall& c, int n) { return GuestKey(c, n, value = Widened<P>(c.Arg(n), true)); }
     P Get() const { return value; }
     void Give(GuestCall&) {}
+};
+
+// A change of the key named by subkey under key, as the module's change
+// watch allows it (any, when it has none).
+inline bool WatchedKeyChange(GuestCall& c, int n, HKEY key, const wchar_t* subkey)
+{
+    ChangeWatch* watch = c.Module().changes;
+    if (!watch)
+        return true;
+    HKEY root = nullptr;
+    std::wstring path, refusal;
+    if (!DeviceKeyName(key, subkey, root, path))
+        return c.Violation(n, c.Arg(n), L"a registry key the device cannot name"), false;
+    return watch->KeyChanging(root, path, refusal) || (c.Violation(n, c.Arg(n), refusal), false);
+}
+
+template <typename P>
+struct Cross<arg::ChangedKey, P> : Cross<arg::Key, P>
+{
+    bool Take(GuestCall& c, int n)
+    {
+        return Cross<arg::Key, P>::Take(c, n) && WatchedKeyChange(c, n, this->value, nullptr);
+    }
 };
 
 template <typename P>
@@ -283,6 +311,16 @@ struct Cross<arg::SubKeyOpt<Max>, P> : CrossSubKey<Max, true, P>
 };
 
 template <unsigned Max, typename P>
+struct Cross<arg::ChangedSubKey<Max>, P> : CrossSubKey<Max, false, P>
+{
+    bool Take(GuestCall& c, int n)
+    {
+        return CrossSubKey<Max, false, P>::Take(c, n) &&
+               WatchedKeyChange(c, n, Widened<HKEY>(c.Arg(0), true), this->text);
+    }
+};
+
+template <unsigned Max, typename P>
 struct Cross<arg::NameOrId<Max>, P> : CrossString<Max, false, P>
 {
     bool Take(GuestCall& c, int n)
@@ -399,6 +437,7 @@ template <unsigned M> constexpr GuestArg KindOfTemplate(arg::StringOpt<M>*) { re
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::NameOrId<M>*) { return GuestArg::kString; }
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::SubKey<M>*) { return GuestArg::kString; }
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::SubKeyOpt<M>*) { return GuestArg::kString; }
+template <unsigned M> constexpr GuestArg KindOfTemplate(arg::ChangedSubKey<M>*) { return GuestArg::kString; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::In<T>*) { return GuestArg::kRecordIn; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::InOpt<T>*) { return GuestArg::kRecordIn; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::Out<T>*) { return GuestArg::kRecordOut; }
@@ -416,7 +455,7 @@ constexpr GuestArg KindOf()
         return GuestArg::kValue;
     else if constexpr (std::is_same_v<Kind, Handle>)
         return GuestArg::kHandle;
-    else if constexpr (std::is_same_v<Kind, Key>)
+    else if constexpr (std::is_same_v<Kind, Key> || std::is_same_v<Kind, ChangedKey>)
         return GuestArg::kKey;
     else if constexpr (std::is_same_v<Kind, Owned>)
         return GuestArg::kOwned;

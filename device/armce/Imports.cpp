@@ -65,13 +65,13 @@ using WcscpyType = wchar_t* (*)(wchar_t*, const wchar_t*);
 const Import kImports[] = {
     // Registry.
     FORWARD(kCore, RegCloseKey, Owned),
-    FORWARD(kCore, RegCreateKeyExW, Key, SubKey<kMaxName>, Ignored, StringOpt<kMaxName>, Value, Value, Ignored,
+    FORWARD(kCore, RegCreateKeyExW, Key, ChangedSubKey<kMaxName>, Ignored, StringOpt<kMaxName>, Value, Value, Ignored,
         HandleOut, OutOpt<DWORD>),
-    FORWARD(kCore, RegDeleteKeyW, Key, SubKey<kMaxName>),
-    FORWARD(kCore, RegDeleteValueW, Key, StringOpt<kMaxName>),
+    FORWARD(kCore, RegDeleteKeyW, Key, ChangedSubKey<kMaxName>),
+    FORWARD(kCore, RegDeleteValueW, ChangedKey, StringOpt<kMaxName>),
     FORWARD(kCore, RegOpenKeyExW, Key, SubKeyOpt<kMaxName>, Ignored, Value, HandleOut),
     SPECIAL(kCore, RegQueryValueExW, decltype(&::RegQueryValueExW), Key, Text, Ignored, Record, Buffer, Record),
-    FORWARD(kCore, RegSetValueExW, Key, StringOpt<kMaxName>, Ignored, Value, InBytes<5>, Value),
+    FORWARD(kCore, RegSetValueExW, ChangedKey, StringOpt<kMaxName>, Ignored, Value, InBytes<5>, Value),
     // Time, events, files, processes, debug output.
     FORWARD(kCore, GetLocalTime, Out<SYSTEMTIME>),
     FORWARD(kCore, GetTickCount),

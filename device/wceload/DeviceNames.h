@@ -4,7 +4,10 @@
 // as the device does.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
 
 // One part of a path, as above.
 bool IsPlainName(const std::wstring& name);
@@ -12,3 +15,10 @@ bool IsPlainName(const std::wstring& name);
 bool IsDevicePath(const std::wstring& path);
 // Device paths and names are the same whatever their letters' case.
 bool SameName(const std::wstring& a, const std::wstring& b);
+// Whether list holds entry, so compared.
+bool Listed(const std::vector<std::wstring>& list, const std::wstring& entry);
+
+// The device's registry roots by the short names records and the journal
+// give them ("HKLM", "HKCU", "HKCR", "HKU"): null, and empty, for any other.
+HKEY RootNamed(const std::wstring& name);
+std::wstring RootName(HKEY root);

@@ -4,13 +4,35 @@
 
 #include <windows.h>
 
-namespace {
-
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsEmptyFolder(const std::wstring& path)
+{
+    if (!IsFolder(path))
+        return false;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    bool empty = true;
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            empty = std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..";
+        while (empty && FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return empty;
+}
+
+namespace {
 
 // Makes each missing folder of a desktop path.
 bool MakeDesktopFolders(const std::wstring& path)

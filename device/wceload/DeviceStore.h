@@ -5,6 +5,11 @@
 #include <string>
 #include <vector>
 
+// What lies at a desktop path.
+bool IsFolder(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool IsEmptyFolder(const std::wstring& path);
+
 // The desktop's name for a device path, in the device's store.
 std::wstring StorePath(const std::wstring& devicePath);
 

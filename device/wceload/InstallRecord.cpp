@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -210,4 +211,16 @@ std::vector<std::wstring> InstalledApplications()
     }
     RegCloseKey(apps);
     return names;
+}
+
+std::vector<InstallRecord> OtherApplications(const std::wstring& appName)
+{
+    std::vector<InstallRecord> records;
+    for (const std::wstring& other : InstalledApplications()) {
+        InstallRecord record;
+        std::vector<std::wstring> ignored;
+        if (!SameName(other, appName) && ReadInstallRecord(other, record, ignored))
+            records.push_back(std::move(record));
+    }
+    return records;
 }

@@ -39,4 +39,6 @@ bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::
 bool WriteInstallRecord(const InstallRecord& record);
 // The names of the applications that have a record.
 std::vector<std::wstring> InstalledApplications();
+// The records of every installed application but appName.
+std::vector<InstallRecord> OtherApplications(const std::wstring& appName);
 void DeleteInstallRecord(const std::wstring& appName);

@@ -5,6 +5,8 @@
 #include "DeviceStore.h"
 #include "InstallRecord.h"
 #include "Journal.h"
+#include "RegistryKeys.h"
+#include "SetupChanges.h"
 #include "SetupDocument.h"
 #include "SetupLibrary.h"
 #include "TodayScreen.h"
@@ -37,61 +39,7 @@ HKEY RootOf(const std::wstring& key, std::wstring& rootName, std::wstring& path)
     const size_t slash = key.find(L'\\');
     path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
     rootName = key.substr(0, slash);
-    return rootName == L"HKLM" ? HKEY_LOCAL_MACHINE : rootName == L"HKCU" ? HKEY_CURRENT_USER : nullptr;
-}
-
-bool KeyExists(HKEY root, const std::wstring& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool KeyIsEmpty(HKEY root, const std::wstring& path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD subkeys = 0, values = 0;
-    const bool read = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
-                          nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return read && subkeys == 0 && values == 0;
-}
-
-bool IsFolder(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FileExists(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsEmptyFolder(const std::wstring& path)
-{
-    if (!IsFolder(path))
-        return false;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    bool empty = true;
-    if (search != INVALID_HANDLE_VALUE) {
-        do
-            empty = std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..";
-        while (empty && FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return empty;
-}
-
-bool Listed(const std::vector<std::wstring>& list, const std::wstring& entry)
-{
-    return std::any_of(list.begin(), list.end(), [&](const std::wstring& e) { return SameName(e, entry); });
+    return RootNamed(rootName);
 }
 
 // Every key the setup libraries or the installation may change, as it is
@@ -128,30 +76,13 @@ std::vector<std::wstring> KeysOf(const SetupDocument& document)
     return keys;
 }
 
-// The keys of a key's path that are not there yet, outermost first: the
-// installation makes them all, and its removal takes them away again.
-std::vector<std::wstring> MissingKeys(HKEY root, const std::wstring& path)
-{
-    std::vector<std::wstring> missing;
-    for (size_t at = path.find(L'\\');; at = path.find(L'\\', at + 1)) {
-        const std::wstring part = path.substr(0, at);
-        if (!missing.empty() || !KeyExists(root, part))
-            missing.push_back(part);
-        if (at == std::wstring::npos)
-            return missing;
-    }
-}
-
 // What another installed application recorded is its own: a CAB that would
 // write one of its files or registry values is refused before anything
 // changes, as a Pocket PC's installer will not take over another's files.
 bool ClaimsAnothers(const SetupDocument& document, std::wstring& line)
 {
-    for (const std::wstring& other : InstalledApplications()) {
-        InstallRecord record;
-        std::vector<std::wstring> ignored;
-        if (SameName(other, document.appName) || !ReadInstallRecord(other, record, ignored))
-            continue;
+    for (const InstallRecord& record : OtherApplications(document.appName)) {
+        const std::wstring& other = record.appName;
         std::vector<std::wstring> targets;
         for (const InstalledFile& file : document.files)
             targets.push_back(file.target);
@@ -358,10 +289,11 @@ bool KeepSetupLibrary(Journal& journal, const std::wstring& source, InstallRecor
 bool RemoveInstalled(const InstallRecord& record, Journal& journal, std::vector<std::wstring>& lines,
     const std::wstring& cancelled)
 {
+    SetupChanges changes(journal, record.appName);
     std::unique_ptr<SetupLibrary> library;
     if (!record.setupDll.empty()) {
         std::wstring error;
-        library = SetupLibrary::Load(StorePath(record.setupDll), error);
+        library = SetupLibrary::Load(StorePath(record.setupDll), changes, error);
         // A setup library that is gone cannot keep its application.
         if (!library)
             lines.push_back(record.appName + L": " + error);
@@ -440,9 +372,10 @@ Outcome InstallCab(const std::wstring& cabPath)
             L"the installed " + document.appName + L"'s setup cancelled its removal; nothing was installed"))
         return Undone(journal, outcome, L"");
 
+    SetupChanges changes(journal, document.appName);
     std::unique_ptr<SetupLibrary> library;
     if (!document.setupDll.empty()) {
-        library = SetupLibrary::Load(staging.Path() + L"\\" + document.setupDll, error);
+        library = SetupLibrary::Load(staging.Path() + L"\\" + document.setupDll, changes, error);
         if (!library)
             return Undone(journal, outcome, document.appName + L": " + error + L"; the device is as it was");
     }

@@ -1,5 +1,6 @@
 #include "Journal.h"
 
+#include "DeviceNames.h"
 #include "DeviceStore.h"
 #include "InstallerJournal.h"
 
@@ -14,11 +15,6 @@ namespace {
 constexpr const wchar_t* kJournalKey = kInstallerJournalKey;
 constexpr wchar_t kUndoFolder[] = DEVICE_INSTALLER_FOLDER L"\\Undo";
 constexpr wchar_t kSeparator = L'\t';
-
-HKEY Root(const std::wstring& name)
-{
-    return name == L"HKLM" ? HKEY_LOCAL_MACHINE : name == L"HKCU" ? HKEY_CURRENT_USER : nullptr;
-}
 
 std::wstring Numbered(const wchar_t* prefix, unsigned n)
 {
@@ -131,6 +127,7 @@ std::vector<BYTE> ReadBytes(HKEY key, const std::wstring& name)
 void UndoStep(const std::vector<std::wstring>& step, const std::vector<BYTE>& data)
 {
     const std::wstring& kind = step[0];
+    const HKEY root = step.size() > 1 ? RootNamed(step[1]) : nullptr;
     if (kind == L"file" && step.size() == 3) {
         const std::wstring path = StorePath(step[1]);
         if (path.empty())
@@ -143,25 +140,24 @@ void UndoStep(const std::vector<std::wstring>& step, const std::vector<BYTE>& da
         RemoveDirectoryW(StorePath(step[1]).c_str());
     } else if (kind == L"folder-removed" && step.size() == 2) {
         CreateDirectoryW(StorePath(step[1]).c_str(), nullptr);
-    } else if (kind == L"key-made" && step.size() == 3 && Root(step[1])) {
-        RegDeleteKeyW(Root(step[1]), step[2].c_str());
-    } else if (kind == L"key-removed" && step.size() == 3 && Root(step[1])) {
+    } else if (kind == L"key-made" && step.size() == 3 && root) {
+        RegDeleteKeyW(root, step[2].c_str());
+    } else if (kind == L"key-removed" && step.size() == 3 && root) {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(Root(step[1]), step[2].c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS)
+        if (RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS)
             RegCloseKey(key);
-    } else if (kind == L"key-changed" && step.size() == 4 && Root(step[1])) {
+    } else if (kind == L"key-changed" && step.size() == 4 && root) {
         HKEY key = nullptr;
         const bool existed = step[3] == L"1";
-        if (existed && RegCreateKeyExW(Root(step[1]), step[2].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                           nullptr) == ERROR_SUCCESS) {
+        if (existed &&
+            RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+                ERROR_SUCCESS) {
             Restore(key, data);
             RegCloseKey(key);
-        } else if (!existed && RegOpenKeyExW(Root(step[1]), step[2].c_str(), 0, KEY_ALL_ACCESS, &key) ==
-                                   ERROR_SUCCESS) {
+        } else if (!existed && RegOpenKeyExW(root, step[2].c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
             Restore(key, {});
             RegCloseKey(key);
-            RegDeleteKeyW(Root(step[1]), step[2].c_str());
+            RegDeleteKeyW(root, step[2].c_str());
         }
     }
 }

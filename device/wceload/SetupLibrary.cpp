@@ -143,11 +143,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<SetupLibrary> SetupLibrary::Load(const std::wstring& path, std::wstring& error)
+std::unique_ptr<SetupLibrary> SetupLibrary::Load(const std::wstring& path, armce::ChangeWatch& changes,
+    std::wstring& error)
 {
     if (armce::ModuleMachine(path) == armce::kMachineArm) {
         std::unique_ptr<armce::ArmModule> module = armce::ArmModule::Load(path, L"the setup library", error);
-        return module ? std::make_unique<ArmSetupLibrary>(std::move(module)) : nullptr;
+        if (!module)
+            return nullptr;
+        module->WatchChanges(&changes);
+        return std::make_unique<ArmSetupLibrary>(std::move(module));
     }
     const HMODULE module = LoadRomModule(path, error);
     if (!module) {

@@ -2,6 +2,8 @@
 // functions called as a Pocket PC's installer calls them.
 #pragma once
 
+#include "ChangeWatch.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -33,8 +35,10 @@ class SetupLibrary
 {
 public:
     // The library at path (a desktop path); null with the reason when it
-    // cannot be loaded.
-    static std::unique_ptr<SetupLibrary> Load(const std::wstring& path, std::wstring& error);
+    // cannot be loaded. An ARM library's own changes of files and keys are
+    // told to changes first, which outlives the library.
+    static std::unique_ptr<SetupLibrary> Load(const std::wstring& path, armce::ChangeWatch& changes,
+        std::wstring& error);
     virtual ~SetupLibrary() = default;
 
     // A function the library lacks answers Continue.

@@ -637,6 +637,53 @@ TEST_F(Installer, ACabThatWouldTakeOverAnothersFilesOrValuesIsRefused)
     }
 }
 
+// What an ARM setup library changes itself belongs to its installation: a
+// failed installation, first or upgrade, undoes it; and what another
+// application installed it may not change: it stops with one line, and its
+// installation fails with the device as it was.
+TEST_F(Installer, AnArmSetupLibrarysOwnChangesGoWithItsFailedInstallationAndSpareAnothers)
+{
+    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
+    if (!ceBuild || !*ceBuild)
+        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+    const std::string folder = std::string(ceBuild) + "/test-items/";
+    const std::wstring armCabs = DevicePath(std::wstring(folder.begin(), folder.end()));
+    // What the test setup library is told to do (TestSetup.cpp).
+    constexpr DWORD kChangeDevice = 0xC4A6, kEmptyModule = 0xE3D1;
+    const struct
+    {
+        const char* name;
+        const wchar_t* cab;
+        const wchar_t* first; // what is installed before, from this build's CABs
+        const wchar_t* function;
+        DWORD told;
+        const char* says;
+    } cases[] = {
+        {"its own changes, first install", L"test_told_arm.cab", nullptr, L"Install_Exit", kChangeDevice,
+            "the installation of Mesolune failed; the device is as it was"},
+        {"its own changes, upgrade", L"test_told_arm.cab", L"test_told.cab", L"Install_Exit", kChangeDevice,
+            "the installation of Mesolune failed; the device is as it was"},
+        {"another's module", L"test_other_setup_arm.cab", L"test_told.cab", L"Install_Init", kEmptyModule,
+            "\\Windows\\mesolune.dll is Mesolune's"},
+        {"another's Today key", L"test_other_setup_arm.cab", L"test_told.cab", L"Install_Exit", kChangeDevice,
+            "the registry key HKLM\\Software\\Microsoft\\Today\\Items\\Mesolune is Mesolune's"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        std::string output;
+        if (c.first) {
+            ASSERT_EQ(0, Install(BinFolder() + c.first, output)) << output;
+        }
+        TellTestSetup(c.function, c.told);
+        const DeviceState before = Now();
+        EXPECT_EQ(1, Install(armCabs + c.cab, output)) << output;
+        EXPECT_NE(std::string::npos, output.find(c.says)) << output;
+        EXPECT_EQ("", Difference(before, Now())) << output;
+        Wceload(L"/uninstall SetupOther", output);
+    }
+}
+
 // Every key an installation made goes with it, the keys above its own
 // included, and no key that was there before.
 TEST_F(Installer, TheKeysAnInstallationMadeGoWithItParentsIncluded)

@@ -1,8 +1,8 @@
 // A setup library for the installer's tests: each of its functions writes
 // its call, arguments and all, to the line HKCU\Software\TestSetup "Calls",
 // and answers what the value of its name there says (0 when there is none),
-// or, for the values below, crashes, hangs or answers garbage. Built for
-// this processor and for ARM.
+// or, for the values below, crashes, hangs, answers garbage, or changes the
+// device itself first. Built for this processor and for ARM.
 #include <windows.h>
 
 namespace {
@@ -33,6 +33,11 @@ void Record(const wchar_t* pszCall)
 const DWORD kCrash = 0xDEAD;
 const DWORD kHang = 0x4A46;
 const DWORD kGarbage = 0x6A6B;
+// Makes a file and a key of its own, changes the calendar's Today key and
+// empties its module, then answers 1.
+const DWORD kChangeDevice = 0xC4A6;
+// Empties the calendar's module, then answers 0.
+const DWORD kEmptyModule = 0xE3D1;
 // An address nothing is mapped at, which the compiler cannot see through.
 volatile UINT_PTR g_uNowhere = 0x10;
 
@@ -47,9 +52,40 @@ DWORD Told(const wchar_t* pszName)
     return dwAnswer;
 }
 
+void EmptyFile(const wchar_t* pszPath)
+{
+    HANDLE hFile = CreateFileW(pszPath, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(hFile);
+}
+
+void ChangeDevice()
+{
+    EmptyFile(L"\\Windows\\TestSetup.txt");
+    HKEY hKey = NULL;
+    const DWORD dwValue = 99;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\TestSetupMade\\Inner", 0, NULL, 0, 0, NULL, &hKey, NULL) ==
+        ERROR_SUCCESS) {
+        RegSetValueExW(hKey, L"Made", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
+        RegCloseKey(hKey);
+    }
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Today\\Items\\Mesolune", 0, 0, &hKey) ==
+        ERROR_SUCCESS) {
+        RegSetValueExW(hKey, L"Order", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
+        RegCloseKey(hKey);
+    }
+    EmptyFile(L"\\Windows\\mesolune.dll");
+}
+
 int Answer(const wchar_t* pszName)
 {
     switch (Told(pszName)) {
+    case kChangeDevice:
+        ChangeDevice();
+        return 1;
+    case kEmptyModule:
+        EmptyFile(L"\\Windows\\mesolune.dll");
+        return 0;
     case kCrash:
         *reinterpret_cast<volatile DWORD*>(g_uNowhere) = 0;
         return 0;
