@@ -138,6 +138,17 @@ bool Bridge::Hands(const GuestModule& module, HDC dc) const
     return false;
 }
 
+bool Bridge::Paints(const GuestModule& module) const
+{
+    for (const auto& [window, turned] : messages_) {
+        const UINT message = turned->Message();
+        if ((message == WM_PAINT || message == WM_ERASEBKGND || message == WM_NCPAINT || message == WM_PRINTCLIENT) &&
+            OwnsWindow(module, window))
+            return true;
+    }
+    return false;
+}
+
 void Bridge::EndDialogsOf(const GuestModule& module)
 {
     for (const auto& [dialog, procedure] : dialogs_)
@@ -259,6 +270,11 @@ void HandOver(GuestModule& module, HGDIOBJ object)
 {
     if (object && DeviceResourceOwner(object) != module.id)
         module.handedObjects.insert(object);
+}
+
+bool IsPainting(const GuestModule& module)
+{
+    return Bridge::Get().Paints(module);
 }
 
 } // namespace armce

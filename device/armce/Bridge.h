@@ -53,6 +53,7 @@ public:
     bool OwnsWindow(const GuestModule& module, HWND window) const;
     // A DC the host hands one of the module's windows with a message under way.
     bool Hands(const GuestModule& module, HDC dc) const;
+    bool Paints(const GuestModule& module) const;
     // Ends the dialogs of a module that stopped (IDCANCEL).
     void EndDialogsOf(const GuestModule& module);
 

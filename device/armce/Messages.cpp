@@ -816,6 +816,10 @@ LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t 
     refused = false;
     if (IsSystemAction(message))
         return call.Violation(wParamArg - 1, message, L"a message the window manager answers with its own loops");
+    // A settings change (the Today screen's reload) asked for as it paints
+    // would have the screen reload, and paint it again, for ever.
+    if (message == WM_WININICHANGE && IsPainting(call.Module()))
+        return call.Violation(wParamArg - 1, message, L"a settings change as it paints");
     const HostArena::Mark mark;
     const MessageRule* rule = RuleToHost(message, window);
     const auto hostW = static_cast<WPARAM>(wParam);

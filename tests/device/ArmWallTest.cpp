@@ -205,6 +205,7 @@ std::vector<Hostile> HostTrickCases()
         {"offscreen", unseen, ""},
         {"hostwindow", "it returned a window not its own", ""},
         {"loaddialog", "a call of DialogBoxIndirectParamW that waits for the user before the host has its window", ""},
+        {"paintreload", "SendMessageW's argument 2 is 0x0000001A", ""},
     };
 }
 

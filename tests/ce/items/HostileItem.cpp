@@ -40,6 +40,8 @@
 //   loaddialog: opens a dialog as it is loaded;
 //   hostwindow: returns the Today screen's window as its own;
 //   reload: asks the Today screen to reload its items as it is loaded;
+//   paintreload: asks the Today screen to reload its items each time it
+//       paints;
 //   fuzz S N: makes N calls of imports drawn from a table (every import but
 //       those that write the registry or files, start programs, sleep,
 //       wait or wait for the user) with arguments drawn as seed S says:
@@ -716,6 +718,13 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         }
         End();
     }
+    if (uMsg == WM_PAINT && Same(g_szCase, L"paintreload")) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        SendMessageW(g_hwndParent, WM_WININICHANGE, TODAY_RELOAD_ITEMS, 0);
+        End();
+    }
     if (uMsg == WM_TODAYCUSTOM_QUERYREFRESHCACHE) {
         TODAYLISTITEM* ptli = reinterpret_cast<TODAYLISTITEM*>(wParam);
         if (!ptli)
@@ -761,7 +770,8 @@ extern "C" HWND WINAPI InitializeCustomItem(TODAYLISTITEM* ptli, HWND hwndParent
     if (!ptli || !ReadCase(ptli->szName))
         return NULL;
     if (Same(g_szCase, L"dialog") || Same(g_szCase, L"redialog") || Same(g_szCase, L"options") ||
-        Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen") || WaitsForTheUser()) {
+        Same(g_szCase, L"hidden") || Same(g_szCase, L"offscreen") || Same(g_szCase, L"paintreload") ||
+        WaitsForTheUser()) {
         ptli->cyp = 20;
         return OwnWindow(WS_VISIBLE);
     }
