@@ -140,11 +140,13 @@ bool Bridge::Hands(const GuestModule& module, HDC dc) const
 
 bool Bridge::Paints(const GuestModule& module) const
 {
-    for (const auto& [window, turned] : messages_) {
-        const UINT message = turned->Message();
-        if ((message == WM_PAINT || message == WM_ERASEBKGND || message == WM_NCPAINT || message == WM_PRINTCLIENT) &&
-            OwnsWindow(module, window))
-            return true;
+    // The module's innermost message: a dialog it opened as it paints takes
+    // messages of its own.
+    for (auto at = messages_.rbegin(); at != messages_.rend(); ++at) {
+        if (!OwnsWindow(module, at->first))
+            continue;
+        const UINT message = at->second->Message();
+        return message == WM_PAINT || message == WM_ERASEBKGND || message == WM_NCPAINT || message == WM_PRINTCLIENT;
     }
     return false;
 }

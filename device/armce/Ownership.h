@@ -25,7 +25,7 @@ bool MayUseDc(const GuestModule& module, HDC dc);
 // device handed it (a stock object, what it took out of a DC).
 bool MayUseObject(const GuestModule& module, HGDIOBJ object);
 void HandOver(GuestModule& module, HGDIOBJ object);
-// One of the module's windows is taking a message that paints it.
+// The innermost message the module's windows are taking paints one of them.
 bool IsPainting(const GuestModule& module);
 
 } // namespace armce
