@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """A CAB of the calendar, unpacked as a Pocket PC's installer would find it:
-exactly the module, the setup library and the provisioning document, and a
-document that names the setup library, extracts the module into \\Windows
-and registers the Today item.
+exactly the setup file, the module, the setup library and the provisioning
+document, in the platform's order; a setup file (.000), read as the public
+description of the format has it, and a document that each name the setup
+library, extract the module into \\Windows and register the Today item, for
+every Windows CE version from Pocket PC 2002's (3.0) to Windows Mobile
+6.5's (5.2).
 
     cab_test.py            checks $MESOLUNE_CE_DIR/Mesolune.cab; skipped (77) without it
     cab_test.py FOLDER     checks FOLDER/Mesolune.cab (the emulated device's)
 """
 import filecmp
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -16,7 +20,8 @@ import unittest
 import xml.etree.ElementTree as ET
 
 SKIPPED = 77
-CE_DIR = sys.argv.pop(1) if len(sys.argv) > 1 else os.environ.get("MESOLUNE_CE_DIR", "")
+DEVICE_CAB = len(sys.argv) > 1
+CE_DIR = sys.argv.pop(1) if DEVICE_CAB else os.environ.get("MESOLUNE_CE_DIR", "")
 
 ITEM_KEY = "HKLM\\Software\\Microsoft\\Today\\Items\\Mesolune"
 ITEM_VALUES = {
@@ -27,6 +32,71 @@ ITEM_VALUES = {
     "Order": ("1", "integer"),
     "Selectability": ("2", "integer"),  # selected with its consent: its keys reach it
 }
+
+
+# What the setup file says of the processor: StrongARM for ARM devices, none
+# for the emulated device's own CAB.
+ARCHITECTURE = 0 if DEVICE_CAB else 2577
+# The registry roots as the setup file numbers them.
+HKLM = 3
+TYPE_SZ, TYPE_DWORD = 0x00000000, 0x00010001
+
+
+class SetupFile:
+    """The .000 member: a 100-byte header, then sections the header places."""
+
+    def __init__(self, data):
+        self.data = data
+        (self.signature, _, self.length, _, _, self.architecture, min_major, min_minor, max_major, max_minor,
+         self.build_min, self.build_max) = struct.unpack_from("<4s11I", data, 0)
+        self.version_min, self.version_max = (min_major, min_minor), (max_major, max_minor)
+        counts = struct.unpack_from("<6H", data, 48)
+        offsets = struct.unpack_from("<6I", data, 60)
+        names = struct.unpack_from("<6H", data, 84)
+        self.app_name = self.text(names[0], names[1])
+        self.provider = self.text(names[2], names[3])
+        self.strings = {}
+        at = offsets[0]
+        for _ in range(counts[0]):
+            number, size = struct.unpack_from("<HH", data, at)
+            self.strings[number] = self.text(at + 4, size)
+            at += 4 + size
+        self.dirs, at = {}, offsets[1]
+        for _ in range(counts[1]):
+            number, size = struct.unpack_from("<HH", data, at)
+            self.dirs[number] = self.path(at + 4, size)
+            at += 4 + size
+        self.files, at = [], offsets[2]
+        for _ in range(counts[2]):
+            number, folder, _, flags, size = struct.unpack_from("<HHHIH", data, at)
+            self.files.append((number, self.dirs[folder], flags, self.text(at + 12, size)))
+            at += 12 + size
+        self.hives, at = {}, offsets[3]
+        for _ in range(counts[3]):
+            number, root, _, size = struct.unpack_from("<HHHH", data, at)
+            self.hives[number] = (root, self.path(at + 8, size))
+            at += 8 + size
+        self.values, at = [], offsets[4]
+        for _ in range(counts[4]):
+            _, hive, _, kind, size = struct.unpack_from("<HHHIH", data, at)
+            entry = data[at + 12:at + 12 + size]
+            name, _, rest = entry.partition(b"\0")
+            if kind == TYPE_DWORD:
+                value = str(struct.unpack("<I", rest)[0]), "integer"
+            elif kind == TYPE_SZ:
+                value = rest.rstrip(b"\0").decode("ascii"), "string"
+            else:
+                value = rest, hex(kind)
+            self.values.append((self.hives[hive], name.decode("ascii"), value))
+            at += 12 + size
+        self.links = counts[5]
+
+    def text(self, at, size):
+        return self.data[at:at + size].rstrip(b"\0").decode("ascii")
+
+    def path(self, at, size):
+        numbers = struct.unpack_from("<%dH" % (size // 2), self.data, at)
+        return "\\".join(self.strings[n] for n in numbers[:-1])
 
 
 def parms(characteristic):
@@ -48,6 +118,12 @@ class Cab(unittest.TestCase):
                        check=True)
         cls.members = sorted(os.listdir(cls.folder.name))
         cls.document = ET.parse(os.path.join(cls.folder.name, "_setup.xml")).getroot()
+        listing = subprocess.run(["cabextract", "-l", os.path.join(CE_DIR, "Mesolune.cab")], check=True,
+                                 capture_output=True, text=True).stdout
+        cls.order = [line.split("|")[-1].strip() for line in listing.splitlines() if line.count("|") == 2][1:]
+        setup_files = [m for m in cls.members if m.endswith(".000")]
+        with open(os.path.join(cls.folder.name, setup_files[0]), "rb") as f:
+            cls.setup_file = SetupFile(f.read()) if len(setup_files) == 1 else None
 
     @classmethod
     def tearDownClass(cls):
@@ -63,8 +139,38 @@ class Cab(unittest.TestCase):
     def setup_member(self):
         return parms(child(self.document, "Install"))["SetupDLL"].get("value")
 
-    def test_holds_the_document_the_module_and_the_setup_library_only(self):
-        self.assertEqual(sorted(["_setup.xml", self.extracted_member(), self.setup_member()]), self.members)
+    def test_holds_the_setup_file_the_document_the_module_and_the_setup_library_only(self):
+        self.assertEqual(sorted(["_setup.xml", "mesolune.000", self.extracted_member(), self.setup_member()]),
+                         self.members)
+
+    def test_the_setup_file_comes_first_and_the_numbered_members_by_their_numbers_highest_first(self):
+        numbered = [m for m in self.order if m[-4:-3] == "." and m[-3:].isdigit()]
+        self.assertEqual("mesolune.000", self.order[0])
+        self.assertEqual(["mesolune.000"] + sorted(numbered[1:], key=lambda m: -int(m[-3:])), numbered)
+
+    def test_the_setup_file_names_the_calendar_the_processor_and_every_pocket_pc(self):
+        setup = self.setup_file
+        self.assertEqual(b"MSCE", setup.signature)
+        self.assertEqual(len(setup.data), setup.length)
+        self.assertEqual("Mesolune", setup.app_name)
+        self.assertEqual("Orvik", setup.provider)
+        self.assertEqual(ARCHITECTURE, setup.architecture)
+        # Pocket PC 2002 is Windows CE 3.0; Windows Mobile 6.5 is 5.2.
+        self.assertLessEqual(setup.version_min, (3, 0))
+        self.assertGreaterEqual(setup.version_max, (5, 2))
+        self.assertEqual(0, setup.build_min)
+        self.assertEqual(0xE0000000, setup.build_max)
+        self.assertEqual(0, setup.links)
+
+    def test_the_setup_file_installs_the_module_into_windows_from_its_member(self):
+        self.assertEqual([(1, "%CE2%", 0x40000002, "mesolune.dll")], self.setup_file.files)
+        self.assertEqual("mesolune.001", self.extracted_member())
+        self.assertIn("mesolune.999", self.members)
+
+    def test_the_setup_file_registers_the_today_item(self):
+        key = (HKLM, ITEM_KEY.split("\\", 1)[1])
+        self.assertEqual({(key, name, value) for name, value in ITEM_VALUES.items()}, set(self.setup_file.values))
+        self.assertEqual(len(ITEM_VALUES), len(self.setup_file.values))
 
     def test_the_setup_member_is_the_setup_library(self):
         member = os.path.join(self.folder.name, self.setup_member())
