@@ -107,7 +107,7 @@ def setup_file(document, provider, architecture, version_min, version_max, build
         elif kind == "FileOperation":
             for folder in characteristic.findall("characteristic"):
                 dir_id = len(dirs) + 1
-                dirs.append(struct.pack("<H", dir_id) + spec(strings.path(folder.get("type"))))
+                dirs.append(struct.pack("<H", dir_id) + path_entry(strings.path(folder.get("type"))))
                 for entry in folder.findall("characteristic"):
                     if entry.get("type") == "MakeDir":
                         continue
@@ -126,7 +126,7 @@ def setup_file(document, provider, architecture, version_min, version_max, build
                 if root_name not in ROOTS:
                     raise SetupFileError("a registry key under an unknown root: " + repr(key.get("type")))
                 hive_id = len(hives) + 1
-                hives.append(struct.pack("<HHH", hive_id, ROOTS[root_name], 0) + spec(strings.path(path)))
+                hives.append(struct.pack("<HHH", hive_id, ROOTS[root_name], 0) + path_entry(strings.path(path)))
                 for parm in key.findall("parm"):
                     type_code, data = value_data(parm)
                     keys.append(struct.pack("<HHHIH", len(keys) + 1, hive_id, 0, type_code, len(data)) + data)
@@ -159,7 +159,7 @@ def setup_file(document, provider, architecture, version_min, version_max, build
     return header + b"".join(data for _, data in pieces)
 
 
-def spec(path):
+def path_entry(path):
     """A path's entry after its ID: its length in bytes, then its string IDs."""
     return struct.pack("<H", 2 * len(path)) + words(path)
 
