@@ -4,6 +4,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEVICE := device/device --bin $(abspath $(BUILD))/bin
 CTEST_PROFILES := $(shell awk '!/^#/ && NF { print $$1 }' device/screen-profiles)
 PROFILE ?= qvga
+# The Pocket PC the device is (device/platforms): its installer, its
+# processor; the newest when empty.
+PLATFORM ?=
 RUN_ARGS ?=
 # The calendar's module make run shows: x86-64 (this build's) or arm (the
 # Windows CE build's, run on the device's emulated ARM processor).
@@ -28,7 +31,7 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-RUN_DEVICE = $(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device
+RUN_DEVICE = $(DEVICE) --profile $(PROFILE) $(if $(PLATFORM),--platform $(PLATFORM)) --root $(abspath $(BUILD))/device
 # The calendar's CAB for ARCH, installed as a user installs it (an upgrade
 # over what the device has).
 RUN_CAB = $(if $(filter arm,$(ARCH)),$(CE_BUILD),$(BUILD)/bin)/Mesolune.cab
@@ -37,9 +40,9 @@ run: build $(if $(filter arm,$(ARCH)),ce)
 	@$(RUN_DEVICE) setup
 	@$(RUN_DEVICE) install $(RUN_CAB)
 	@if [ -n "$$DISPLAY" ]; then \
-		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS); \
+		$(RUN_DEVICE) today $(RUN_ARGS); \
 	else \
-		$(DEVICE) --profile $(PROFILE) --root $(abspath $(BUILD))/device today $(RUN_ARGS) \
+		$(RUN_DEVICE) today $(RUN_ARGS) \
 			--screenshot $(abspath $(BUILD))/today-$(PROFILE).png && \
 		echo "No display: the Today screen is in $(abspath $(BUILD))/today-$(PROFILE).png"; \
 	fi

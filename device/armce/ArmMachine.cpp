@@ -4,6 +4,7 @@
 
 #include <deviceaccounting.h>
 #include <devicememory.h>
+#include <deviceplatform.h>
 
 #include <unicorn/unicorn.h>
 
@@ -33,6 +34,12 @@ constexpr std::uint32_t kReservation = kGuardSize + kStackSize + kScratchSize + 
 // for another reason goes on without running its import twice.
 constexpr std::uint32_t kNop = 0xE1A00000; // mov r0, r0
 constexpr std::uint32_t kBxLr = 0xE12FFF1E;
+// The return of a processor without BX (ARMv4), whose callers are all ARM.
+constexpr std::uint32_t kMovPcLr = 0xE1A0F00E;
+// BX Rm under any condition: cccc 0001 0010 1111 1111 1111 0001 mmmm.
+constexpr std::uint32_t kBxMask = 0x0FFFFFF0;
+constexpr std::uint32_t kBx = 0x012FFF10;
+constexpr wchar_t kUndefinedInstruction[] = L"an undefined instruction";
 constexpr std::uint32_t kGatewayBytes = 8;
 constexpr std::uint32_t kHookOffset = 4;
 // Below an interrupted call's stack pointer, room it may still use.
@@ -45,6 +52,33 @@ constexpr std::uint64_t kAlignmentCheck = 2;
 // How often the watchdog looks.
 constexpr DWORD kWatchMilliseconds = 50;
 constexpr std::int64_t kNever = INT64_MAX;
+
+// The processor of the device's platform, as the emulator models it.
+struct Processor
+{
+    uc_cpu_arm model;
+    bool hasBx; // ARMv4T and later
+    const wchar_t* name;
+};
+
+Processor ProcessorOf(DWORD platformProcessor)
+{
+    switch (platformProcessor) {
+    case DEVICE_PROCESSOR_SA1110:
+        return {UC_CPU_ARM_SA1110, false, L"the StrongARM SA-1110"};
+    case DEVICE_PROCESSOR_TI925T:
+        return {UC_CPU_ARM_TI925T, true, L"the ARM925T"};
+    default:
+        return {UC_CPU_ARM_PXA270, true, L"the XScale PXA270"};
+    }
+}
+
+Processor PlatformProcessor()
+{
+    DEVICE_PLATFORM platform = {};
+    DeviceGetPlatform(&platform);
+    return ProcessorOf(platform.dwProcessor);
+}
 
 std::function<void(const std::wstring&)>& Reporter()
 {
@@ -180,7 +214,7 @@ void InterruptHook(uc_engine* uc, std::uint32_t number, void* data)
     auto* machine = static_cast<ArmMachine*>(data);
     switch (number) {
     case 1:
-        machine->lastFault_ = L"an undefined instruction";
+        machine->lastFault_ = kUndefinedInstruction;
         break;
     case 4: {
         // The data abort's status and address, as the processor records them.
@@ -314,7 +348,7 @@ bool ArmMachine::Start(std::wstring& error)
     // Room for translated code, set before the processor is: by default it
     // would take a gigabyte below 4 GB.
     uc_ctl_set_tcg_buffer_size(uc_, 16 * 1024 * 1024);
-    uc_ctl_set_cpu_model(uc_, UC_CPU_ARM_PXA270);
+    uc_ctl_set_cpu_model(uc_, PlatformProcessor().model);
 
     memory_ = static_cast<char*>(DeviceAllocateLow(kReservation));
     if (!memory_) {
@@ -328,7 +362,7 @@ bool ArmMachine::Start(std::wstring& error)
     auto* code = GuestMemory::At<std::uint32_t>(gateways_);
     for (std::uint32_t i = 0; i < kGatewaySize / 4; i += 2) {
         code[i] = kNop;
-        code[i + 1] = kBxLr;
+        code[i + 1] = PlatformProcessor().hasBx ? kBxLr : kMovPcLr;
     }
     // The guard below the stack stays unmapped.
     if (uc_mem_map_ptr(uc_, stack_, kStackSize + kScratchSize, UC_PROT_READ | UC_PROT_WRITE, memory_ + kGuardSize) !=
@@ -615,7 +649,13 @@ void ArmMachine::Fault(GuestPtr pc, const std::wstring& cause)
     if (module.dead)
         return;
     module.dead = true;
-    const std::wstring line = L"the ARM module " + module.name + L" stopped at " + Hex(pc) + L": " + cause;
+    std::wstring line = L"the ARM module " + module.name + L" stopped at " + Hex(pc) + L": " + cause;
+    // A BX where the processor has none is the likeliest undefined
+    // instruction of a module built for a later processor: say so.
+    const Processor processor = PlatformProcessor();
+    if (cause == kUndefinedInstruction && !processor.hasBx && module.memory.Holds(pc, 4, Access::kRead) &&
+        (*GuestMemory::At<std::uint32_t>(pc) & kBxMask) == kBx)
+        line += L", a BX, which " + std::wstring(processor.name) + L" has not";
     if (Reporter())
         Reporter()(line);
     else
@@ -629,7 +669,7 @@ std::wstring ArmMachine::Cause(int error) const
     // The emulator reports an instruction it cannot decode without raising
     // the processor's exception; a device would take it as undefined.
     if (error == UC_ERR_INSN_INVALID)
-        return L"an undefined instruction";
+        return kUndefinedInstruction;
     const char* text = uc_strerror(static_cast<uc_err>(error));
     return std::wstring(text, text + std::strlen(text));
 }
