@@ -106,3 +106,39 @@ bool StagingFolder::Holds(const std::wstring& name) const
     const DWORD attributes = GetFileAttributesW((path_ + L"\\" + name).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+std::vector<std::wstring> StagingFolder::Members() const
+{
+    std::vector<std::wstring> members;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return members;
+    do
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            members.push_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return members;
+}
+
+bool ReadWholeFile(const std::wstring& path, unsigned long limit, std::string& bytes, bool& tooLarge)
+{
+    tooLarge = false;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    // One byte past the limit tells a file that is too large.
+    bytes.assign(limit + 1, '\0');
+    DWORD read = 0;
+    const BOOL readAll = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    if (!readAll)
+        return false;
+    if (read > limit) {
+        tooLarge = true;
+        return false;
+    }
+    bytes.resize(read);
+    return true;
+}

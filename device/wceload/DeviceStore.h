@@ -10,6 +10,10 @@ bool IsFolder(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool IsEmptyFolder(const std::wstring& path);
 
+// The whole of a file of at most limit bytes; false when it cannot be read
+// or (tooLarge) holds more.
+bool ReadWholeFile(const std::wstring& path, unsigned long limit, std::string& bytes, bool& tooLarge);
+
 // The desktop's name for a device path, in the device's store.
 std::wstring StorePath(const std::wstring& devicePath);
 
@@ -33,6 +37,8 @@ public:
     const std::wstring& Path() const { return path_; }
     bool Made() const { return made_; }
     bool Holds(const std::wstring& name) const;
+    // The names of the files it holds.
+    std::vector<std::wstring> Members() const;
 
 private:
     std::wstring path_;

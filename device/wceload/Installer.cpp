@@ -8,6 +8,7 @@
 #include "RegistryKeys.h"
 #include "SetupChanges.h"
 #include "SetupDocument.h"
+#include "SetupInstructions.h"
 #include "SetupLibrary.h"
 #include "TodayScreen.h"
 
@@ -332,14 +333,12 @@ Outcome InstallCab(const std::wstring& cabPath)
     std::wstring error;
     if (!UnpackCabinet(cabPath, staging.Path(), error))
         return Failed(error);
-    if (!staging.Holds(L"_setup.xml"))
-        return Failed(cabPath + L" has no _setup.xml");
     SetupDocument document;
-    if (!ReadSetupDocument(staging.Path() + L"\\_setup.xml", document, error))
-        return Failed(cabPath + L": " + error);
+    if (!ReadSetupInstructions(cabPath, staging, document, error))
+        return Failed(error);
     for (const InstalledFile& file : document.files)
         if (!staging.Holds(file.source))
-            return Failed(cabPath + L" lacks " + file.source + L", which _setup.xml extracts to " + file.target);
+            return Failed(cabPath + L" lacks " + file.source + L", which it extracts to " + file.target);
     if (!document.setupDll.empty() && !staging.Holds(document.setupDll))
         return Failed(cabPath + L" lacks its setup library " + document.setupDll);
     // The bound on what is unpacked holds for what is written too.

@@ -1,6 +1,7 @@
 #include "SetupDocument.h"
 
 #include "DeviceNames.h"
+#include "DeviceStore.h"
 #include "XmlTree.h"
 
 #include <deviceinstaller.h>
@@ -48,26 +49,14 @@ std::wstring TypeOf(const Element& element)
 // the reason when they cannot be read.
 std::string ReadDocumentBytes(const std::wstring& path, std::wstring& error)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = L"_setup.xml cannot be read";
-        return {};
-    }
-    std::string bytes(kMaxSetupDocumentBytes + 1, '\0');
-    DWORD read = 0;
-    const BOOL readAll = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    if (!readAll) {
-        error = L"_setup.xml cannot be read";
-        return {};
-    }
-    if (read > kMaxSetupDocumentBytes) {
-        error = L"_setup.xml is larger than the installer reads (" + std::to_wstring(kMaxSetupDocumentBytes / 1024) +
-                L" KB)";
-        return {};
-    }
-    bytes.resize(read);
-    return bytes;
+    std::string bytes;
+    bool tooLarge = false;
+    if (ReadWholeFile(path, kMaxSetupDocumentBytes, bytes, tooLarge))
+        return bytes;
+    error = tooLarge ? L"_setup.xml is larger than the installer reads (" +
+                           std::to_wstring(kMaxSetupDocumentBytes / 1024) + L" KB)"
+                     : std::wstring(L"_setup.xml cannot be read");
+    return {};
 }
 
 // The document's text: UTF-8 (perhaps marked so), without the control
@@ -161,19 +150,6 @@ bool DecodeBase64(const std::wstring& text, std::vector<BYTE>& data)
             return false;
         data.insert(data.end(), bytes, bytes + 3 - padding);
     }
-    return true;
-}
-
-// A registry key's path below its root: parts that are not empty and hold no
-// control character.
-bool IsKeyPath(const std::wstring& path)
-{
-    if (path.empty() || path.size() > 255 || path.front() == L'\\' || path.back() == L'\\' ||
-        path.find(L"\\\\") != std::wstring::npos)
-        return false;
-    for (wchar_t c : path)
-        if (c < 0x20)
-            return false;
     return true;
 }
 
@@ -355,7 +331,7 @@ bool ReadRegistry(const Element& registry, SetupDocument& document, std::wstring
             error = L"_setup.xml writes into a registry root itself: " + name;
             return false;
         }
-        if (!IsKeyPath(key.path) || IsInstallersKey(key.root, key.path)) {
+        if (!IsRegistryKeyPath(key.path) || IsInstallersKey(key.root, key.path)) {
             error = L"_setup.xml writes a registry key it may not: " + name;
             return false;
         }
@@ -411,6 +387,17 @@ bool ReadShortcut(const Element& shortcut, SetupDocument& document, std::wstring
 }
 
 } // namespace
+
+bool IsRegistryKeyPath(const std::wstring& path)
+{
+    if (path.empty() || path.size() > 255 || path.front() == L'\\' || path.back() == L'\\' ||
+        path.find(L"\\\\") != std::wstring::npos)
+        return false;
+    for (wchar_t c : path)
+        if (c < 0x20)
+            return false;
+    return true;
+}
 
 bool IsInstallersKey(HKEY root, const std::wstring& path)
 {

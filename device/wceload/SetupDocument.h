@@ -55,6 +55,10 @@ constexpr unsigned long kMaxSetupDocumentBytes = 256 * 1024;
 // that leaves the device or a registry key that is the installer's own.
 bool ReadSetupDocument(const std::wstring& path, SetupDocument& document, std::wstring& error);
 
+// A registry key's path below its root: parts that are not empty and hold no
+// control character.
+bool IsRegistryKeyPath(const std::wstring& path);
+
 // Whether a registry key (root and path) is one of the installer's own, which
 // no CAB may write: HKLM\Software\Apps and HKLM\Software\AppMgr.
 bool IsInstallersKey(HKEY root, const std::wstring& path);

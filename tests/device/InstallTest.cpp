@@ -409,7 +409,7 @@ TEST_F(Installer, ABrokenOrHostileCabIsRefusedWholeAndSaysWhyInOneLine)
     } cases[] = {
         {cut.Path(), "is cut short"},
         {BinFolder() + L"test_escape.cab", "puts a file outside its folder"},
-        {BinFolder() + L"test_missing.cab", "lacks absent.001, which _setup.xml extracts to \\Windows\\mesolune.dll"},
+        {BinFolder() + L"test_missing.cab", "lacks absent.001, which it extracts to \\Windows\\mesolune.dll"},
         {BinFolder() + L"test_malformed.cab", "_setup.xml is not well-formed XML (line 7)"},
         {BinFolder() + L"test_apps.cab", "writes a registry key it may not: HKLM\\Software\\Apps\\Other"},
         {BinFolder() + L"test_appmgr.cab", "writes a registry key it may not: HKLM\\SOFTWARE\\AppMgr\\Journal"},

@@ -8,6 +8,7 @@
 #include "DeviceProgram.h"
 #include "DeviceStore.h"
 #include "SetupDocument.h"
+#include "SetupFile.h"
 #include "XmlTree.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <cwchar>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <string>
@@ -250,6 +252,144 @@ TEST(InstallerFuzz, MutatedSetupDocumentsAreRefusedOrNameOnlyTheDevice)
         if (ReadSetupDocument(file.Path(), parsed, error)) {
             ++read;
             ExpectInTheDevice(parsed);
+        }
+    }
+    EXPECT_GT(read, 0u) << "no mutation was ever read: the test tests nothing";
+}
+
+// The calendar CAB's setup file and its members' names, unpacked.
+struct CalendarSetupFile
+{
+    StagingFolder staging;
+    std::vector<char> bytes;
+    std::vector<std::wstring> members;
+
+    CalendarSetupFile()
+    {
+        std::wstring error;
+        EXPECT_TRUE(UnpackCabinet(BinFolder() + L"Mesolune.cab", staging.Path(), error)) << error.c_str();
+        bytes = ReadAll(staging.Path() + L"\\mesolune.000");
+        members = staging.Members();
+    }
+};
+
+std::uint32_t Dword(const std::vector<char>& bytes, size_t at)
+{
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+template <typename T>
+void Put(std::vector<char>& bytes, size_t at, T value)
+{
+    std::memcpy(bytes.data() + at, &value, sizeof value);
+}
+
+TEST(SetupFile, TheCalendarsSetupFileIsReadAsItsCabMeansIt)
+{
+    const CalendarSetupFile cab;
+    const TempFile file(L".000");
+    Write(file.Path(), cab.bytes);
+    SetupDocument document;
+    SetupFileTarget target;
+    std::wstring error;
+    ASSERT_TRUE(ReadSetupFile(file.Path(), cab.members, document, target, error)) << error.c_str();
+    EXPECT_EQ(L"Mesolune", document.appName);
+    EXPECT_EQ(L"\\Windows", document.installDir);
+    EXPECT_EQ(L"mesolune.999", document.setupDll);
+    ASSERT_EQ(1u, document.files.size());
+    EXPECT_EQ(L"\\Windows\\mesolune.dll", document.files[0].target);
+    EXPECT_EQ(L"mesolune.001", document.files[0].source);
+    ASSERT_EQ(1u, document.keys.size());
+    EXPECT_EQ(L"HKLM", document.keys[0].rootName);
+    EXPECT_EQ(L"Software\\Microsoft\\Today\\Items\\Mesolune", document.keys[0].path);
+    ASSERT_EQ(6u, document.keys[0].values.size());
+    EXPECT_EQ(L"DLL", document.keys[0].values[0].name);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), document.keys[0].values[0].type);
+    const std::wstring dll(reinterpret_cast<const wchar_t*>(document.keys[0].values[0].data.data()));
+    EXPECT_EQ(L"\\Windows\\mesolune.dll", dll);
+    EXPECT_EQ(L"Type", document.keys[0].values[1].name);
+    EXPECT_EQ((std::vector<BYTE>{4, 0, 0, 0}), document.keys[0].values[1].data);
+    EXPECT_EQ(3u, target.minMajor);
+    EXPECT_EQ(0u, target.minMinor);
+    EXPECT_FALSE(target.unsupportedOnPocketPc);
+}
+
+// Each lie a setup file can tell about its own tables, planted in the
+// calendar's, is refused with what it lies about.
+TEST(SetupFile, ASetupFileThatLiesIsRefusedWithWhatItLiesAbout)
+{
+    const CalendarSetupFile cab;
+    ASSERT_GT(cab.bytes.size(), 100u);
+    const size_t strings = Dword(cab.bytes, 60), dirs = Dword(cab.bytes, 64), files = Dword(cab.bytes, 68),
+                 hives = Dword(cab.bytes, 72), values = Dword(cab.bytes, 76);
+    const std::vector<std::wstring> withoutModule = {L"mesolune.000", L"mesolune.999"};
+    const std::vector<std::wstring> twoLibraries = {L"mesolune.000", L"mesolune.001", L"mesolune.999", L"x.999"};
+    const struct
+    {
+        const char* lie;
+        std::function<void(std::vector<char>&)> plant;
+        std::vector<std::wstring> members;
+        const wchar_t* says;
+    } cases[] = {
+        {"another signature", [](auto& b) { b[3] = 'X'; }, {}, L"no MSCE header"},
+        {"its length", [](auto& b) { Put<std::uint32_t>(b, 8, Dword(b, 8) + 1); }, {}, L"bytes long and is"},
+        {"a section past its end", [&](auto& b) { Put<std::uint32_t>(b, 68, static_cast<std::uint32_t>(b.size())); },
+            {}, L"ends within its files section"},
+        {"strings past its end", [](auto& b) { Put<std::uint32_t>(b, 60, static_cast<std::uint32_t>(b.size() - 2)); },
+            {}, L"ends within its strings section"},
+        {"no strings", [](auto& b) { Put<std::uint16_t>(b, 48, 0); }, {}, L"names a string it has not"},
+        {"a string without its null", [&](auto& b) { b[strings + 4 + Dword(b, strings + 2) % 0x10000 - 1] = 'x'; },
+            {}, L"no ASCII text"},
+        {"a path without its 0", [&](auto& b) { Put<std::uint16_t>(b, dirs + 6, 1); }, {},
+            L"does not end with its one 0"},
+        {"an unknown folder", [&](auto& b) { b[strings + 7] = '9'; }, {}, L"installs into a folder it may not"},
+        {"a file's folder", [&](auto& b) { Put<std::uint16_t>(b, files + 2, 7); }, {}, L"in a folder it has not"},
+        {"a shared file", [&](auto& b) { Put<std::uint32_t>(b, files + 6, 0x80000000); }, {},
+            L"does not do with mesolune.dll"},
+        {"a file's member", [&](auto& b) { Put<std::uint16_t>(b, files, 5); }, {}, L"from a member the CAB has not"},
+        {"a missing member", [](auto&) {}, withoutModule, L"from a member the CAB has not"},
+        {"two setup libraries", [](auto&) {}, twoLibraries, L"more than one setup library"},
+        {"a registry root", [&](auto& b) { Put<std::uint16_t>(b, hives + 2, 5); }, {},
+            L"registry root the device has not"},
+        {"a value's key", [&](auto& b) { Put<std::uint16_t>(b, values + 2, 9); }, {}, L"in a key it has not"},
+        {"a value's flags", [&](auto& b) { Put<std::uint32_t>(b, values + 6, 0x2); }, {},
+            L"does not do with a registry value"},
+        {"a value's type", [&](auto& b) { Put<std::uint32_t>(b, values + 6, 0x00010001); }, {},
+            L"as no 32-bit number"},
+        {"links", [](auto& b) { Put<std::uint16_t>(b, 58, 1); }, {}, L"links"},
+    };
+    const TempFile file(L".000");
+    for (const auto& c : cases) {
+        std::vector<char> bytes = cab.bytes;
+        c.plant(bytes);
+        Write(file.Path(), bytes);
+        SetupDocument document;
+        SetupFileTarget target;
+        std::wstring error;
+        EXPECT_FALSE(ReadSetupFile(file.Path(), c.members.empty() ? cab.members : c.members, document, target, error))
+            << c.lie;
+        EXPECT_NE(std::wstring::npos, error.find(c.says)) << c.lie << ": " << testing::PrintToString(error);
+    }
+}
+
+TEST(InstallerFuzz, MutatedSetupFilesAreRefusedOrNameOnlyTheDevice)
+{
+    const CalendarSetupFile cab;
+    const TempFile file(L".000");
+    std::mt19937 random(3);
+    unsigned read = 0;
+    for (unsigned seed = 0; seed < Seeds(); ++seed) {
+        Write(file.Path(), Mutated(cab.bytes, random, 100));
+        SetupDocument document;
+        SetupFileTarget target;
+        std::wstring error;
+        if (ReadSetupFile(file.Path(), cab.members, document, target, error)) {
+            ++read;
+            ExpectInTheDevice(document);
+        } else {
+            EXPECT_FALSE(error.empty());
         }
     }
     EXPECT_GT(read, 0u) << "no mutation was ever read: the test tests nothing";
