@@ -716,6 +716,20 @@ TEST_F(ArmWall, AReloadAnItemAsksForAsItLoadsIsDoneOnce)
 
 // A dialog would keep a module the reload let go of loaded for as long as
 // it is open: it ends the module instead.
+// On Pocket PC 2002's StrongARM, which has no BX, the calendar draws what it
+// draws on the XScale, and a module that returns with BX ends at its first
+// return (in its start-up) with one line that says so, and is left out.
+TEST_F(ArmWall, OnTheStrongArmTheCalendarDrawsAsOnTheXscaleAndABxEndsItsModule)
+{
+    const PlatformOfTheRun strongArm(L"ppc2002");
+    const Picture screen = Run({}, {misaligned}, "");
+    ExpectEachEndedAlone({}, screen, 2);
+    EXPECT_NE(std::string::npos, output.find("After 0 is left out")) << output;
+    EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
+    EXPECT_NE(std::string::npos, output.find(": an undefined instruction, a BX, which the StrongARM SA-1110 has not"))
+        << output;
+}
+
 TEST_F(ArmWall, AModuleLetGoOfOpensNoDialog)
 {
     const std::vector<Hostile> cases = {

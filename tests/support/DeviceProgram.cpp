@@ -3,6 +3,8 @@
 #include "DeviceRoot.h"
 #include "Utf8.h"
 
+#include <deviceplatform.h>
+
 #include <objbase.h>
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -194,6 +196,20 @@ TempFile::TempFile(const std::wstring& suffix)
 TempFile::~TempFile()
 {
     DeleteFileW(path_.c_str());
+}
+
+PlatformOfTheRun::PlatformOfTheRun(const wchar_t* name)
+{
+    wchar_t value[64] = {};
+    const DWORD length = GetEnvironmentVariableW(DEVICE_PLATFORM_VARIABLE, value, 64);
+    had_ = length > 0 && length < 64;
+    before_ = had_ ? value : L"";
+    SetEnvironmentVariableW(DEVICE_PLATFORM_VARIABLE, name);
+}
+
+PlatformOfTheRun::~PlatformOfTheRun()
+{
+    SetEnvironmentVariableW(DEVICE_PLATFORM_VARIABLE, had_ ? before_.c_str() : nullptr);
 }
 
 TodayItemsOverride::TodayItemsOverride()

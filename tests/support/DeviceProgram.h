@@ -71,6 +71,21 @@ private:
     std::wstring path_;
 };
 
+// The device's platform for the programs a test starts, while it lives; the
+// platform of the test's own run afterwards.
+class PlatformOfTheRun
+{
+public:
+    explicit PlatformOfTheRun(const wchar_t* name);
+    ~PlatformOfTheRun();
+    PlatformOfTheRun(const PlatformOfTheRun&) = delete;
+    PlatformOfTheRun& operator=(const PlatformOfTheRun&) = delete;
+
+private:
+    std::wstring before_;
+    bool had_ = false;
+};
+
 // The Today items of the device, replaced for a test and put back afterwards.
 class TodayItemsOverride
 {
