@@ -7,6 +7,7 @@
 #include "Utf8.h"
 
 #include <devicefiles.h>
+#include <deviceplatform.h>
 #include <todaycmn.h>
 
 #include <windows.h>
@@ -199,6 +200,56 @@ TEST_F(Installer, TheCalendarIsInstalledUpgradedAndRemovedOnARunningTodayScreen)
 
         PostMessageW(screen, WM_CLOSE, 0, 0);
         EXPECT_EQ(0, today.WaitForExit());
+    }
+}
+
+// On every platform the device can be, the calendar's CABs are installed,
+// upgraded and removed from their setup file; a CAB that has only
+// _setup.xml installs where the platform reads that (Windows Mobile 5 and
+// later) and is refused in the platform's words where it does not; a setup
+// file for later versions, or for a processor that is no ARM, is refused.
+TEST_F(Installer, EveryPlatformInstallsTheCalendarAndReadsOnlyWhatItsInstallerRead)
+{
+    for (int i = 0; DevicePlatformName(i); ++i) {
+        const PlatformOfTheRun run(DevicePlatformName(i));
+        DEVICE_PLATFORM platform = {};
+        ASSERT_TRUE(DeviceGetPlatform(&platform));
+        SCOPED_TRACE(Utf8(platform.szName));
+        std::string output;
+        for (const Cab& cab : CalendarCabs()) {
+            SCOPED_TRACE(cab.name);
+            ASSERT_EQ(0, Install(cab.path, output)) << output;
+            EXPECT_EQ("wceload: installed Mesolune", OneLine(output));
+            EXPECT_EQ(ReadAll(cab.module), ReadAll(Stored(kInstalledModule)));
+            ASSERT_EQ(0, Install(cab.path, output)) << output;
+            EXPECT_EQ("wceload: upgraded Mesolune", OneLine(output));
+            ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+            EXPECT_EQ("wceload: removed Mesolune", OneLine(output));
+            ExpectNothingInstalled();
+        }
+
+        const std::wstring xmlOnly = BinFolder() + L"test_version2.cab";
+        const bool readsXml = (platform.dwSetupFiles & DEVICE_SETUP_XML) != 0;
+        EXPECT_EQ(readsXml ? 0 : 1, Install(xmlOnly, output)) << output;
+        if (readsXml) {
+            ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+        } else {
+            EXPECT_EQ("wceload: The file \"" + Utf8(xmlOnly) + "\" is not a valid Windows CE Setup file.",
+                OneLine(output));
+        }
+
+        const bool fifthOrLater = platform.dwMajorVersion >= 5;
+        EXPECT_EQ(fifthOrLater ? 0 : 1, Install(BinFolder() + L"test_wm5_only.cab", output)) << output;
+        if (fifthOrLater) {
+            ASSERT_EQ(0, Wceload(L"/uninstall Mesolune", output)) << output;
+        } else {
+            EXPECT_NE(std::string::npos, output.find("is for Windows CE 5.0 to 5.99, and this device is " +
+                                                     Utf8(platform.szTitle)))
+                << output;
+        }
+        EXPECT_EQ(1, Install(BinFolder() + L"test_pentium.cab", output)) << output;
+        EXPECT_NE(std::string::npos, output.find("is for another processor (586) than this device's")) << output;
+        ExpectNothingInstalled();
     }
 }
 
