@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """A CAB of the calendar, unpacked as a Pocket PC's installer would find it:
-exactly the setup file, the module, the setup library and the provisioning
-document, in the platform's order; a setup file (.000), read as the public
-description of the format has it, and a document that each name the setup
-library, extract the module into \\Windows and register the Today item, for
-every Windows CE version from Pocket PC 2002's (3.0) to Windows Mobile
-6.5's (5.2).
+exactly the setup file, the module and the setup library, in the platform's
+order, and no _setup.xml, as the platform's CAB tool writes a Pocket PC's
+CAB; a setup file (.000), read as the public description of the format has
+it, that installs the module into \\Windows and registers the Today item,
+for every Windows CE version from Pocket PC 2002's (3.0) to Windows Mobile
+6.5's (5.2); and the provisioning document the build writes it from, which
+says the same.
 
     cab_test.py            checks $MESOLUNE_CE_DIR/Mesolune.cab; skipped (77) without it
     cab_test.py FOLDER     checks FOLDER/Mesolune.cab (the emulated device's)
@@ -22,6 +23,10 @@ import xml.etree.ElementTree as ET
 SKIPPED = 77
 DEVICE_CAB = len(sys.argv) > 1
 CE_DIR = sys.argv.pop(1) if DEVICE_CAB else os.environ.get("MESOLUNE_CE_DIR", "")
+# The build the CAB lies in (the emulated device's lies in its bin folder).
+BUILD_DIR = os.path.dirname(os.path.abspath(CE_DIR)) if DEVICE_CAB else CE_DIR
+# The platform's installer takes the member .999 as the setup library.
+SETUP_MEMBER = "mesolune.999"
 
 ITEM_KEY = "HKLM\\Software\\Microsoft\\Today\\Items\\Mesolune"
 ITEM_VALUES = {
@@ -117,7 +122,7 @@ class Cab(unittest.TestCase):
         subprocess.run(["cabextract", "-q", "-d", cls.folder.name, os.path.join(CE_DIR, "Mesolune.cab")],
                        check=True)
         cls.members = sorted(os.listdir(cls.folder.name))
-        cls.document = ET.parse(os.path.join(cls.folder.name, "_setup.xml")).getroot()
+        cls.document = ET.parse(os.path.join(BUILD_DIR, "packaging", "cab", "stage", "_setup.xml")).getroot()
         listing = subprocess.run(["cabextract", "-l", os.path.join(CE_DIR, "Mesolune.cab")], check=True,
                                  capture_output=True, text=True).stdout
         cls.order = [line.split("|")[-1].strip() for line in listing.splitlines() if line.count("|") == 2][1:]
@@ -130,18 +135,20 @@ class Cab(unittest.TestCase):
         cls.folder.cleanup()
 
     def extracted_member(self):
+        """The module's member: the one numbered as the setup file's file."""
+        (number, _, _, _), = self.setup_file.files
+        return "mesolune.%03d" % number
+
+    def test_holds_the_setup_file_the_module_and_the_setup_library_only(self):
+        self.assertEqual(sorted(["mesolune.000", self.extracted_member(), SETUP_MEMBER]), self.members)
+
+    def test_the_document_names_the_members_the_setup_file_does(self):
         file_operation = child(self.document, "FileOperation")
         windows = child(file_operation, "%CE2%")
         self.assertEqual("install", windows.get("translation"))
         module = child(windows, "mesolune.dll")
-        return parms(child(module, "Extract"))["Source"].get("value")
-
-    def setup_member(self):
-        return parms(child(self.document, "Install"))["SetupDLL"].get("value")
-
-    def test_holds_the_setup_file_the_document_the_module_and_the_setup_library_only(self):
-        self.assertEqual(sorted(["_setup.xml", "mesolune.000", self.extracted_member(), self.setup_member()]),
-                         self.members)
+        self.assertEqual(self.extracted_member(), parms(child(module, "Extract"))["Source"].get("value"))
+        self.assertEqual(SETUP_MEMBER, parms(child(self.document, "Install"))["SetupDLL"].get("value"))
 
     def test_the_setup_file_comes_first_and_the_numbered_members_by_their_numbers_highest_first(self):
         numbered = [m for m in self.order if m[-4:-3] == "." and m[-3:].isdigit()]
@@ -165,7 +172,7 @@ class Cab(unittest.TestCase):
     def test_the_setup_file_installs_the_module_into_windows_from_its_member(self):
         self.assertEqual([(1, "%CE2%", 0x40000002, "mesolune.dll")], self.setup_file.files)
         self.assertEqual("mesolune.001", self.extracted_member())
-        self.assertIn("mesolune.999", self.members)
+        self.assertIn(SETUP_MEMBER, self.members)
 
     def test_the_setup_file_registers_the_today_item(self):
         key = (HKLM, ITEM_KEY.split("\\", 1)[1])
@@ -173,7 +180,7 @@ class Cab(unittest.TestCase):
         self.assertEqual(len(ITEM_VALUES), len(self.setup_file.values))
 
     def test_the_setup_member_is_the_setup_library(self):
-        member = os.path.join(self.folder.name, self.setup_member())
+        member = os.path.join(self.folder.name, SETUP_MEMBER)
         self.assertTrue(filecmp.cmp(member, os.path.join(CE_DIR, "mesolune_setup.dll"), shallow=False))
 
     def test_the_member_is_the_module(self):

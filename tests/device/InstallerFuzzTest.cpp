@@ -1,5 +1,6 @@
 // The installer's readers of what a CAB brings, fed mutations of the
-// calendar's own CAB and of its _setup.xml: they refuse or read, never
+// calendar's own CAB, of its setup file and of its _setup.xml (that of the
+// tests' CAB of the calendar): they refuse or read, never
 // crash or hang, and write nothing but the CAB's members into the folder
 // they unpack into; what a document they read names lies in the device.
 // FUZZ_SEEDS sets how many of each (a few thousand by default).
@@ -9,6 +10,7 @@
 #include "DeviceStore.h"
 #include "SetupDocument.h"
 #include "SetupFile.h"
+#include "SetupInstructions.h"
 #include "XmlTree.h"
 
 #include <gtest/gtest.h>
@@ -225,8 +227,7 @@ TEST(InstallerFuzz, MutatedCabsAreRefusedOrUnpackedIntoTheirFolderOnly)
             if (UnpackCabinet(file.Path(), staging.Path(), error)) {
                 ++unpacked;
                 SetupDocument document;
-                if (staging.Holds(L"_setup.xml") &&
-                    ReadSetupDocument(staging.Path() + L"\\_setup.xml", document, error))
+                if (ReadSetupInstructions(file.Path(), staging, document, error))
                     ExpectInTheDevice(document);
             } else {
                 EXPECT_FALSE(error.empty());
@@ -241,7 +242,7 @@ TEST(InstallerFuzz, MutatedSetupDocumentsAreRefusedOrNameOnlyTheDevice)
 {
     const StagingFolder original;
     std::wstring error;
-    ASSERT_TRUE(UnpackCabinet(BinFolder() + L"Mesolune.cab", original.Path(), error)) << error.c_str();
+    ASSERT_TRUE(UnpackCabinet(BinFolder() + L"test_told.cab", original.Path(), error)) << error.c_str();
     const std::vector<char> document = ReadAll(original.Path() + L"\\_setup.xml");
     const TempFile file(L".xml");
     std::mt19937 random(2);
