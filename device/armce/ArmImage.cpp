@@ -1,6 +1,7 @@
 #include "ArmImage.h"
 
 #include <devicememory.h>
+#include <deviceplatform.h>
 
 #include <algorithm>
 #include <cstring>
@@ -40,6 +41,21 @@ bool At(const std::vector<char>& file, std::uint64_t offset, T& value)
 bool Within(std::uint64_t rva, std::uint64_t size, std::uint32_t imageSize)
 {
     return rva <= imageSize && size <= imageSize - rva;
+}
+
+// A module whose header asks for a later Windows CE than the device's
+// platform is refused, as that platform's loader refuses it.
+bool ForThisPlatform(const IMAGE_OPTIONAL_HEADER32& optional, std::wstring& error)
+{
+    DEVICE_PLATFORM platform = {};
+    DeviceGetPlatform(&platform);
+    const DWORD major = optional.MajorSubsystemVersion, minor = optional.MinorSubsystemVersion;
+    if (major < platform.dwMajorVersion || (major == platform.dwMajorVersion && minor <= platform.dwMinorVersion))
+        return true;
+    error = L"it asks for Windows CE " + std::to_wstring(major) + L"." + std::to_wstring(minor) +
+            L", and this device is " + platform.szTitle + L" (Windows CE " + std::to_wstring(platform.dwMajorVersion) +
+            L"." + std::to_wstring(platform.dwMinorVersion) + L")";
+    return false;
 }
 
 } // namespace
@@ -91,6 +107,8 @@ bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
         error = L"its optional header is not a 32-bit module's";
         return false;
     }
+    if (!ForThisPlatform(optional, error))
+        return false;
     // Directories the header does not count are empty.
     for (DWORD d = optional.NumberOfRvaAndSizes; d < IMAGE_NUMBEROF_DIRECTORY_ENTRIES; ++d)
         headers_.OptionalHeader.DataDirectory[d] = {};

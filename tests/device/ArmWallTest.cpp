@@ -20,6 +20,7 @@
 #include <cctype>
 #include <cwctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -728,6 +729,40 @@ TEST_F(ArmWall, OnTheStrongArmTheCalendarDrawsAsOnTheXscaleAndABxEndsItsModule)
     EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
     EXPECT_NE(std::string::npos, output.find(": an undefined instruction, a BX, which the StrongARM SA-1110 has not"))
         << output;
+}
+
+// A module whose header asks for Windows CE 5.1 is refused, with one line,
+// where the platform is older (Pocket PC 2002), and runs where it is not.
+TEST_F(ArmWall, AModuleForALaterWindowsCeIsRefusedByTheOlderPlatformsLoader)
+{
+    std::vector<char> module = ReadAll(calendar);
+    ASSERT_GT(module.size(), 0x200u);
+    std::int32_t header = 0;
+    std::memcpy(&header, module.data() + 0x3C, sizeof header);
+    // The optional header's subsystem version, 48 bytes in.
+    const std::uint16_t version[2] = {5, 1};
+    std::memcpy(module.data() + header + 24 + 48, version, sizeof version);
+    const TempFile later(L"-later.dll");
+    {
+        std::ofstream file(later.Path().c_str(), std::ios::binary);
+        file.write(module.data(), static_cast<std::streamsize>(module.size()));
+    }
+    const struct
+    {
+        const wchar_t* platform;
+        bool refused;
+    } cases[] = {{L"ppc2002", true}, {L"wm5", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.platform));
+        const PlatformOfTheRun run(c.platform);
+        output.clear();
+        Run({}, {later.Path()}, "");
+        const bool said = output.find("After 0 is left out: cannot load " + Narrow(later.Path()) +
+                                      ": it asks for Windows CE 5.1, and this device is Pocket PC 2002 "
+                                      "(Windows CE 3.0)") != std::string::npos;
+        EXPECT_EQ(c.refused, said) << output;
+        EXPECT_EQ(c.refused, output.find("today: ") != std::string::npos) << output;
+    }
 }
 
 TEST_F(ArmWall, AModuleLetGoOfOpensNoDialog)
