@@ -2,16 +2,31 @@
 
 #include "Report.h"
 
+#include <deviceplatform.h>
+
 #include <algorithm>
 #include <utility>
 
 namespace {
 
 constexpr wchar_t kItemsKeyName[] = L"HKLM\\Software\\Microsoft\\Today\\Items";
+// Windows Mobile 5.0 (Windows CE 5.1) is the first whose Today screen gives
+// its items the selection and its keys (Selectability and the
+// WM_TODAYCUSTOM_ selection, navigation and action messages); the older
+// ones leave every item to the stylus.
+constexpr DWORD kFirstSelectingVersion = 5;
+
+bool PlatformSelectsItems()
+{
+    DEVICE_PLATFORM platform = {};
+    DeviceGetPlatform(&platform);
+    return platform.dwMajorVersion >= kFirstSelectingVersion;
+}
 
 } // namespace
 
-ItemHost::ItemHost(HWND host, const ScreenLayout& layout) : host_(host), layout_(layout)
+ItemHost::ItemHost(HWND host, const ScreenLayout& layout)
+    : host_(host), layout_(layout), selectsItems_(PlatformSelectsItems())
 {
 }
 
@@ -157,7 +172,7 @@ LRESULT ItemHost::Answer(UINT message, WPARAM wParam, LPARAM lParam) const
 
 DWORD ItemHost::Selectability(size_t index) const
 {
-    return items_[index]->Entry().selectability;
+    return selectsItems_ ? items_[index]->Entry().selectability : TODAY_SELECTABILITY_NONE;
 }
 
 bool ItemHost::OnKey(WPARAM key)

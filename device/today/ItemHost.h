@@ -85,6 +85,7 @@ private:
     const ScreenLayout& layout_;
     std::vector<std::unique_ptr<LoadedItem>> items_;
     size_t selected_ = kNone;
+    const bool selectsItems_; // the platform's Today screen selects items
     bool loading_ = false; // an item is being initialised
     int busy_ = 0;
     bool reloadPending_ = false;

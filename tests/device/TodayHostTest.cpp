@@ -8,6 +8,7 @@
 #include "DeviceScreenKey.h"
 #include "ItemUnderTest.h"
 #include "ShellBars.h"
+#include "Utf8.h"
 
 #include <aygshell.h>
 #include <devicefiles.h>
@@ -377,6 +378,27 @@ TEST_F(TodayInput, TheCalendarIsSelectedWithTheDownKeyAndOnlyThenHearsTheOthers)
     // (The soft key names the options of the item selected, which has none.)
     const size_t aboveSoftKeys = static_cast<size_t>(unselected.width) * (unselected.height - devicefacts::Scaled(26));
     EXPECT_TRUE(std::equal(unselected.pixels.begin(), unselected.pixels.begin() + aboveSoftKeys, passedOn.pixels.begin()));
+}
+
+// The Today screens before Windows Mobile 5.0 give no item the selection:
+// there the keys never reach the calendar, and the stylus still does.
+TEST_F(TodayInput, BeforeWindowsMobile5TheKeysPassTheCalendarByAndTheStylusReachesIt)
+{
+    const struct
+    {
+        const wchar_t* platform;
+        bool selects;
+    } platforms[] = {{L"ppc2002", false}, {L"wm2003se", false}, {L"wm5", true}};
+    for (const auto& p : platforms) {
+        SCOPED_TRACE(Utf8(p.platform));
+        const PlatformOfTheRun run(p.platform);
+        const Picture unselected = After(L"2026-12-08T09:41", "");
+        const Picture keyed = After(L"2026-12-08T09:41", "key down");
+        EXPECT_EQ(p.selects, HighlightedPixels(keyed) > 0);
+        EXPECT_EQ(p.selects, !SameClockColumn(unselected, After(L"2026-12-08T09:41", "key down; key right")));
+        EXPECT_TRUE(SameClockColumn(After(L"2027-01-08T09:41", ""),
+            After(L"2026-12-08T09:41", "stroke " + InGrid(150, 60) + " " + InGrid(200, 62))));
+    }
 }
 
 TEST_F(TodayInput, AHoldOpensTheOptions)
