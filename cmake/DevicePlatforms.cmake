@@ -1,14 +1,14 @@
 # The device's platforms, read from device/platforms: the list
 # DEVICE_PLATFORMS in the table's order, and for each platform P the
 # variables DEVICE_PLATFORM_<P>_MAJOR, _MINOR, _PROCESSOR, _SETUP (a list of
-# 000 and xml) and _TITLE.
+# 000 and xml), _TODAY (keys or stylus) and _TITLE.
 function(read_device_platforms)
     set(table ${CMAKE_SOURCE_DIR}/device/platforms)
     set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${table})
     file(STRINGS ${table} lines REGEX "^[a-z]")
     set(names "")
     foreach(line IN LISTS lines)
-        if(NOT line MATCHES "^([a-z0-9]+)[ \t]+([0-9]+)\\.([0-9]+)[ \t]+(sa1110|ti925t|pxa270)[ \t]+([0-9a-z,]+)[ \t]+(.+)$")
+        if(NOT line MATCHES "^([a-z0-9]+)[ \t]+([0-9]+)\\.([0-9]+)[ \t]+(sa1110|ti925t|pxa270)[ \t]+([0-9a-z,]+)[ \t]+(keys|stylus)[ \t]+(.+)$")
             message(FATAL_ERROR "device/platforms: not a platform line: ${line}")
         endif()
         set(name ${CMAKE_MATCH_1})
@@ -16,7 +16,8 @@ function(read_device_platforms)
         set(DEVICE_PLATFORM_${name}_MAJOR ${CMAKE_MATCH_2} PARENT_SCOPE)
         set(DEVICE_PLATFORM_${name}_MINOR ${CMAKE_MATCH_3} PARENT_SCOPE)
         set(DEVICE_PLATFORM_${name}_PROCESSOR ${CMAKE_MATCH_4} PARENT_SCOPE)
-        set(DEVICE_PLATFORM_${name}_TITLE "${CMAKE_MATCH_6}" PARENT_SCOPE)
+        set(DEVICE_PLATFORM_${name}_TODAY ${CMAKE_MATCH_6} PARENT_SCOPE)
+        set(DEVICE_PLATFORM_${name}_TITLE "${CMAKE_MATCH_7}" PARENT_SCOPE)
         string(REPLACE "," ";" setup "${CMAKE_MATCH_5}")
         foreach(format IN LISTS setup)
             if(NOT format MATCHES "^(000|xml)$")

@@ -14,6 +14,7 @@ struct Platform
     DWORD minor;
     DWORD processor;
     DWORD setupFiles;
+    bool todayKeys;
     const wchar_t* title;
 };
 
@@ -31,6 +32,7 @@ void Describe(const Platform& platform, DEVICE_PLATFORM& out)
     out.dwMinorVersion = platform.minor;
     out.dwProcessor = platform.processor;
     out.dwSetupFiles = platform.setupFiles;
+    out.fTodayKeys = platform.todayKeys;
 }
 
 } // namespace

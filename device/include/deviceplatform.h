@@ -33,6 +33,7 @@ typedef struct DEVICE_PLATFORM
     DWORD dwMinorVersion;
     DWORD dwProcessor;    // DEVICE_PROCESSOR_...
     DWORD dwSetupFiles;   // DEVICE_SETUP_...
+    BOOL fTodayKeys;      // its Today screen gives items the selection and the keys
 } DEVICE_PLATFORM;
 
 // The calling program's platform: the one its environment names, else the

@@ -10,17 +10,15 @@
 namespace {
 
 constexpr wchar_t kItemsKeyName[] = L"HKLM\\Software\\Microsoft\\Today\\Items";
-// Windows Mobile 5.0 (Windows CE 5.1) is the first whose Today screen gives
-// its items the selection and its keys (Selectability and the
-// WM_TODAYCUSTOM_ selection, navigation and action messages); the older
-// ones leave every item to the stylus.
-constexpr DWORD kFirstSelectingVersion = 5;
-
+// Whether the platform's Today screen gives its items the selection and its
+// keys (Selectability and the WM_TODAYCUSTOM_ selection, navigation and
+// action messages, Windows Mobile 5.0 and later); the older ones leave every
+// item to the stylus.
 bool PlatformSelectsItems()
 {
     DEVICE_PLATFORM platform = {};
     DeviceGetPlatform(&platform);
-    return platform.dwMajorVersion >= kFirstSelectingVersion;
+    return platform.fTodayKeys != FALSE;
 }
 
 } // namespace

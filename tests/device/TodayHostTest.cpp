@@ -12,6 +12,7 @@
 
 #include <aygshell.h>
 #include <devicefiles.h>
+#include <deviceplatform.h>
 #include <devicescreen.h>
 
 #include <gtest/gtest.h>
@@ -392,6 +393,9 @@ TEST_F(TodayInput, BeforeWindowsMobile5TheKeysPassTheCalendarByAndTheStylusReach
     for (const auto& p : platforms) {
         SCOPED_TRACE(Utf8(p.platform));
         const PlatformOfTheRun run(p.platform);
+        DEVICE_PLATFORM described = {};
+        ASSERT_TRUE(DeviceGetPlatform(&described));
+        EXPECT_EQ(p.selects, described.fTodayKeys != FALSE);
         const Picture unselected = After(L"2026-12-08T09:41", "");
         const Picture keyed = After(L"2026-12-08T09:41", "key down");
         EXPECT_EQ(p.selects, HighlightedPixels(keyed) > 0);
