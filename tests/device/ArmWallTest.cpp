@@ -347,6 +347,7 @@ protected:
         calendar = Windows(folder + "/mesolune.dll");
         hostile = Windows(folder + "/test-items/hostile.dll");
         misaligned = Windows(folder + "/test-items/faulty_misaligned.dll");
+        returnsWithBx = Windows(folder + "/test-items/crossing.dll");
         reference = Run({}, {}, "");
         ASSERT_GT(reference.width, 0);
     }
@@ -443,7 +444,7 @@ protected:
         }
     }
 
-    std::wstring calendar, hostile, misaligned;
+    std::wstring calendar, hostile, misaligned, returnsWithBx;
     std::vector<std::wstring> files;
     Picture reference;
     std::string output;
@@ -723,10 +724,10 @@ TEST_F(ArmWall, AReloadAnItemAsksForAsItLoadsIsDoneOnce)
 TEST_F(ArmWall, OnTheStrongArmTheCalendarDrawsAsOnTheXscaleAndABxEndsItsModule)
 {
     const PlatformOfTheRun strongArm(L"ppc2002");
-    const Picture screen = Run({}, {misaligned}, "");
+    const Picture screen = Run({}, {returnsWithBx}, "");
     ExpectEachEndedAlone({}, screen, 2);
     EXPECT_NE(std::string::npos, output.find("After 0 is left out")) << output;
-    EXPECT_NE(std::string::npos, output.find("faulty_misaligned.dll stopped at 0x")) << output;
+    EXPECT_NE(std::string::npos, output.find("crossing.dll stopped at 0x")) << output;
     EXPECT_NE(std::string::npos, output.find(": an undefined instruction, a BX, which the StrongARM SA-1110 has not"))
         << output;
 }
