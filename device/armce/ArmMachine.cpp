@@ -348,7 +348,10 @@ bool ArmMachine::Start(std::wstring& error)
     // Room for translated code, set before the processor is: by default it
     // would take a gigabyte below 4 GB.
     uc_ctl_set_tcg_buffer_size(uc_, 16 * 1024 * 1024);
-    uc_ctl_set_cpu_model(uc_, PlatformProcessor().model);
+    const Processor processor = PlatformProcessor();
+    uc_ctl_set_cpu_model(uc_, processor.model);
+    hasBx_ = processor.hasBx;
+    processorName_ = processor.name;
 
     memory_ = static_cast<char*>(DeviceAllocateLow(kReservation));
     if (!memory_) {
@@ -362,7 +365,7 @@ bool ArmMachine::Start(std::wstring& error)
     auto* code = GuestMemory::At<std::uint32_t>(gateways_);
     for (std::uint32_t i = 0; i < kGatewaySize / 4; i += 2) {
         code[i] = kNop;
-        code[i + 1] = PlatformProcessor().hasBx ? kBxLr : kMovPcLr;
+        code[i + 1] = hasBx_ ? kBxLr : kMovPcLr;
     }
     // The guard below the stack stays unmapped.
     if (uc_mem_map_ptr(uc_, stack_, kStackSize + kScratchSize, UC_PROT_READ | UC_PROT_WRITE, memory_ + kGuardSize) !=
@@ -652,10 +655,9 @@ void ArmMachine::Fault(GuestPtr pc, const std::wstring& cause)
     std::wstring line = L"the ARM module " + module.name + L" stopped at " + Hex(pc) + L": " + cause;
     // A BX where the processor has none is the likeliest undefined
     // instruction of a module built for a later processor: say so.
-    const Processor processor = PlatformProcessor();
-    if (cause == kUndefinedInstruction && !processor.hasBx && module.memory.Holds(pc, 4, Access::kRead) &&
+    if (cause == kUndefinedInstruction && !hasBx_ && module.memory.Holds(pc, 4, Access::kRead) &&
         (*GuestMemory::At<std::uint32_t>(pc) & kBxMask) == kBx)
-        line += L", a BX, which " + std::wstring(processor.name) + L" has not";
+        line += L", a BX, which " + std::wstring(processorName_) + L" has not";
     if (Reporter())
         Reporter()(line);
     else

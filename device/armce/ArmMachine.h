@@ -212,6 +212,8 @@ private:
     std::unique_ptr<Level[]> levels_;
     int depth_ = 0;
     std::wstring lastFault_;        // what the hooks saw of the last fault
+    bool hasBx_ = true;             // the processor, chosen at the start
+    const wchar_t* processorName_ = L"";
     std::atomic<std::int64_t> deadline_; // the running call's, in the host's milliseconds
     std::unique_ptr<Watchdog> watchdog_;
 };
