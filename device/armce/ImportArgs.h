@@ -61,11 +61,8 @@ template <typename T> struct In {};
 template <typename T> struct InOpt {};
 template <typename T> struct Out {};
 template <typename T> struct OutOpt {};
-template <typename T> struct InOut {};
 template <int SizeArg> struct InBytes {};
-template <int SizeArg> struct OutBytes {};
 struct HandleOut {};
-struct HandleOutOpt {};
 struct Procedure {};
 // An argument its special thunk checks itself, as the kind named.
 template <GuestArg Kind> struct Checked {};
@@ -372,10 +369,6 @@ template <typename T, typename P>
 struct Cross<arg::OutOpt<T>, P> : CrossRecord<T, true, false, true, P>
 {
 };
-template <typename T, typename P>
-struct Cross<arg::InOut<T>, P> : CrossRecord<T, false, true, true, P>
-{
-};
 
 // A buffer whose size another argument gives is read or written in place:
 // the host touches no more than that size.
@@ -397,21 +390,17 @@ template <int SizeArg, typename P>
 struct Cross<arg::InBytes<SizeArg>, P> : CrossBytes<SizeArg, Access::kRead, P>
 {
 };
-template <int SizeArg, typename P>
-struct Cross<arg::OutBytes<SizeArg>, P> : CrossBytes<SizeArg, Access::kWrite, P>
-{
-};
 
 // A handle the host writes, into the guest's 32-bit slot.
-template <bool Optional, typename P>
-struct CrossHandleOut
+template <typename P>
+struct Cross<arg::HandleOut, P>
 {
     using Handle = std::remove_pointer_t<P>;
     Handle handle{};
     std::uint32_t* slot = nullptr;
     bool Take(GuestCall& c, int n)
     {
-        slot = c.Record<std::uint32_t>(n, Access::kWrite, Optional);
+        slot = c.Record<std::uint32_t>(n, Access::kWrite, false);
         return !c.Violated();
     }
     P Get() const { return slot ? const_cast<Handle*>(&handle) : nullptr; }
@@ -422,14 +411,6 @@ struct CrossHandleOut
     }
 };
 
-template <typename P>
-struct Cross<arg::HandleOut, P> : CrossHandleOut<false, P>
-{
-};
-template <typename P>
-struct Cross<arg::HandleOutOpt, P> : CrossHandleOut<true, P>
-{
-};
 
 // What the table's kinds are called for the description.
 template <unsigned M> constexpr GuestArg KindOfTemplate(arg::String<M>*) { return GuestArg::kString; }
@@ -442,9 +423,7 @@ template <typename T> constexpr GuestArg KindOfTemplate(arg::In<T>*) { return Gu
 template <typename T> constexpr GuestArg KindOfTemplate(arg::InOpt<T>*) { return GuestArg::kRecordIn; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::Out<T>*) { return GuestArg::kRecordOut; }
 template <typename T> constexpr GuestArg KindOfTemplate(arg::OutOpt<T>*) { return GuestArg::kRecordOut; }
-template <typename T> constexpr GuestArg KindOfTemplate(arg::InOut<T>*) { return GuestArg::kRecordInOut; }
 template <int S> constexpr GuestArg KindOfTemplate(arg::InBytes<S>*) { return GuestArg::kBytesIn; }
-template <int S> constexpr GuestArg KindOfTemplate(arg::OutBytes<S>*) { return GuestArg::kBytesOut; }
 template <GuestArg K> constexpr GuestArg KindOfTemplate(arg::Checked<K>*) { return K; }
 
 template <typename Kind>
@@ -469,7 +448,7 @@ constexpr GuestArg KindOf()
         return GuestArg::kIgnored;
     else if constexpr (std::is_same_v<Kind, Module> || std::is_same_v<Kind, ModuleOpt>)
         return GuestArg::kModule;
-    else if constexpr (std::is_same_v<Kind, HandleOut> || std::is_same_v<Kind, HandleOutOpt>)
+    else if constexpr (std::is_same_v<Kind, HandleOut>)
         return GuestArg::kHandleOut;
     else if constexpr (std::is_same_v<Kind, Procedure>)
         return GuestArg::kProcedure;

@@ -492,207 +492,129 @@ struct Message
 constexpr const Layout* kPlainRect = &Plain<RECT>::kLayout;
 
 using D = Direction;
-constexpr bool W = true;  // the pointer is wParam
-constexpr bool L = false; // the pointer is lParam
 
-// The platform's messages. A message listed without a layout carries
-// numbers (and handles) only.
-const MessageRule kRules[] = {
+// The platform's messages whose parameters are numbers (and handles) only.
+const UINT kNumberMessages[] = {
     // Windows.
-    {WM_NULL, nullptr, L, nullptr, D::kIn, false, true},
-    {WM_CREATE, nullptr, L, &Create::kLayout, D::kIn},
-    {WM_NCCREATE, nullptr, L, &Create::kLayout, D::kIn},
-    {WM_DESTROY, nullptr, L, nullptr, D::kIn},
-    {WM_NCDESTROY, nullptr, L, nullptr, D::kIn},
-    {WM_MOVE, nullptr, L, nullptr, D::kIn},
-    {WM_SIZE, nullptr, L, nullptr, D::kIn},
-    {WM_ACTIVATE, nullptr, L, nullptr, D::kIn},
-    {WM_SETFOCUS, nullptr, L, nullptr, D::kIn},
-    {WM_KILLFOCUS, nullptr, L, nullptr, D::kIn},
-    {WM_ENABLE, nullptr, L, nullptr, D::kIn},
-    {WM_SETREDRAW, nullptr, L, nullptr, D::kIn},
-    {WM_SETTEXT, nullptr, L, &kString, D::kIn, true},
-    {WM_GETTEXT, nullptr, L, &kText, D::kOut, false, true},
-    {WM_GETTEXTLENGTH, nullptr, L, nullptr, D::kIn, false, true},
-    {WM_PAINT, nullptr, L, nullptr, D::kIn},
-    {WM_CLOSE, nullptr, L, nullptr, D::kIn},
-    {WM_ERASEBKGND, nullptr, L, nullptr, D::kIn},
-    {WM_SYSCOLORCHANGE, nullptr, L, nullptr, D::kIn},
-    {WM_SHOWWINDOW, nullptr, L, nullptr, D::kIn},
-    {WM_SETTINGCHANGE, nullptr, L, &kString, D::kIn, true, true},
-    {WM_ACTIVATEAPP, nullptr, L, nullptr, D::kIn},
-    {WM_FONTCHANGE, nullptr, L, nullptr, D::kIn},
-    {WM_TIMECHANGE, nullptr, L, nullptr, D::kIn},
-    {WM_CANCELMODE, nullptr, L, nullptr, D::kIn},
-    {WM_SETCURSOR, nullptr, L, nullptr, D::kIn},
-    {WM_MOUSEACTIVATE, nullptr, L, nullptr, D::kIn},
-    {WM_CHILDACTIVATE, nullptr, L, nullptr, D::kIn},
-    {WM_GETMINMAXINFO, nullptr, L, &Plain<MINMAXINFO>::kLayout, D::kInOut},
-    {WM_NEXTDLGCTL, nullptr, L, nullptr, D::kIn},
-    {WM_DRAWITEM, nullptr, L, &DrawItem::kLayout, D::kIn},
-    {WM_MEASUREITEM, nullptr, L, &MeasureItem::kLayout, D::kInOut},
-    {WM_DELETEITEM, nullptr, L, &DeleteItem::kLayout, D::kIn},
-    {WM_COMPAREITEM, nullptr, L, &CompareItem::kLayout, D::kIn},
-    {WM_SETFONT, nullptr, L, nullptr, D::kIn},
-    {WM_GETFONT, nullptr, L, nullptr, D::kIn, false, true},
-    {WM_WINDOWPOSCHANGING, nullptr, L, &WindowPos::kLayout, D::kInOut},
-    {WM_WINDOWPOSCHANGED, nullptr, L, &WindowPos::kLayout, D::kIn},
-    {WM_COPYDATA, nullptr, L, &CopyData::kLayout, D::kIn},
-    {WM_NOTIFY, nullptr, L, &Notify::kLayout, D::kInOut},
-    {WM_HELP, nullptr, L, &HelpInfo::kLayout, D::kIn},
-    {WM_CONTEXTMENU, nullptr, L, nullptr, D::kIn},
-    {WM_STYLECHANGING, nullptr, L, &Plain<STYLESTRUCT>::kLayout, D::kInOut},
-    {WM_STYLECHANGED, nullptr, L, &Plain<STYLESTRUCT>::kLayout, D::kIn},
-    {WM_DISPLAYCHANGE, nullptr, L, nullptr, D::kIn},
-    {WM_GETICON, nullptr, L, nullptr, D::kIn},
-    {WM_SETICON, nullptr, L, nullptr, D::kIn},
-    {WM_NCCALCSIZE, nullptr, L, &NcCalcSize::kLayout, D::kInOut},
-    {WM_NCHITTEST, nullptr, L, nullptr, D::kIn},
-    {WM_NCPAINT, nullptr, L, nullptr, D::kIn},
-    {WM_NCACTIVATE, nullptr, L, nullptr, D::kIn},
-    {WM_GETDLGCODE, nullptr, L, &Message::kLayout, D::kIn, true},
-    {WM_SYNCPAINT, nullptr, L, nullptr, D::kIn},
-    {WM_KEYDOWN, nullptr, L, nullptr, D::kIn},
-    {WM_KEYUP, nullptr, L, nullptr, D::kIn},
-    {WM_CHAR, nullptr, L, nullptr, D::kIn},
-    {WM_DEADCHAR, nullptr, L, nullptr, D::kIn},
-    {WM_SYSKEYDOWN, nullptr, L, nullptr, D::kIn},
-    {WM_SYSKEYUP, nullptr, L, nullptr, D::kIn},
-    {WM_SYSCHAR, nullptr, L, nullptr, D::kIn},
-    {WM_SYSDEADCHAR, nullptr, L, nullptr, D::kIn},
-    {WM_INITDIALOG, nullptr, L, nullptr, D::kIn},
-    {WM_COMMAND, nullptr, L, nullptr, D::kIn},
-    {WM_SYSCOMMAND, nullptr, L, nullptr, D::kIn},
-    {WM_HSCROLL, nullptr, L, nullptr, D::kIn},
-    {WM_VSCROLL, nullptr, L, nullptr, D::kIn},
-    {WM_INITMENUPOPUP, nullptr, L, nullptr, D::kIn},
-    {WM_ENTERIDLE, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORMSGBOX, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLOREDIT, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORLISTBOX, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORBTN, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORDLG, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORSCROLLBAR, nullptr, L, nullptr, D::kIn},
-    {WM_CTLCOLORSTATIC, nullptr, L, nullptr, D::kIn},
-    {WM_MOUSEMOVE, nullptr, L, nullptr, D::kIn},
-    {WM_LBUTTONDOWN, nullptr, L, nullptr, D::kIn},
-    {WM_LBUTTONUP, nullptr, L, nullptr, D::kIn},
-    {WM_LBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
-    {WM_RBUTTONDOWN, nullptr, L, nullptr, D::kIn},
-    {WM_RBUTTONUP, nullptr, L, nullptr, D::kIn},
-    {WM_RBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
-    {WM_MBUTTONDOWN, nullptr, L, nullptr, D::kIn},
-    {WM_MBUTTONUP, nullptr, L, nullptr, D::kIn},
-    {WM_MBUTTONDBLCLK, nullptr, L, nullptr, D::kIn},
-    {WM_MOUSEWHEEL, nullptr, L, nullptr, D::kIn},
-    {WM_PARENTNOTIFY, nullptr, L, nullptr, D::kIn},
-    {WM_ENTERMENULOOP, nullptr, L, nullptr, D::kIn},
-    {WM_EXITMENULOOP, nullptr, L, nullptr, D::kIn},
-    {WM_SIZING, nullptr, L, kPlainRect, D::kInOut},
-    {WM_CAPTURECHANGED, nullptr, L, nullptr, D::kIn},
-    {WM_MOVING, nullptr, L, kPlainRect, D::kInOut},
-    {WM_ENTERSIZEMOVE, nullptr, L, nullptr, D::kIn},
-    {WM_EXITSIZEMOVE, nullptr, L, nullptr, D::kIn},
-    {WM_CUT, nullptr, L, nullptr, D::kIn},
-    {WM_COPY, nullptr, L, nullptr, D::kIn},
-    {WM_PASTE, nullptr, L, nullptr, D::kIn},
-    {WM_CLEAR, nullptr, L, nullptr, D::kIn},
-    {WM_UNDO, nullptr, L, nullptr, D::kIn},
-    {WM_PRINTCLIENT, nullptr, L, nullptr, D::kIn},
-    {WM_THEMECHANGED, nullptr, L, nullptr, D::kIn},
+    WM_DESTROY, WM_NCDESTROY, WM_MOVE, WM_SIZE, WM_ACTIVATE, WM_SETFOCUS, WM_KILLFOCUS, WM_ENABLE,
+    WM_SETREDRAW, WM_PAINT, WM_CLOSE, WM_ERASEBKGND, WM_SYSCOLORCHANGE, WM_SHOWWINDOW, WM_ACTIVATEAPP,
+    WM_FONTCHANGE, WM_TIMECHANGE, WM_CANCELMODE, WM_SETCURSOR, WM_MOUSEACTIVATE, WM_CHILDACTIVATE,
+    WM_NEXTDLGCTL, WM_SETFONT, WM_CONTEXTMENU, WM_DISPLAYCHANGE, WM_GETICON, WM_SETICON, WM_NCHITTEST,
+    WM_NCPAINT, WM_NCACTIVATE, WM_SYNCPAINT, WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_DEADCHAR, WM_SYSKEYDOWN,
+    WM_SYSKEYUP, WM_SYSCHAR, WM_SYSDEADCHAR, WM_INITDIALOG, WM_COMMAND, WM_SYSCOMMAND, WM_HSCROLL,
+    WM_VSCROLL, WM_INITMENUPOPUP, WM_ENTERIDLE, WM_CTLCOLORMSGBOX, WM_CTLCOLOREDIT, WM_CTLCOLORLISTBOX,
+    WM_CTLCOLORBTN, WM_CTLCOLORDLG, WM_CTLCOLORSCROLLBAR, WM_CTLCOLORSTATIC, WM_MOUSEMOVE,
+    WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_RBUTTONDBLCLK,
+    WM_MBUTTONDOWN, WM_MBUTTONUP, WM_MBUTTONDBLCLK, WM_MOUSEWHEEL, WM_PARENTNOTIFY, WM_ENTERMENULOOP,
+    WM_EXITMENULOOP, WM_CAPTURECHANGED, WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE, WM_CUT, WM_COPY, WM_PASTE,
+    WM_CLEAR, WM_UNDO, WM_PRINTCLIENT, WM_THEMECHANGED,
     // Buttons.
-    {BM_GETCHECK, nullptr, L, nullptr, D::kIn},
-    {BM_SETCHECK, nullptr, L, nullptr, D::kIn},
-    {BM_GETSTATE, nullptr, L, nullptr, D::kIn},
-    {BM_SETSTATE, nullptr, L, nullptr, D::kIn},
-    {BM_SETSTYLE, nullptr, L, nullptr, D::kIn},
-    {BM_CLICK, nullptr, L, nullptr, D::kIn},
-    {BM_GETIMAGE, nullptr, L, nullptr, D::kIn},
-    {BM_SETIMAGE, nullptr, L, nullptr, D::kIn},
+    BM_GETCHECK, BM_SETCHECK, BM_GETSTATE, BM_SETSTATE, BM_SETSTYLE, BM_CLICK, BM_GETIMAGE, BM_SETIMAGE,
     // Combo boxes.
-    {CB_ADDSTRING, nullptr, L, &kString, D::kIn},
-    {CB_INSERTSTRING, nullptr, L, &kString, D::kIn},
-    {CB_FINDSTRING, nullptr, L, &kString, D::kIn},
-    {CB_FINDSTRINGEXACT, nullptr, L, &kString, D::kIn},
-    {CB_SELECTSTRING, nullptr, L, &kString, D::kIn},
-    {CB_GETLBTEXT, nullptr, L, &kEntryText, D::kOut},
-    {CB_GETDROPPEDCONTROLRECT, nullptr, L, kPlainRect, D::kOut},
-    {CB_DELETESTRING, nullptr, L, nullptr, D::kIn},
-    {CB_GETCOUNT, nullptr, L, nullptr, D::kIn},
-    {CB_GETCURSEL, nullptr, L, nullptr, D::kIn},
-    {CB_GETLBTEXTLEN, nullptr, L, nullptr, D::kIn},
-    {CB_RESETCONTENT, nullptr, L, nullptr, D::kIn},
-    {CB_SETCURSEL, nullptr, L, nullptr, D::kIn},
-    {CB_SHOWDROPDOWN, nullptr, L, nullptr, D::kIn},
-    {CB_GETITEMDATA, nullptr, L, nullptr, D::kIn},
-    {CB_SETITEMDATA, nullptr, L, nullptr, D::kIn},
-    {CB_SETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
-    {CB_GETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
-    {CB_GETDROPPEDSTATE, nullptr, L, nullptr, D::kIn},
-    {CB_LIMITTEXT, nullptr, L, nullptr, D::kIn},
-    {CB_SETEDITSEL, nullptr, L, nullptr, D::kIn},
-    {CB_SETEXTENDEDUI, nullptr, L, nullptr, D::kIn},
-    {CB_GETEXTENDEDUI, nullptr, L, nullptr, D::kIn},
-    {CB_GETTOPINDEX, nullptr, L, nullptr, D::kIn},
-    {CB_SETTOPINDEX, nullptr, L, nullptr, D::kIn},
+    CB_DELETESTRING, CB_GETCOUNT, CB_GETCURSEL, CB_GETLBTEXTLEN, CB_RESETCONTENT, CB_SETCURSEL,
+    CB_SHOWDROPDOWN, CB_GETITEMDATA, CB_SETITEMDATA, CB_SETITEMHEIGHT, CB_GETITEMHEIGHT,
+    CB_GETDROPPEDSTATE, CB_LIMITTEXT, CB_SETEDITSEL, CB_SETEXTENDEDUI, CB_GETEXTENDEDUI, CB_GETTOPINDEX,
+    CB_SETTOPINDEX,
     // List boxes.
-    {LB_ADDSTRING, nullptr, L, &kString, D::kIn},
-    {LB_INSERTSTRING, nullptr, L, &kString, D::kIn},
-    {LB_FINDSTRING, nullptr, L, &kString, D::kIn},
-    {LB_FINDSTRINGEXACT, nullptr, L, &kString, D::kIn},
-    {LB_SELECTSTRING, nullptr, L, &kString, D::kIn},
-    {LB_GETTEXT, nullptr, L, &kEntryText, D::kOut},
-    {LB_GETITEMRECT, nullptr, L, kPlainRect, D::kOut},
-    {LB_DELETESTRING, nullptr, L, nullptr, D::kIn},
-    {LB_GETCOUNT, nullptr, L, nullptr, D::kIn},
-    {LB_GETCURSEL, nullptr, L, nullptr, D::kIn},
-    {LB_SETCURSEL, nullptr, L, nullptr, D::kIn},
-    {LB_GETSEL, nullptr, L, nullptr, D::kIn},
-    {LB_SETSEL, nullptr, L, nullptr, D::kIn},
-    {LB_GETSELCOUNT, nullptr, L, nullptr, D::kIn},
-    {LB_GETTEXTLEN, nullptr, L, nullptr, D::kIn},
-    {LB_RESETCONTENT, nullptr, L, nullptr, D::kIn},
-    {LB_GETITEMDATA, nullptr, L, nullptr, D::kIn},
-    {LB_SETITEMDATA, nullptr, L, nullptr, D::kIn},
-    {LB_GETTOPINDEX, nullptr, L, nullptr, D::kIn},
-    {LB_SETTOPINDEX, nullptr, L, nullptr, D::kIn},
-    {LB_SETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
-    {LB_GETITEMHEIGHT, nullptr, L, nullptr, D::kIn},
+    LB_DELETESTRING, LB_GETCOUNT, LB_GETCURSEL, LB_SETCURSEL, LB_GETSEL, LB_SETSEL, LB_GETSELCOUNT,
+    LB_GETTEXTLEN, LB_RESETCONTENT, LB_GETITEMDATA, LB_SETITEMDATA, LB_GETTOPINDEX, LB_SETTOPINDEX,
+    LB_SETITEMHEIGHT, LB_GETITEMHEIGHT,
     // Edit controls.
-    {EM_SETSEL, nullptr, L, nullptr, D::kIn},
-    {EM_GETRECT, nullptr, L, kPlainRect, D::kOut},
-    {EM_SETRECT, nullptr, L, kPlainRect, D::kIn},
-    {EM_SETRECTNP, nullptr, L, kPlainRect, D::kIn},
-    {EM_REPLACESEL, nullptr, L, &kString, D::kIn},
-    {EM_GETMODIFY, nullptr, L, nullptr, D::kIn},
-    {EM_SETMODIFY, nullptr, L, nullptr, D::kIn},
-    {EM_GETLINECOUNT, nullptr, L, nullptr, D::kIn},
-    {EM_LIMITTEXT, nullptr, L, nullptr, D::kIn},
-    {EM_CANUNDO, nullptr, L, nullptr, D::kIn},
-    {EM_UNDO, nullptr, L, nullptr, D::kIn},
-    {EM_SETREADONLY, nullptr, L, nullptr, D::kIn},
-    {EM_SETPASSWORDCHAR, nullptr, L, nullptr, D::kIn},
-    {EM_GETLIMITTEXT, nullptr, L, nullptr, D::kIn},
+    EM_SETSEL, EM_GETMODIFY, EM_SETMODIFY, EM_GETLINECOUNT, EM_LIMITTEXT, EM_CANUNDO, EM_UNDO,
+    EM_SETREADONLY, EM_SETPASSWORDCHAR, EM_GETLIMITTEXT,
     // Static controls.
-    {STM_SETICON, nullptr, L, nullptr, D::kIn},
-    {STM_GETICON, nullptr, L, nullptr, D::kIn},
-    {STM_SETIMAGE, nullptr, L, nullptr, D::kIn},
-    {STM_GETIMAGE, nullptr, L, nullptr, D::kIn},
-    // Dialogs and the common controls' own messages, to their windows only.
-    {DM_GETDEFID, L"#32770", L, nullptr, D::kIn},
-    {DM_SETDEFID, L"#32770", L, nullptr, D::kIn},
-    {DM_REPOSITION, L"#32770", L, nullptr, D::kIn},
-    {UDM_SETRANGE, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_GETRANGE, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_SETPOS, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_GETPOS, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_SETBUDDY, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_GETBUDDY, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_SETBASE, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_GETBASE, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_SETRANGE32, UPDOWN_CLASSW, L, nullptr, D::kIn},
-    {UDM_SETPOS32, UPDOWN_CLASSW, L, nullptr, D::kIn},
+    STM_SETICON, STM_GETICON, STM_SETIMAGE, STM_GETIMAGE,
 };
+
+// Questions whose answer is a number, which a module may ask any window.
+const UINT kQuestions[] = {WM_NULL, WM_GETTEXTLENGTH, WM_GETFONT};
+
+// A control's or a dialog's own messages, numbers only, which a module may
+// send only to the windows of that class.
+struct ClassMessage
+{
+    UINT message;
+    const wchar_t* hostClass;
+};
+const ClassMessage kClassMessages[] = {
+    {DM_GETDEFID, L"#32770"},
+    {DM_SETDEFID, L"#32770"},
+    {DM_REPOSITION, L"#32770"},
+    {UDM_SETRANGE, UPDOWN_CLASSW},
+    {UDM_GETRANGE, UPDOWN_CLASSW},
+    {UDM_SETPOS, UPDOWN_CLASSW},
+    {UDM_GETPOS, UPDOWN_CLASSW},
+    {UDM_SETBUDDY, UPDOWN_CLASSW},
+    {UDM_GETBUDDY, UPDOWN_CLASSW},
+    {UDM_SETBASE, UPDOWN_CLASSW},
+    {UDM_GETBASE, UPDOWN_CLASSW},
+    {UDM_SETRANGE32, UPDOWN_CLASSW},
+    {UDM_SETPOS32, UPDOWN_CLASSW},
+};
+
+// The platform's messages whose lParam points to a record.
+const MessageRule kPointerRules[] = {
+    // Windows.
+    {.message = WM_CREATE, .layout = &Create::kLayout},
+    {.message = WM_NCCREATE, .layout = &Create::kLayout},
+    {.message = WM_SETTEXT, .layout = &kString, .optional = true},
+    {.message = WM_GETTEXT, .layout = &kText, .direction = D::kOut, .toOthers = true},
+    {.message = WM_SETTINGCHANGE, .layout = &kString, .optional = true, .toOthers = true},
+    {.message = WM_GETMINMAXINFO, .layout = &Plain<MINMAXINFO>::kLayout, .direction = D::kInOut},
+    {.message = WM_DRAWITEM, .layout = &DrawItem::kLayout},
+    {.message = WM_MEASUREITEM, .layout = &MeasureItem::kLayout, .direction = D::kInOut},
+    {.message = WM_DELETEITEM, .layout = &DeleteItem::kLayout},
+    {.message = WM_COMPAREITEM, .layout = &CompareItem::kLayout},
+    {.message = WM_WINDOWPOSCHANGING, .layout = &WindowPos::kLayout, .direction = D::kInOut},
+    {.message = WM_WINDOWPOSCHANGED, .layout = &WindowPos::kLayout},
+    {.message = WM_COPYDATA, .layout = &CopyData::kLayout},
+    {.message = WM_NOTIFY, .layout = &Notify::kLayout, .direction = D::kInOut},
+    {.message = WM_HELP, .layout = &HelpInfo::kLayout},
+    {.message = WM_STYLECHANGING, .layout = &Plain<STYLESTRUCT>::kLayout, .direction = D::kInOut},
+    {.message = WM_STYLECHANGED, .layout = &Plain<STYLESTRUCT>::kLayout},
+    {.message = WM_NCCALCSIZE, .layout = &NcCalcSize::kLayout, .direction = D::kInOut},
+    {.message = WM_GETDLGCODE, .layout = &Message::kLayout, .optional = true},
+    {.message = WM_SIZING, .layout = kPlainRect, .direction = D::kInOut},
+    {.message = WM_MOVING, .layout = kPlainRect, .direction = D::kInOut},
+    // Combo boxes.
+    {.message = CB_ADDSTRING, .layout = &kString},
+    {.message = CB_INSERTSTRING, .layout = &kString},
+    {.message = CB_FINDSTRING, .layout = &kString},
+    {.message = CB_FINDSTRINGEXACT, .layout = &kString},
+    {.message = CB_SELECTSTRING, .layout = &kString},
+    {.message = CB_GETLBTEXT, .layout = &kEntryText, .direction = D::kOut},
+    {.message = CB_GETDROPPEDCONTROLRECT, .layout = kPlainRect, .direction = D::kOut},
+    // List boxes.
+    {.message = LB_ADDSTRING, .layout = &kString},
+    {.message = LB_INSERTSTRING, .layout = &kString},
+    {.message = LB_FINDSTRING, .layout = &kString},
+    {.message = LB_FINDSTRINGEXACT, .layout = &kString},
+    {.message = LB_SELECTSTRING, .layout = &kString},
+    {.message = LB_GETTEXT, .layout = &kEntryText, .direction = D::kOut},
+    {.message = LB_GETITEMRECT, .layout = kPlainRect, .direction = D::kOut},
+    // Edit controls.
+    {.message = EM_GETRECT, .layout = kPlainRect, .direction = D::kOut},
+    {.message = EM_SETRECT, .layout = kPlainRect},
+    {.message = EM_SETRECTNP, .layout = kPlainRect},
+    {.message = EM_REPLACESEL, .layout = &kString},
+};
+
+// Every rule of the platform's messages, made once from the lists above.
+const std::vector<MessageRule>& PlatformRules()
+{
+    static const std::vector<MessageRule> rules = [] {
+        std::vector<MessageRule> all;
+        for (UINT message : kNumberMessages)
+            all.push_back({.message = message});
+        for (UINT message : kQuestions)
+            all.push_back({.message = message, .toOthers = true});
+        for (const ClassMessage& own : kClassMessages)
+            all.push_back({.message = own.message, .hostClass = own.hostClass});
+        all.insert(all.end(), std::begin(kPointerRules), std::end(kPointerRules));
+        return all;
+    }();
+    return rules;
+}
 
 std::vector<MessageRule>& AddedRules()
 {
@@ -709,14 +631,6 @@ bool SameClass(HWND window, const wchar_t* name)
 
 } // namespace
 
-template <typename T>
-const Layout* PlainLayout()
-{
-    return &Plain<T>::kLayout;
-}
-
-template const Layout* PlainLayout<RECT>();
-
 void AddMessageRules(const MessageRule* rules, std::size_t count)
 {
     for (std::size_t i = 0; i < count; ++i)
@@ -728,7 +642,7 @@ void AddMessageRules(const MessageRule* rules, std::size_t count)
 
 const MessageRule* RuleToGuest(UINT message)
 {
-    for (const MessageRule& rule : kRules)
+    for (const MessageRule& rule : PlatformRules())
         if (rule.message == message && !rule.hostClass)
             return &rule;
     for (const MessageRule& rule : AddedRules())
@@ -744,7 +658,7 @@ const MessageRule* RuleToHost(UINT message, HWND target)
     const auto matches = [&](const MessageRule& rule) {
         return rule.message == message && (!rule.hostClass || SameClass(target, rule.hostClass));
     };
-    for (const MessageRule& rule : kRules)
+    for (const MessageRule& rule : PlatformRules())
         if (matches(rule))
             return &rule;
     for (const MessageRule& rule : AddedRules())

@@ -42,15 +42,17 @@ struct Layout
     void (*backToGuest)(UINT message, std::uint32_t wParam, LRESULT result, const void* host, GuestPtr guest);
 };
 
+// A message's rule, written with its fields named; what a rule leaves out
+// is a number (lParam, not optional, to the guest's own windows only).
 struct MessageRule
 {
-    UINT message;
+    UINT message = 0;
     // For a class's own message (WM_USER and above) sent by the guest: the
     // host window class it may go to; null for every window.
-    const wchar_t* hostClass;
-    bool inWParam; // the pointer is wParam; otherwise lParam
-    const Layout* layout; // null: both parameters are numbers
-    Direction direction;
+    const wchar_t* hostClass = nullptr;
+    bool inWParam = false;          // the pointer is wParam; otherwise lParam
+    const Layout* layout = nullptr; // null: both parameters are numbers
+    Direction direction = Direction::kIn;
     bool optional = false; // the pointer may be null
     // The guest may send it to a window not its own (its host's, or all):
     // a question, or a notice the platform broadcasts.
@@ -64,10 +66,6 @@ void AddMessageRules(const MessageRule* rules, std::size_t count);
 const MessageRule* RuleToGuest(UINT message);
 // The rule for a message the guest sends to a window; null for none.
 const MessageRule* RuleToHost(UINT message, HWND target);
-
-// The plain layouts, for records the same on both sides.
-template <typename T>
-const Layout* PlainLayout();
 
 // A message the default procedures answer with the window manager's modal
 // loops (moving, sizing, menus) or by closing the top-level window, which is

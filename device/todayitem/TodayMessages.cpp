@@ -91,8 +91,10 @@ void TodayItemFromGuest(const TODAYLISTITEM32& guest, TODAYLISTITEM& host)
 void AddTodayMessageRules(HWND host)
 {
     static const armce::MessageRule kToItems[] = {
-        {WM_TODAYCUSTOM_CLEARCACHE, nullptr, true, &kRecord, armce::Direction::kInOut},
-        {WM_TODAYCUSTOM_QUERYREFRESHCACHE, nullptr, true, &kRecord, armce::Direction::kInOut},
+        {.message = WM_TODAYCUSTOM_CLEARCACHE, .inWParam = true, .layout = &kRecord,
+            .direction = armce::Direction::kInOut},
+        {.message = WM_TODAYCUSTOM_QUERYREFRESHCACHE, .inWParam = true, .layout = &kRecord,
+            .direction = armce::Direction::kInOut},
     };
     armce::AddMessageRules(kToItems, std::size(kToItems));
     wchar_t name[256];
@@ -103,9 +105,9 @@ void AddTodayMessageRules(HWND host)
             return;
     const wchar_t* hostClass = HostClasses().emplace_back(name).c_str();
     const armce::MessageRule toHost[] = {
-        {TODAYM_GETCOLOR, hostClass, false, nullptr, armce::Direction::kIn, false, true},
-        {TODAYM_DRAWWATERMARK, hostClass, false, &kWatermark, armce::Direction::kIn, false, true},
-        {TODAYM_TOOKSELECTION, hostClass, false, nullptr, armce::Direction::kIn, false, true},
+        {.message = TODAYM_GETCOLOR, .hostClass = hostClass, .toOthers = true},
+        {.message = TODAYM_DRAWWATERMARK, .hostClass = hostClass, .layout = &kWatermark, .toOthers = true},
+        {.message = TODAYM_TOOKSELECTION, .hostClass = hostClass, .toOthers = true},
     };
     armce::AddMessageRules(toHost, std::size(toHost));
 }
