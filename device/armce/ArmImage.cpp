@@ -75,12 +75,23 @@ WORD ModuleMachine(const std::wstring& path)
 
 std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring& error)
 {
-    const std::vector<char> file = ReadFile(path);
+    // Held as a device's loader holds a module's file: read, never written.
+    const HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::unique_ptr<ArmImage> image = FromBytes(ReadFile(path), error);
+    if (!image) {
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        return nullptr;
+    }
+    image->file_ = held;
+    return image;
+}
+
+std::unique_ptr<ArmImage> ArmImage::FromBytes(const std::vector<char>& file, std::wstring& error)
+{
     std::unique_ptr<ArmImage> image(new ArmImage);
     if (!image->LayOut(file, error))
         return nullptr;
-    // Held as a device's loader holds a module's file: read, never written.
-    image->file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     const std::int64_t delta = static_cast<std::int64_t>(image->base_) - image->headers_.OptionalHeader.ImageBase;
     if (!image->Relocate(delta, error) || !image->ReadImports(error) || !image->ReadExports(error) ||
         !image->ReadResources(error))
@@ -89,6 +100,15 @@ std::unique_ptr<ArmImage> ArmImage::Load(const std::wstring& path, std::wstring&
 }
 
 bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
+{
+    std::uint64_t sectionTable = 0;
+    return ReadHeaders(file, sectionTable, error) && Allocate(file, error) &&
+           MapSections(file, sectionTable, error) && FindEntryPoint(error);
+}
+
+// The headers, held to a 32-bit ARM module's and to the device's platform;
+// sectionTable is where the section table starts in the file.
+bool ArmImage::ReadHeaders(const std::vector<char>& file, std::uint64_t& sectionTable, std::wstring& error)
 {
     IMAGE_DOS_HEADER dos;
     if (!At(file, 0, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
@@ -118,14 +138,21 @@ bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
         error = L"its image size, section alignment or headers are not a module's";
         return false;
     }
-    const std::uint64_t sectionTable = static_cast<std::uint64_t>(dos.e_lfanew) + sizeof(DWORD) +
-                                       sizeof(IMAGE_FILE_HEADER) + header.SizeOfOptionalHeader;
+    sectionTable = static_cast<std::uint64_t>(dos.e_lfanew) + sizeof(DWORD) + sizeof(IMAGE_FILE_HEADER) +
+                   header.SizeOfOptionalHeader;
     const std::uint64_t sectionsEnd = sectionTable + std::uint64_t{header.NumberOfSections} * sizeof(IMAGE_SECTION_HEADER);
     if (header.NumberOfSections == 0 || sectionsEnd > optional.SizeOfHeaders) {
         error = L"its section table lies outside its headers";
         return false;
     }
-    // At its preferred base, or wherever there is room below 2 GB.
+    return true;
+}
+
+// The image's memory, at its preferred base or wherever there is room below
+// 2 GB, with the headers copied in, read-only.
+bool ArmImage::Allocate(const std::vector<char>& file, std::wstring& error)
+{
+    const IMAGE_OPTIONAL_HEADER32& optional = headers_.OptionalHeader;
     memory_ = DeviceAllocateLowAt(reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(optional.ImageBase)), size_);
     if (!memory_)
         memory_ = DeviceAllocateLow(size_);
@@ -137,8 +164,16 @@ bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
     base_ = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(memory));
     std::memcpy(memory, file.data(), optional.SizeOfHeaders);
     ranges_.push_back({0, (optional.SizeOfHeaders + kPage - 1) / kPage * kPage, false, false});
+    return true;
+}
 
-    // Sections, each at its place, in order and apart.
+// The sections, each with its access; the resources read-only.
+bool ArmImage::MapSections(const std::vector<char>& file, std::uint64_t sectionTable, std::wstring& error)
+{
+    const IMAGE_FILE_HEADER& header = headers_.FileHeader;
+    const IMAGE_OPTIONAL_HEADER32& optional = headers_.OptionalHeader;
+    char* memory = static_cast<char*>(memory_);
+    // Each at its place, in order and apart.
     std::uint32_t next = ranges_.back().size;
     const IMAGE_DATA_DIRECTORY resources = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
     for (WORD i = 0; i < header.NumberOfSections; ++i) {
@@ -167,6 +202,12 @@ bool ArmImage::LayOut(const std::vector<char>& file, std::wstring& error)
             (section.Characteristics & IMAGE_SCN_MEM_WRITE) != 0 && !holdsResources,
             (section.Characteristics & (IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE)) != 0});
     }
+    return true;
+}
+
+bool ArmImage::FindEntryPoint(std::wstring& error)
+{
+    const IMAGE_OPTIONAL_HEADER32& optional = headers_.OptionalHeader;
     if (optional.AddressOfEntryPoint) {
         const auto code = std::find_if(ranges_.begin(), ranges_.end(), [&](const ImageRange& range) {
             return range.executable && optional.AddressOfEntryPoint - range.rva < range.size &&

@@ -42,6 +42,8 @@ public:
     // Loads the module; null with the reason when it is not an ARM module
     // that can be laid out.
     static std::unique_ptr<ArmImage> Load(const std::wstring& path, std::wstring& error);
+    // The same from the file's bytes, held by no file.
+    static std::unique_ptr<ArmImage> FromBytes(const std::vector<char>& file, std::wstring& error);
     ~ArmImage();
     ArmImage(const ArmImage&) = delete;
     ArmImage& operator=(const ArmImage&) = delete;
@@ -64,6 +66,10 @@ public:
 private:
     ArmImage() = default;
     bool LayOut(const std::vector<char>& file, std::wstring& error);
+    bool ReadHeaders(const std::vector<char>& file, std::uint64_t& sectionTable, std::wstring& error);
+    bool Allocate(const std::vector<char>& file, std::wstring& error);
+    bool MapSections(const std::vector<char>& file, std::uint64_t sectionTable, std::wstring& error);
+    bool FindEntryPoint(std::wstring& error);
     bool Relocate(std::int64_t delta, std::wstring& error);
     bool ReadImports(std::wstring& error);
     bool ReadExports(std::wstring& error);
