@@ -7,6 +7,19 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+std::vector<std::wstring> ProgramArguments()
+{
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv)
+        return {};
+    std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
+    LocalFree(argv);
+    return args;
+}
+
 std::wstring DevicePath(const std::wstring& path)
 {
     if (path.empty() || path[0] != L'/')

@@ -1,7 +1,12 @@
-// File names given on the command line, for the device's file functions.
+// A device program's command line: its arguments, and the file names among
+// them for the device's file functions.
 #pragma once
 
 #include <string>
+#include <vector>
+
+// The program's arguments, without its own name.
+std::vector<std::wstring> ProgramArguments();
 
 // A path for the device's file functions: a Unix path ("/tmp/x.png") becomes
 // the name Wine gives it; anything else is kept.

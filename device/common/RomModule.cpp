@@ -1,5 +1,7 @@
 #include "RomModule.h"
 
+#include "OwnedHandle.h"
+
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -32,8 +34,8 @@ std::wstring RomTwin(const std::vector<char>& bytes)
     if (folder.empty())
         return std::wstring();
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    const UniqueSearch search(FindFirstFileW((folder + L"*.dll").c_str(), &found));
+    if (!search)
         return std::wstring();
     std::wstring twin;
     do {
@@ -42,8 +44,7 @@ std::wstring RomTwin(const std::vector<char>& bytes)
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && size == bytes.size() &&
             ReadBytes(folder + found.cFileName, rom) && rom == bytes)
             twin = folder + found.cFileName;
-    } while (twin.empty() && FindNextFileW(search, &found));
-    FindClose(search);
+    } while (twin.empty() && FindNextFileW(search.Get(), &found));
     return twin;
 }
 

@@ -1,5 +1,8 @@
 #include "TodayItems.h"
 
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
+
 #include <todaycmn.h>
 
 #include <algorithm>
@@ -8,53 +11,28 @@ namespace {
 
 constexpr wchar_t kItemsKey[] = L"Software\\Microsoft\\Today\\Items";
 
-DWORD ReadNumber(HKEY key, const wchar_t* name, DWORD fallback)
-{
-    DWORD value = 0, size = sizeof value, type = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD)
-        return fallback;
-    return value;
-}
-
-std::wstring ReadText(HKEY key, const wchar_t* name)
-{
-    wchar_t text[MAX_PATH] = {};
-    DWORD size = sizeof text - sizeof(wchar_t), type = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return L"";
-    return text;
-}
-
 } // namespace
 
 std::vector<TodayItemEntry> ReadTodayItems()
 {
     std::vector<TodayItemEntry> items;
-    HKEY itemsKey = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemsKey, 0, KEY_READ, &itemsKey) != ERROR_SUCCESS)
+    UniqueKey itemsKey;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kItemsKey, 0, KEY_READ, itemsKey.Receive()) != ERROR_SUCCESS)
         return items;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(itemsKey, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        HKEY itemKey = nullptr;
-        if (RegOpenKeyExW(itemsKey, name, 0, KEY_READ, &itemKey) != ERROR_SUCCESS)
+    for (const std::wstring& name : SubKeyNames(itemsKey.Get())) {
+        UniqueKey itemKey;
+        if (RegOpenKeyExW(itemsKey.Get(), name.c_str(), 0, KEY_READ, itemKey.Receive()) != ERROR_SUCCESS)
             continue;
         TodayItemEntry item;
         item.name = name;
-        item.dll = ReadText(itemKey, L"DLL");
-        item.order = ReadNumber(itemKey, L"Order", 0);
-        item.enabled = ReadNumber(itemKey, L"Enabled", 0) != 0;
-        item.options = ReadNumber(itemKey, L"Options", 0) != 0;
-        item.type = ReadNumber(itemKey, L"Type", 0);
-        item.selectability = ReadNumber(itemKey, L"Selectability", TODAY_SELECTABILITY_NONE);
-        RegCloseKey(itemKey);
+        item.dll = ReadText(itemKey.Get(), L"DLL");
+        item.order = ReadNumber(itemKey.Get(), L"Order", 0);
+        item.enabled = ReadNumber(itemKey.Get(), L"Enabled", 0) != 0;
+        item.options = ReadNumber(itemKey.Get(), L"Options", 0) != 0;
+        item.type = ReadNumber(itemKey.Get(), L"Type", 0);
+        item.selectability = ReadNumber(itemKey.Get(), L"Selectability", TODAY_SELECTABILITY_NONE);
         items.push_back(item);
     }
-    RegCloseKey(itemsKey);
     std::stable_sort(items.begin(), items.end(),
         [](const TodayItemEntry& a, const TodayItemEntry& b) { return a.order < b.order; });
     return items;
@@ -62,15 +40,13 @@ std::vector<TodayItemEntry> ReadTodayItems()
 
 bool WriteTodayItemPlace(const std::wstring& name, bool enabled, DWORD order)
 {
-    HKEY item = nullptr;
+    UniqueKey item;
     const std::wstring key = std::wstring(kItemsKey) + L"\\" + name;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, &item) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_WRITE, item.Receive()) != ERROR_SUCCESS)
         return false;
     const DWORD shown = enabled ? 1 : 0;
-    const bool written = RegSetValueExW(item, L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&shown),
-                             sizeof shown) == ERROR_SUCCESS &&
-                         RegSetValueExW(item, L"Order", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&order),
-                             sizeof order) == ERROR_SUCCESS;
-    RegCloseKey(item);
-    return written;
+    return RegSetValueExW(item.Get(), L"Enabled", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&shown),
+               sizeof shown) == ERROR_SUCCESS &&
+           RegSetValueExW(item.Get(), L"Order", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&order), sizeof order) ==
+               ERROR_SUCCESS;
 }

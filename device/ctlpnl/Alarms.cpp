@@ -1,5 +1,8 @@
 #include "Alarms.h"
 
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
+
 #include <string>
 
 namespace {
@@ -15,22 +18,18 @@ Alarms LoadAlarms()
 {
     Alarms alarms;
     for (size_t n = 0; n < alarms.size(); ++n) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KeyOf(n).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        UniqueKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, KeyOf(n).c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
             continue;
         BYTE flags[16] = {};
         DWORD size = sizeof flags;
-        if (RegQueryValueExW(key, L"AlarmFlags", nullptr, nullptr, flags, &size) == ERROR_SUCCESS && size > 0)
+        if (RegQueryValueExW(key.Get(), L"AlarmFlags", nullptr, nullptr, flags, &size) == ERROR_SUCCESS && size > 0)
             alarms[n].on = flags[0] != 0;
-        DWORD minutes = 0, type = 0;
-        size = sizeof minutes;
-        if (RegQueryValueExW(key, L"AlarmTime", nullptr, &type, reinterpret_cast<BYTE*>(&minutes), &size) ==
-                ERROR_SUCCESS &&
-            type == REG_DWORD && minutes < 24 * 60) {
+        const DWORD minutes = ReadNumber(key.Get(), L"AlarmTime", 24 * 60);
+        if (minutes < 24 * 60) {
             alarms[n].hour = static_cast<int>(minutes / 60);
             alarms[n].minute = static_cast<int>(minutes % 60);
         }
-        RegCloseKey(key);
     }
     return alarms;
 }
@@ -39,18 +38,17 @@ bool SaveAlarms(const Alarms& alarms)
 {
     bool saved = true;
     for (size_t n = 0; n < alarms.size(); ++n) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyOf(n).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+        UniqueKey key;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyOf(n).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(),
                 nullptr) != ERROR_SUCCESS) {
             saved = false;
             continue;
         }
         const BYTE flags = alarms[n].on ? 1 : 0;
         const DWORD minutes = static_cast<DWORD>(alarms[n].hour * 60 + alarms[n].minute);
-        saved = RegSetValueExW(key, L"AlarmFlags", 0, REG_BINARY, &flags, 1) == ERROR_SUCCESS && saved;
-        saved = RegSetValueExW(key, L"AlarmTime", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minutes),
+        saved = RegSetValueExW(key.Get(), L"AlarmFlags", 0, REG_BINARY, &flags, 1) == ERROR_SUCCESS && saved;
+        saved = RegSetValueExW(key.Get(), L"AlarmTime", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&minutes),
                     sizeof minutes) == ERROR_SUCCESS && saved;
-        RegCloseKey(key);
     }
     return saved;
 }

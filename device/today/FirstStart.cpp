@@ -1,6 +1,7 @@
 #include "FirstStart.h"
 
 #include "InstallerJournal.h"
+#include "OwnedHandle.h"
 #include "Report.h"
 #include "TodayItems.h"
 
@@ -26,11 +27,10 @@ bool RunInstaller(const std::wstring& arguments, DWORD& exitCode)
     if (!CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
             &process))
         return false;
-    CloseHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, kInstallTimeoutMs) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(process.hProcess, &exitCode))
+    const UniqueHandle thread(process.hThread), installer(process.hProcess);
+    if (WaitForSingleObject(installer.Get(), kInstallTimeoutMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(installer.Get(), &exitCode))
         exitCode = static_cast<DWORD>(-1);
-    CloseHandle(process.hProcess);
     return true;
 }
 
@@ -63,10 +63,9 @@ void InstallRomItems()
 
 void UndoUnfinishedInstallation()
 {
-    HKEY journal = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInstallerJournalKey, 0, KEY_READ, &journal) != ERROR_SUCCESS)
+    UniqueKey journal;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInstallerJournalKey, 0, KEY_READ, journal.Receive()) != ERROR_SUCCESS)
         return;
-    RegCloseKey(journal);
     DWORD exitCode = 0;
     if (!RunInstaller(L"/recover", exitCode) || exitCode != 0)
         Report(L"a change an installer left unfinished could not be undone");

@@ -13,7 +13,6 @@
 #include <deviceregistry.h>
 
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <fstream>
@@ -41,10 +40,7 @@ bool ReadScript(const std::wstring& path, std::wstring& text)
 
 int main()
 {
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
-    LocalFree(argv);
+    const std::vector<std::wstring> args = ProgramArguments();
 
     HostOptions options;
     const std::wstring error = ParseHostOptions(args, options);

@@ -9,7 +9,7 @@ ScreenIdle* g_watch = nullptr;
 
 ScreenIdle::ScreenIdle(HWND screen) : screen_(screen)
 {
-    reached_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    reached_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     g_watch = this;
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, WatchSentMessages, nullptr, GetCurrentThreadId());
 }
@@ -19,26 +19,24 @@ ScreenIdle::~ScreenIdle()
     if (hook_)
         UnhookWindowsHookEx(hook_);
     g_watch = nullptr;
-    if (reached_)
-        CloseHandle(reached_);
 }
 
 bool ScreenIdle::Await(DWORD timeoutMs)
 {
     if (!reached_ || stopped_)
         return false;
-    ResetEvent(reached_);
+    ResetEvent(reached_.Get());
     ++asked_;
     // Wakes the screen's thread, which may be waiting with nothing to do.
     PostMessageW(screen_, WM_NULL, 0, 0);
-    return WaitForSingleObject(reached_, timeoutMs) == WAIT_OBJECT_0 && !stopped_;
+    return WaitForSingleObject(reached_.Get(), timeoutMs) == WAIT_OBJECT_0 && !stopped_;
 }
 
 void ScreenIdle::Stop()
 {
     stopped_ = true;
     if (reached_)
-        SetEvent(reached_);
+        SetEvent(reached_.Get());
 }
 
 void ScreenIdle::Idle()
@@ -49,7 +47,7 @@ void ScreenIdle::Idle()
     if (stopped_ || asked == answered_ || HIWORD(GetQueueStatus(QS_ALLINPUT)) != 0)
         return;
     answered_ = asked;
-    SetEvent(reached_);
+    SetEvent(reached_.Get());
 }
 
 LRESULT CALLBACK ScreenIdle::WatchSentMessages(int code, WPARAM wParam, LPARAM lParam)

@@ -6,6 +6,8 @@
 // has taken in what it sent and followed it, however busy the machine is.
 #pragma once
 
+#include "OwnedHandle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -16,8 +18,6 @@ public:
     // On the screen's thread, whose modal loops it watches from then on.
     explicit ScreenIdle(HWND screen);
     ~ScreenIdle();
-    ScreenIdle(const ScreenIdle&) = delete;
-    ScreenIdle& operator=(const ScreenIdle&) = delete;
 
     // Another thread: waits for a moment of idleness that comes after the
     // call; false when none has come within the time, or the screen is going.
@@ -33,7 +33,7 @@ private:
 
     HWND screen_;
     HHOOK hook_ = nullptr;
-    HANDLE reached_ = nullptr;
+    UniqueHandle reached_;
     std::atomic<unsigned> asked_{0};
     std::atomic<bool> stopped_{false};
     unsigned answered_ = 0; // the screen's thread only

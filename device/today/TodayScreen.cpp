@@ -34,8 +34,6 @@ TodayScreen::~TodayScreen()
     if (window_)
         DestroyWindow(window_);
     host_.reset();
-    if (shellReady_)
-        CloseHandle(shellReady_);
 }
 
 int TodayScreen::Run()
@@ -64,7 +62,7 @@ int TodayScreen::Run()
     layout_->Follow();
     ShowWindow(window_, SW_SHOW);
 
-    shellReady_ = CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent);
+    shellReady_.Reset(CreateEventW(nullptr, TRUE, FALSE, kShellReadyEvent));
     armce::SetFaultReporter([window = window_](const std::wstring& line) {
         Report(line);
         PostMessageW(window, kItemStopped, 0, 0);
@@ -75,7 +73,7 @@ int TodayScreen::Run()
         DestroyWindow(window_);
         return exitCode_;
     }
-    SetEvent(shellReady_);
+    SetEvent(shellReady_.Get());
     Refresh();
     SetTimer(window_, kRefreshTimer, kRefreshMilliseconds, nullptr);
     SetForegroundWindow(window_);

@@ -7,6 +7,7 @@
 #include "HostOptions.h"
 #include "InputScript.h"
 #include "ItemHost.h"
+#include "OwnedHandle.h"
 #include "ScreenLayout.h"
 
 #include <memory>
@@ -40,6 +41,6 @@ private:
     std::unique_ptr<ScreenLayout> layout_;
     std::unique_ptr<ItemHost> host_;
     std::unique_ptr<Automation> automation_;
-    HANDLE shellReady_ = nullptr;
+    UniqueHandle shellReady_;
     int exitCode_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "DeviceNames.h"
 #include "Inflate.h"
+#include "OwnedHandle.h"
 
 #include <windows.h>
 
@@ -267,17 +268,16 @@ bool UnpackFolder(const std::vector<char>& bytes, const Folder& folder, std::uin
 
 bool WriteMember(const std::wstring& folder, const Member& member, const std::uint8_t* data, std::wstring& error)
 {
-    const HANDLE file =
-        CreateFileW((folder + L"\\" + member.name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(
+        CreateFileW((folder + L"\\" + member.name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    if (!file) {
         error = L"the CAB's member " + member.name + L" cannot be unpacked (error " + std::to_wstring(GetLastError()) +
                 L"; is it there twice?)";
         return false;
     }
     DWORD written = 0;
-    const bool wrote = WriteFile(file, data, member.size, &written, nullptr) && written == member.size;
+    const bool wrote = WriteFile(file.Get(), data, member.size, &written, nullptr) && written == member.size;
     const DWORD failure = GetLastError();
-    CloseHandle(file);
     if (!wrote)
         error = L"the CAB's member " + member.name + L" cannot be written (error " + std::to_wstring(failure) + L")";
     return wrote;
@@ -285,14 +285,14 @@ bool WriteMember(const std::wstring& folder, const Member& member, const std::ui
 
 std::vector<char> ReadCabinet(const std::wstring& path, std::wstring& error)
 {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         error = L"cannot open " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
         return {};
     }
     LARGE_INTEGER size = {};
     std::vector<char> bytes;
-    if (!GetFileSizeEx(file, &size)) {
+    if (!GetFileSizeEx(file.Get(), &size)) {
         error = L"cannot read the size of " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
     } else if (size.QuadPart > static_cast<LONGLONG>(cabinet::kMaxCabinetBytes)) {
         error = path + L" is larger than the installer takes (" + std::to_wstring(cabinet::kMaxCabinetBytes >> 20) +
@@ -300,11 +300,10 @@ std::vector<char> ReadCabinet(const std::wstring& path, std::wstring& error)
     } else {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+        if (!bytes.empty() && (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                                   read != bytes.size()))
             error = L"cannot read " + path + L" (error " + std::to_wstring(GetLastError()) + L")";
     }
-    CloseHandle(file);
     return bytes;
 }
 

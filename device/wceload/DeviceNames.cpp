@@ -12,8 +12,9 @@ const struct
 {
     HKEY root;
     const wchar_t* name;
-} kRoots[] = {{HKEY_LOCAL_MACHINE, L"HKLM"}, {HKEY_CURRENT_USER, L"HKCU"}, {HKEY_CLASSES_ROOT, L"HKCR"},
-    {HKEY_USERS, L"HKU"}};
+    const wchar_t* longName;
+} kRoots[] = {{HKEY_LOCAL_MACHINE, L"HKLM", L"HKEY_LOCAL_MACHINE"}, {HKEY_CURRENT_USER, L"HKCU", L"HKEY_CURRENT_USER"},
+    {HKEY_CLASSES_ROOT, L"HKCR", L"HKEY_CLASSES_ROOT"}, {HKEY_USERS, L"HKU", L"HKEY_USERS"}};
 
 } // namespace
 
@@ -43,6 +44,21 @@ HKEY RootNamed(const std::wstring& name)
     for (const auto& root : kRoots)
         if (name == root.name)
             return root.root;
+    return nullptr;
+}
+
+HKEY SplitKeyName(const std::wstring& key, std::wstring& rootName, std::wstring& path)
+{
+    const size_t slash = key.find(L'\\');
+    const std::wstring root = key.substr(0, slash);
+    path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
+    for (const auto& known : kRoots) {
+        if (root == known.name || root == known.longName) {
+            rootName = known.name;
+            return known.root;
+        }
+    }
+    rootName.clear();
     return nullptr;
 }
 

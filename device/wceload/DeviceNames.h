@@ -22,3 +22,7 @@ bool Listed(const std::vector<std::wstring>& list, const std::wstring& entry);
 // give them ("HKLM", "HKCU", "HKCR", "HKU"): null, and empty, for any other.
 HKEY RootNamed(const std::wstring& name);
 std::wstring RootName(HKEY root);
+// A key's name ("HKLM\\Software\\x") split into its root, the root's short
+// name and the path below it; the root's long name (HKEY_LOCAL_MACHINE)
+// counts as its short one. Null, and empty, for a root the device has not.
+HKEY SplitKeyName(const std::wstring& key, std::wstring& rootName, std::wstring& path);

@@ -1,8 +1,29 @@
 #include "DeviceStore.h"
 
+#include "OwnedHandle.h"
+
 #include <devicefiles.h>
 
 #include <windows.h>
+
+namespace {
+
+// Each entry of a folder but "." and "..", until visit answers false.
+template <typename Visit>
+void ForEachEntry(const std::wstring& folder, Visit visit)
+{
+    WIN32_FIND_DATAW found;
+    const UniqueSearch search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L".." && !visit(name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+            return;
+    } while (FindNextFileW(search.Get(), &found));
+}
+
+} // namespace
 
 bool IsFolder(const std::wstring& path)
 {
@@ -20,15 +41,8 @@ bool IsEmptyFolder(const std::wstring& path)
 {
     if (!IsFolder(path))
         return false;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
     bool empty = true;
-    if (search != INVALID_HANDLE_VALUE) {
-        do
-            empty = std::wstring(found.cFileName) == L"." || std::wstring(found.cFileName) == L"..";
-        while (empty && FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    ForEachEntry(path, [&](const std::wstring&, bool) { return empty = false; });
     return empty;
 }
 
@@ -83,15 +97,11 @@ StagingFolder::StagingFolder()
 
 void RemoveFolderAndFiles(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
+    ForEachEntry(folder, [&](const std::wstring& name, bool isFolder) {
+        if (!isFolder)
+            DeleteFileW((folder + L"\\" + name).c_str());
+        return true;
+    });
     RemoveDirectoryW(folder.c_str());
 }
 
@@ -110,30 +120,24 @@ bool StagingFolder::Holds(const std::wstring& name) const
 std::vector<std::wstring> StagingFolder::Members() const
 {
     std::vector<std::wstring> members;
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return members;
-    do
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            members.push_back(found.cFileName);
-    while (FindNextFileW(search, &found));
-    FindClose(search);
+    ForEachEntry(path_, [&](const std::wstring& name, bool isFolder) {
+        if (!isFolder)
+            members.push_back(name);
+        return true;
+    });
     return members;
 }
 
 bool ReadWholeFile(const std::wstring& path, unsigned long limit, std::string& bytes, bool& tooLarge)
 {
     tooLarge = false;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file)
         return false;
     // One byte past the limit tells a file that is too large.
     bytes.assign(limit + 1, '\0');
     DWORD read = 0;
-    const BOOL readAll = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    if (!readAll)
+    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
         return false;
     if (read > limit) {
         tooLarge = true;

@@ -1,32 +1,20 @@
 #include "InstallRecord.h"
 
 #include "DeviceNames.h"
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
 #include "SetupDocument.h"
 
 #include <deviceinstaller.h>
 
 #include <windows.h>
 
-#include <iterator>
 #include <utility>
 
 namespace {
 
 constexpr wchar_t kAppsKey[] = DEVICE_INSTALLER_RECORDS_KEY L"\\";
 constexpr wchar_t kSetupLibraryFolder[] = DEVICE_INSTALLER_FOLDER L"\\";
-
-std::wstring ReadText(HKEY key, const wchar_t* name)
-{
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-        return L"";
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
-        return L"";
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
-}
 
 std::vector<std::wstring> ReadList(HKEY key, const wchar_t* name)
 {
@@ -129,22 +117,19 @@ bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::
 {
     if (!IsPlainName(appName))
         return false;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RecordKey(appName).c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
         return false;
     record.appName = appName;
-    record.installDir = ReadText(key, L"InstlDir");
-    record.setupDll = ReadText(key, L"SetupDll");
-    DWORD noUninstall = 0, size = sizeof noUninstall, type = 0;
-    record.noUninstall = RegQueryValueExW(key, L"NoUninstall", nullptr, &type, reinterpret_cast<BYTE*>(&noUninstall),
-                             &size) == ERROR_SUCCESS &&
-                         type == REG_DWORD && noUninstall != 0;
+    record.installDir = ReadText(key.Get(), L"InstlDir");
+    record.setupDll = ReadText(key.Get(), L"SetupDll");
+    record.noUninstall = ReadNumber(key.Get(), L"NoUninstall", 0) != 0;
     const auto self = [](const std::wstring& text) { return text; };
-    record.files = Kept(appName, ReadList(key, L"Files"), IsDevicePath, self, refused);
-    record.folders = Kept(appName, ReadList(key, L"Folders"), IsDevicePath, self, refused);
-    record.keys = Kept(appName, ReadList(key, L"Keys"), IsRecordableKey, self, refused);
+    record.files = Kept(appName, ReadList(key.Get(), L"Files"), IsDevicePath, self, refused);
+    record.folders = Kept(appName, ReadList(key.Get(), L"Folders"), IsDevicePath, self, refused);
+    record.keys = Kept(appName, ReadList(key.Get(), L"Keys"), IsRecordableKey, self, refused);
     std::vector<RecordedValue> values;
-    for (const std::wstring& joined : ReadList(key, L"Values")) {
+    for (const std::wstring& joined : ReadList(key.Get(), L"Values")) {
         RecordedValue value;
         if (Split(joined, value))
             values.push_back(value);
@@ -153,7 +138,6 @@ bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::
     }
     record.values = Kept(appName, values, [](const RecordedValue& v) { return IsRecordableKey(v.key); },
         [](const RecordedValue& v) { return v.key + L"\\" + v.name; }, refused);
-    RegCloseKey(key);
     if (!record.installDir.empty() && !IsDevicePath(record.installDir)) {
         refused.push_back(L"the record of " + appName + L" names what is not the device's: " + record.installDir +
                           L"; it is left alone");
@@ -170,10 +154,11 @@ bool ReadInstallRecord(const std::wstring& appName, InstallRecord& record, std::
 
 bool WriteInstallRecord(const InstallRecord& record)
 {
-    HKEY key = nullptr;
+    UniqueKey opened;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, RecordKey(record.appName).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-            &key, nullptr) != ERROR_SUCCESS)
+            opened.Receive(), nullptr) != ERROR_SUCCESS)
         return false;
+    const HKEY key = opened.Get();
     const DWORD installed = 1;
     const DWORD noUninstall = record.noUninstall ? 1 : 0;
     std::vector<std::wstring> values;
@@ -187,7 +172,6 @@ bool WriteInstallRecord(const InstallRecord& record)
             sizeof noUninstall) == ERROR_SUCCESS &&
         WriteList(key, L"Files", record.files) && WriteList(key, L"Folders", record.folders) &&
         WriteList(key, L"Keys", record.keys) && WriteList(key, L"Values", values);
-    RegCloseKey(key);
     return written;
 }
 
@@ -198,19 +182,10 @@ void DeleteInstallRecord(const std::wstring& appName)
 
 std::vector<std::wstring> InstalledApplications()
 {
-    std::vector<std::wstring> names;
-    HKEY apps = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DEVICE_INSTALLER_RECORDS_KEY, 0, KEY_READ, &apps) != ERROR_SUCCESS)
-        return names;
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(std::size(name));
-        if (RegEnumKeyExW(apps, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(apps);
-    return names;
+    UniqueKey apps;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DEVICE_INSTALLER_RECORDS_KEY, 0, KEY_READ, apps.Receive()) != ERROR_SUCCESS)
+        return {};
+    return SubKeyNames(apps.Get());
 }
 
 std::vector<InstallRecord> OtherApplications(const std::wstring& appName)

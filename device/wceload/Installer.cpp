@@ -5,6 +5,7 @@
 #include "DeviceStore.h"
 #include "InstallRecord.h"
 #include "Journal.h"
+#include "OwnedHandle.h"
 #include "RegistryKeys.h"
 #include "SetupChanges.h"
 #include "SetupDocument.h"
@@ -35,14 +36,6 @@ std::wstring ErrorText(DWORD error)
     return L"error " + std::to_wstring(error);
 }
 
-HKEY RootOf(const std::wstring& key, std::wstring& rootName, std::wstring& path)
-{
-    const size_t slash = key.find(L'\\');
-    path = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
-    rootName = key.substr(0, slash);
-    return RootNamed(rootName);
-}
-
 // Every key the setup libraries or the installation may change, as it is
 // now: undoing the change brings each back (the item switched off by a
 // setup library included).
@@ -54,7 +47,7 @@ bool KeepKeys(Journal& journal, const std::vector<std::wstring>& keys)
             continue;
         kept.push_back(key);
         std::wstring rootName, path;
-        const HKEY root = RootOf(key, rootName, path);
+        const HKEY root = SplitKeyName(key, rootName, path);
         if (root && !journal.KeyChanged(root, rootName, path))
             return false;
     }
@@ -152,14 +145,12 @@ bool WriteShortcut(const std::wstring& path, const std::wstring& target)
     std::string content(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, content.data(), bytes, nullptr, nullptr);
     content = std::to_string(content.size()) + "#" + content;
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file)
         return false;
     DWORD written = 0;
-    const bool whole = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-                       written == content.size();
-    CloseHandle(file);
-    return whole;
+    return WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+           written == content.size();
 }
 
 // Takes away what a record lists, each step noted: its files, its values,
@@ -180,16 +171,14 @@ bool Remove(const InstallRecord& record, Journal& journal, std::vector<std::wstr
     }
     for (const RecordedValue& value : record.values) {
         std::wstring rootName, path;
-        const HKEY root = RootOf(value.key, rootName, path);
-        HKEY key = nullptr;
-        if (root && RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueW(key, value.name.c_str());
-            RegCloseKey(key);
-        }
+        const HKEY root = SplitKeyName(value.key, rootName, path);
+        UniqueKey key;
+        if (root && RegOpenKeyExW(root, path.c_str(), 0, KEY_WRITE, key.Receive()) == ERROR_SUCCESS)
+            RegDeleteValueW(key.Get(), value.name.c_str());
     }
     for (auto key = record.keys.rbegin(); key != record.keys.rend(); ++key) {
         std::wstring rootName, path;
-        const HKEY root = RootOf(*key, rootName, path);
+        const HKEY root = SplitKeyName(*key, rootName, path);
         if (root && KeyIsEmpty(root, path) && journal.KeyRemoved(root, rootName, path))
             RegDeleteKeyW(root, path.c_str());
     }
@@ -234,12 +223,12 @@ void Put(const SetupDocument& document, const StagingFolder& staging, Journal& j
     }
     for (const RegistryKey& key : document.keys) {
         const std::wstring name = key.rootName + L"\\" + key.path;
-        HKEY opened = nullptr;
+        UniqueKey opened;
         const std::vector<std::wstring> missing = MissingKeys(key.root, key.path);
         const bool noted = std::all_of(missing.begin(), missing.end(),
             [&](const std::wstring& part) { return journal.KeyMade(key.root, key.rootName, part); });
         if (!noted || !journal.KeyChanged(key.root, key.rootName, key.path) ||
-            RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened, nullptr) !=
+            RegCreateKeyExW(key.root, key.path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, opened.Receive(), nullptr) !=
                 ERROR_SUCCESS) {
             ++failed.keys;
             lines.push_back(L"cannot make the registry key " + name);
@@ -248,7 +237,7 @@ void Put(const SetupDocument& document, const StagingFolder& staging, Journal& j
         for (const std::wstring& part : missing)
             record.keys.push_back(key.rootName + L"\\" + part);
         for (const RegistryValue& value : key.values) {
-            if (RegSetValueExW(opened, value.name.c_str(), 0, value.type, value.data.data(),
+            if (RegSetValueExW(opened.Get(), value.name.c_str(), 0, value.type, value.data.data(),
                     static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
                 ++failed.values;
                 lines.push_back(L"cannot write the registry value " + name + L"\\" + value.name);
@@ -256,7 +245,6 @@ void Put(const SetupDocument& document, const StagingFolder& staging, Journal& j
             }
             record.values.push_back({name, value.name});
         }
-        RegCloseKey(opened);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "DeviceNames.h"
 #include "DeviceStore.h"
 #include "InstallerJournal.h"
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
 
 #include <deviceinstaller.h>
 
@@ -51,20 +53,13 @@ void Put(std::vector<BYTE>& bytes, const void* data, size_t size)
 std::vector<BYTE> Snapshot(HKEY key)
 {
     std::vector<BYTE> bytes;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD nameLength = 16384, type = 0, size = 0;
-        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            break;
-        std::vector<BYTE> data(size);
-        nameLength = 16384;
-        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            continue;
-        const std::uint32_t fields[] = {nameLength, type, size};
+    for (const NamedValue& value : ValuesOf(key)) {
+        const std::uint32_t fields[] = {static_cast<std::uint32_t>(value.name.size()), value.type,
+            static_cast<std::uint32_t>(value.data.size())};
         Put(bytes, &fields[0], 4);
-        Put(bytes, name, nameLength * sizeof(wchar_t));
+        Put(bytes, value.name.data(), value.name.size() * sizeof(wchar_t));
         Put(bytes, &fields[1], 8);
-        Put(bytes, data.data(), size);
+        Put(bytes, value.data.data(), value.data.size());
     }
     return bytes;
 }
@@ -97,32 +92,6 @@ void Restore(HKEY key, const std::vector<BYTE>& bytes)
     }
 }
 
-std::wstring ReadText(HKEY key, const std::wstring& name)
-{
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-        return L"";
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
-        ERROR_SUCCESS)
-        return L"";
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
-}
-
-std::vector<BYTE> ReadBytes(HKEY key, const std::wstring& name)
-{
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return {};
-    std::vector<BYTE> bytes(size);
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, bytes.data(), &size) != ERROR_SUCCESS)
-        return {};
-    bytes.resize(size);
-    return bytes;
-}
-
 // Undoes one step the journal noted.
 void UndoStep(const std::vector<std::wstring>& step, const std::vector<BYTE>& data)
 {
@@ -143,20 +112,18 @@ void UndoStep(const std::vector<std::wstring>& step, const std::vector<BYTE>& da
     } else if (kind == L"key-made" && step.size() == 3 && root) {
         RegDeleteKeyW(root, step[2].c_str());
     } else if (kind == L"key-removed" && step.size() == 3 && root) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS)
-            RegCloseKey(key);
+        UniqueKey key;
+        RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Receive(), nullptr);
     } else if (kind == L"key-changed" && step.size() == 4 && root) {
-        HKEY key = nullptr;
+        UniqueKey key;
         const bool existed = step[3] == L"1";
         if (existed &&
-            RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
+            RegCreateKeyExW(root, step[2].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) ==
                 ERROR_SUCCESS) {
-            Restore(key, data);
-            RegCloseKey(key);
-        } else if (!existed && RegOpenKeyExW(root, step[2].c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-            Restore(key, {});
-            RegCloseKey(key);
+            Restore(key.Get(), data);
+        } else if (!existed && RegOpenKeyExW(root, step[2].c_str(), 0, KEY_ALL_ACCESS, key.Receive()) == ERROR_SUCCESS) {
+            Restore(key.Get(), {});
+            key.Reset();
             RegDeleteKeyW(root, step[2].c_str());
         }
     }
@@ -169,14 +136,14 @@ Journal::Journal(const std::wstring& appName)
     // A change left unfinished is undone before another begins.
     std::wstring pending;
     UndoPending(pending);
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    UniqueKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(),
+            nullptr) != ERROR_SUCCESS)
         return;
-    began_ = RegSetValueExW(key, L"App", 0, REG_SZ, reinterpret_cast<const BYTE*>(appName.c_str()),
+    began_ = RegSetValueExW(key.Get(), L"App", 0, REG_SZ, reinterpret_cast<const BYTE*>(appName.c_str()),
                  static_cast<DWORD>((appName.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
-             RegFlushKey(key) == ERROR_SUCCESS;
-    RegCloseKey(key);
+             RegFlushKey(key.Get()) == ERROR_SUCCESS;
+    key.Reset();
     std::vector<std::wstring> made;
     began_ = began_ && MakeFolders(kUndoFolder, made);
 }
@@ -191,18 +158,17 @@ bool Journal::Note(const std::wstring& step, const std::vector<BYTE>& data)
 {
     if (!began_ || done_)
         return false;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
         return false;
     const unsigned n = steps_ + 1;
     const std::wstring stepName = Numbered(L"Step", n);
     const bool written =
-        RegSetValueExW(key, Numbered(L"Data", n).c_str(), 0, REG_BINARY, data.data(),
+        RegSetValueExW(key.Get(), Numbered(L"Data", n).c_str(), 0, REG_BINARY, data.data(),
             static_cast<DWORD>(data.size())) == ERROR_SUCCESS &&
-        RegSetValueExW(key, stepName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(step.c_str()),
+        RegSetValueExW(key.Get(), stepName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(step.c_str()),
             static_cast<DWORD>((step.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
-        RegFlushKey(key) == ERROR_SUCCESS;
-    RegCloseKey(key);
+        RegFlushKey(key.Get()) == ERROR_SUCCESS;
     if (written)
         steps_ = n;
     return written;
@@ -244,13 +210,9 @@ bool Journal::KeyRemoved(HKEY, const std::wstring& rootName, const std::wstring&
 
 bool Journal::KeyChanged(HKEY root, const std::wstring& rootName, const std::wstring& path)
 {
-    HKEY key = nullptr;
-    const bool existed = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
-    std::vector<BYTE> values;
-    if (existed) {
-        values = Snapshot(key);
-        RegCloseKey(key);
-    }
+    UniqueKey key;
+    const bool existed = RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
+    const std::vector<BYTE> values = existed ? Snapshot(key.Get()) : std::vector<BYTE>();
     return Note(L"key-changed" + std::wstring(1, kSeparator) + rootName + kSeparator + path + kSeparator +
                     (existed ? L"1" : L"0"),
         values);
@@ -275,12 +237,11 @@ void Journal::Undo()
 
 bool Journal::Pending(std::wstring* appName)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
         return false;
     if (appName)
-        *appName = ReadText(key, L"App");
-    RegCloseKey(key);
+        *appName = ReadText(key.Get(), L"App");
     return true;
 }
 
@@ -295,15 +256,14 @@ bool Journal::UndoPending(std::wstring& appName)
 
 void Journal::UndoSteps()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kJournalKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
         return;
     unsigned last = 0;
-    while (!ReadText(key, Numbered(L"Step", last + 1)).empty())
+    while (!ReadText(key.Get(), Numbered(L"Step", last + 1)).empty())
         ++last;
     for (unsigned n = last; n >= 1; --n)
-        UndoStep(Fields(ReadText(key, Numbered(L"Step", n))), ReadBytes(key, Numbered(L"Data", n)));
-    RegCloseKey(key);
+        UndoStep(Fields(ReadText(key.Get(), Numbered(L"Step", n))), ReadBytes(key.Get(), Numbered(L"Data", n)));
 }
 
 void Journal::Forget()

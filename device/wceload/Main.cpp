@@ -13,6 +13,7 @@
 #include "DevicePath.h"
 #include "Installer.h"
 #include "Journal.h"
+#include "OwnedHandle.h"
 #include "TodayScreen.h"
 #include "Utf8.h"
 
@@ -22,7 +23,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -150,43 +150,37 @@ int Supervise(const std::vector<std::wstring>& args)
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     // The worker goes with the supervisor, however the supervisor goes.
-    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (job)
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const HANDLE finished = CreateEventW(&inherited, TRUE, FALSE, nullptr);
-    PROCESS_INFORMATION worker = {};
-    std::vector<wchar_t> environment = WorkerEnvironment(finished);
+    const UniqueHandle finished(CreateEventW(&inherited, TRUE, FALSE, nullptr));
+    PROCESS_INFORMATION started = {};
+    std::vector<wchar_t> environment = WorkerEnvironment(finished.Get());
     if (!finished || !CreateProcessW(kInstaller, commandLine.data(), nullptr, nullptr, TRUE,
                          CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
-                         &worker)) {
+                         &started)) {
         Say(L"cannot start its worker (error " + std::to_wstring(GetLastError()) + L"); nothing was changed");
-        if (finished)
-            CloseHandle(finished);
-        if (job)
-            CloseHandle(job);
         return 1;
     }
+    const UniqueHandle worker(started.hProcess);
     if (job)
-        AssignProcessToJobObject(job, worker.hProcess);
-    ResumeThread(worker.hThread);
-    CloseHandle(worker.hThread);
+        AssignProcessToJobObject(job.Get(), worker.Get());
+    ResumeThread(UniqueHandle(started.hThread).Get());
     DWORD exitCode = 1;
-    if (WaitForSingleObject(worker.hProcess, kWorkerTimeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(worker.hProcess, 1);
-        WaitForSingleObject(worker.hProcess, INFINITE);
+    if (WaitForSingleObject(worker.Get(), kWorkerTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(worker.Get(), 1);
+        WaitForSingleObject(worker.Get(), INFINITE);
         Say(L"the installation took longer than " + std::to_wstring(kWorkerTimeoutMs / 60000) + L" minutes");
         exitCode = ~0u;
     } else {
-        GetExitCodeProcess(worker.hProcess, &exitCode);
+        GetExitCodeProcess(worker.Get(), &exitCode);
     }
-    CloseHandle(worker.hProcess);
-    if (job)
-        CloseHandle(job);
-    const bool done = WaitForSingleObject(finished, 0) == WAIT_OBJECT_0;
-    CloseHandle(finished);
+    // Closing the job ends whatever the worker started and left.
+    job.Reset();
+    const bool done = WaitForSingleObject(finished.Get(), 0) == WAIT_OBJECT_0;
     // A change the journal still holds was not finished, whatever the worker's status said.
     std::wstring appName;
     if (Journal::UndoPending(appName)) {
@@ -206,10 +200,7 @@ int Supervise(const std::vector<std::wstring>& args)
 
 int main()
 {
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
-    LocalFree(argv);
+    std::vector<std::wstring> args = ProgramArguments();
     const bool worker = !args.empty() && args.front() == kWorkerSwitch;
     if (worker && !StartedBySupervisor())
         return Usage(L"/worker is the installer's own switch");
@@ -249,18 +240,15 @@ int main()
     // library it runs.
     DeviceJoin();
     if (!worker) {
-        const HANDLE mutex = CreateMutexW(nullptr, FALSE, kInstallerMutex);
-        const DWORD waited = mutex ? WaitForSingleObject(mutex, kWaitForOtherMs) : WAIT_FAILED;
+        const UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kInstallerMutex));
+        const DWORD waited = mutex ? WaitForSingleObject(mutex.Get(), kWaitForOtherMs) : WAIT_FAILED;
         if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
             Say(L"another installation is under way; nothing was changed");
-            if (mutex)
-                CloseHandle(mutex);
             return 1;
         }
         Recover();
         const int exitCode = recover ? 0 : Supervise(args);
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
+        ReleaseMutex(mutex.Get());
         return exitCode;
     }
 

@@ -315,18 +315,13 @@ bool ReadRegistry(const Element& registry, SetupDocument& document, std::wstring
         if (keyElement.name != L"characteristic")
             return Refuse(keyElement, error);
         const std::wstring name = TypeOf(keyElement);
-        const size_t slash = name.find(L'\\');
-        const std::wstring root = name.substr(0, slash);
         RegistryKey key;
-        if (root == L"HKLM" || root == L"HKEY_LOCAL_MACHINE") {
-            key.root = HKEY_LOCAL_MACHINE, key.rootName = L"HKLM";
-        } else if (root == L"HKCU" || root == L"HKEY_CURRENT_USER") {
-            key.root = HKEY_CURRENT_USER, key.rootName = L"HKCU";
-        } else {
+        key.root = SplitKeyName(name, key.rootName, key.path);
+        // The provisioning document writes the machine's and the user's keys only.
+        if (key.root != HKEY_LOCAL_MACHINE && key.root != HKEY_CURRENT_USER) {
             error = L"_setup.xml writes to a registry root the device has not: " + name;
             return false;
         }
-        key.path = slash == std::wstring::npos ? std::wstring() : name.substr(slash + 1);
         if (key.path.empty()) {
             error = L"_setup.xml writes into a registry root itself: " + name;
             return false;

@@ -2,6 +2,7 @@
 
 #include "ArmImage.h"
 #include "ArmModule.h"
+#include "OwnedHandle.h"
 #include "RomModule.h"
 
 #include <cstdio>
@@ -24,20 +25,19 @@ int WithinTime(const char* function, const std::function<int()>& call)
         std::function<int()> call;
         int answer = 0;
     } running{call};
-    const HANDLE thread = CreateThread(nullptr, 0, [](LPVOID context) -> DWORD {
+    const UniqueHandle thread(CreateThread(nullptr, 0, [](LPVOID context) -> DWORD {
         auto* r = static_cast<Running*>(context);
         r->answer = r->call();
         return 0;
-    }, &running, 0, nullptr);
+    }, &running, 0, nullptr));
     if (!thread)
         return call();
-    if (WaitForSingleObject(thread, kSetupCallMilliseconds) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread.Get(), kSetupCallMilliseconds) != WAIT_OBJECT_0) {
         std::printf("wceload: the setup library's %s did not answer within %u seconds\n", function,
             kSetupCallMilliseconds / 1000);
         std::fflush(stdout);
         TerminateProcess(GetCurrentProcess(), kExitSetupHung);
     }
-    CloseHandle(thread);
     return running.answer;
 }
 

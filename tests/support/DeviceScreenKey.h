@@ -2,6 +2,9 @@
 // test and put back as it was afterwards.
 #pragma once
 
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
+
 #include <devicescreen.h>
 
 #include <windows.h>
@@ -29,12 +32,7 @@ inline std::vector<BYTE> Number(DWORD value)
 class DeviceScreenKey
 {
 public:
-    struct Value
-    {
-        std::wstring name;
-        DWORD type;
-        std::vector<BYTE> data;
-    };
+    using Value = NamedValue;
 
     DeviceScreenKey() : kept_(Read()) {}
     ~DeviceScreenKey()
@@ -51,34 +49,21 @@ public:
 
     static void Write(const Value& value)
     {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, DEVICE_SCREEN_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                nullptr) != ERROR_SUCCESS)
+        UniqueKey key;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, DEVICE_SCREEN_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                key.Receive(), nullptr) != ERROR_SUCCESS)
             return;
-        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+        RegSetValueExW(key.Get(), value.name.c_str(), 0, value.type, value.data.data(),
             static_cast<DWORD>(value.data.size()));
-        RegCloseKey(key);
     }
 
 private:
     static std::vector<Value> Read()
     {
-        std::vector<Value> values;
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DEVICE_SCREEN_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return values;
-        for (DWORD i = 0;; ++i) {
-            wchar_t name[64];
-            DWORD length = 64, type = 0;
-            std::vector<BYTE> data(256);
-            DWORD size = static_cast<DWORD>(data.size());
-            if (RegEnumValueW(key, i, name, &length, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-                break;
-            data.resize(size);
-            values.push_back({name, type, data});
-        }
-        RegCloseKey(key);
-        return values;
+        UniqueKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, DEVICE_SCREEN_KEY, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+            return {};
+        return ValuesOf(key.Get());
     }
 
     std::vector<Value> kept_;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "DeviceRoot.h"
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
 #include "Settings.h"
 
 #include <windows.h>
@@ -24,19 +26,15 @@ inline void DeleteTree(HKEY root, const wchar_t* path)
 
 inline bool KeyPresent(HKEY root, const wchar_t* path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    UniqueKey key;
+    return RegOpenKeyExW(root, path, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
 inline void Put(HKEY root, const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD size)
 {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size));
-    RegCloseKey(key);
+    UniqueKey key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size));
 }
 
 inline void PutDWord(const wchar_t* name, DWORD value)
@@ -49,32 +47,15 @@ inline void PutString(const wchar_t* name, const std::wstring& value)
     Put(HKEY_CURRENT_USER, kKey, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-struct StoredValue
-{
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-};
+using StoredValue = NamedValue;
 
 // Every value of a key, in the registry's order.
 inline std::vector<StoredValue> Values(HKEY root, const wchar_t* path)
 {
-    std::vector<StoredValue> values;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLength = 256, type = 0, size = 0;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            break;
-        StoredValue value{name, type, std::vector<BYTE>(size)};
-        nameLength = 256;
-        RegEnumValueW(key, i, name, &nameLength, nullptr, &type, value.data.data(), &size);
-        values.push_back(value);
-    }
-    RegCloseKey(key);
-    return values;
+    UniqueKey key;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return {};
+    return ValuesOf(key.Get());
 }
 
 // The settings as they were when the module was loaded.
