@@ -47,17 +47,7 @@ INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         Show(dialog, LoadAlarms());
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-            SaveAlarms(Read(dialog));
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        default:
-            return FALSE;
-        }
+        return ClosePage(dialog, LOWORD(wParam), [](HWND page) { SaveAlarms(Read(page)); });
     default:
         return TakePagePicture(dialog, message);
     }
@@ -65,12 +55,7 @@ INT_PTR CALLBACK AlarmsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-bool RunAlarmsPage(HINSTANCE instance)
+Page AlarmsPage()
 {
-    return RunPage(instance, IDD_ALARMS, AlarmsProc);
-}
-
-std::wstring WriteAlarmsPage(HINSTANCE instance, const std::wstring& path)
-{
-    return WritePagePicture(instance, IDD_ALARMS, AlarmsProc, path);
+    return {IDD_ALARMS, AlarmsProc};
 }

@@ -3,13 +3,13 @@
 #include "AlarmsPage.h"
 #include "ArmModule.h"
 #include "Command.h"
+#include "DevicePath.h"
 #include "TodayItemsPage.h"
 #include "Utf8.h"
 
 #include <deviceregistry.h>
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <string>
@@ -20,10 +20,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     // The control panel is the device's: its registry and screen are.
     DeviceJoin();
     armce::SetFaultReporter([](const std::wstring& line) { std::fprintf(stderr, "ctlpnl: %s\n", Utf8(line).c_str()); });
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    const std::vector<std::wstring> args(argv + (count > 0 ? 1 : 0), argv + count);
-    LocalFree(argv);
+    const std::vector<std::wstring> args = ProgramArguments();
 
     ControlPanelCommand command;
     const std::wstring problem = ParseControlPanelCommand(args, command);
@@ -39,15 +36,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    const bool today = command.opens == Applet::kTodayItems;
+    const Page page = command.opens == Applet::kTodayItems ? TodayItemsPage() : AlarmsPage();
     if (!command.screenshot.empty()) {
-        const std::wstring error = today ? WriteTodayItemsPage(instance, command.screenshot)
-                                         : WriteAlarmsPage(instance, command.screenshot);
+        const std::wstring error = WritePagePicture(instance, page, command.screenshot);
         if (!error.empty()) {
             std::fprintf(stderr, "ctlpnl: screenshot %s: %s\n", Utf8(command.screenshot).c_str(), Utf8(error).c_str());
             return 1;
         }
         return 0;
     }
-    return (today ? RunTodayItemsPage(instance) : RunAlarmsPage(instance)) ? 0 : 1;
+    return RunPage(instance, page) ? 0 : 1;
 }

@@ -75,14 +75,24 @@ bool TakePagePicture(HWND dialog, UINT message)
     return true;
 }
 
-bool RunPage(HINSTANCE instance, int id, DLGPROC procedure)
+bool ClosePage(HWND dialog, WORD command, void (*save)(HWND dialog))
 {
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(id), nullptr, procedure, 0) == IDOK;
+    if (command == IDOK)
+        save(dialog);
+    else if (command != IDCANCEL)
+        return false;
+    EndDialog(dialog, command);
+    return true;
 }
 
-std::wstring WritePagePicture(HINSTANCE instance, int id, DLGPROC procedure, const std::wstring& path)
+bool RunPage(HINSTANCE instance, const Page& page)
+{
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(page.id), nullptr, page.procedure, 0) == IDOK;
+}
+
+std::wstring WritePagePicture(HINSTANCE instance, const Page& page, const std::wstring& path)
 {
     Picture picture{path, L"the page did not show"};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(id), nullptr, procedure, reinterpret_cast<LPARAM>(&picture));
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(page.id), nullptr, page.procedure, reinterpret_cast<LPARAM>(&picture));
     return picture.error;
 }

@@ -145,15 +145,8 @@ INT_PTR CALLBACK TodayItemsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case IDC_ITEM_OPTIONS:
             OpenOptions(dialog);
             return TRUE;
-        case IDOK:
-            Save(dialog);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
         default:
-            return FALSE;
+            return ClosePage(dialog, LOWORD(wParam), Save);
         }
     case WM_DESTROY:
         delete static_cast<PageState*>(RemovePropW(dialog, kStateProperty));
@@ -165,12 +158,7 @@ INT_PTR CALLBACK TodayItemsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-bool RunTodayItemsPage(HINSTANCE instance)
+Page TodayItemsPage()
 {
-    return RunPage(instance, IDD_TODAY_ITEMS, TodayItemsProc);
-}
-
-std::wstring WriteTodayItemsPage(HINSTANCE instance, const std::wstring& path)
-{
-    return WritePagePicture(instance, IDD_TODAY_ITEMS, TodayItemsProc, path);
+    return {IDD_TODAY_ITEMS, TodayItemsProc};
 }

@@ -5,13 +5,6 @@
 // Today screen reload its items; Cancel leaves everything as it was.
 #pragma once
 
-#include <windows.h>
+#include "Page.h"
 
-#include <string>
-
-// Runs the page modally; true when it was closed with OK.
-bool RunTodayItemsPage(HINSTANCE instance);
-
-// Shows the page, writes its picture to a PNG file and closes it as Cancel;
-// an error message, or an empty string.
-std::wstring WriteTodayItemsPage(HINSTANCE instance, const std::wstring& path);
+Page TodayItemsPage();
