@@ -262,25 +262,36 @@ bool ArmImage::Relocate(std::int64_t delta, std::wstring& error)
     return true;
 }
 
+bool ArmImage::DirectoryWithin(int index, IMAGE_DATA_DIRECTORY& directory, const wchar_t* outside,
+    std::wstring& error) const
+{
+    directory = headers_.OptionalHeader.DataDirectory[index];
+    if (!directory.Size || Within(directory.VirtualAddress, directory.Size, size_))
+        return true;
+    error = outside;
+    return false;
+}
+
+bool ArmImage::TextAt(std::uint32_t rva, std::string& text) const
+{
+    const char* memory = static_cast<const char*>(memory_);
+    if (rva >= size_)
+        return false;
+    const std::size_t length = strnlen(memory + rva, size_ - rva);
+    if (length == size_ - rva)
+        return false;
+    text.assign(memory + rva, length);
+    return true;
+}
+
 bool ArmImage::ReadImports(std::wstring& error)
 {
     const char* memory = static_cast<const char*>(memory_);
-    const IMAGE_DATA_DIRECTORY imports = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    IMAGE_DATA_DIRECTORY imports;
+    if (!DirectoryWithin(IMAGE_DIRECTORY_ENTRY_IMPORT, imports, L"its import table lies outside the image", error))
+        return false;
     if (!imports.Size)
         return true;
-    if (!Within(imports.VirtualAddress, imports.Size, size_)) {
-        error = L"its import table lies outside the image";
-        return false;
-    }
-    const auto text = [&](std::uint32_t rva, std::string& value) {
-        if (rva >= size_)
-            return false;
-        const std::size_t length = strnlen(memory + rva, size_ - rva);
-        if (length == size_ - rva)
-            return false;
-        value.assign(memory + rva, length);
-        return true;
-    };
     for (std::uint64_t at = imports.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         if (!Within(at, sizeof(IMAGE_IMPORT_DESCRIPTOR), size_)) {
             error = L"its import table has no end within the image";
@@ -291,7 +302,7 @@ bool ArmImage::ReadImports(std::wstring& error)
         if (!descriptor.Name)
             return true;
         std::string library;
-        if (!text(descriptor.Name, library)) {
+        if (!TextAt(descriptor.Name, library)) {
             error = L"an import table's library name lies outside the image";
             return false;
         }
@@ -312,7 +323,7 @@ bool ArmImage::ReadImports(std::wstring& error)
             slot.slot = base_ + descriptor.FirstThunk + static_cast<std::uint32_t>(4 * n);
             if (entry & IMAGE_ORDINAL_FLAG32)
                 slot.ordinal = static_cast<WORD>(entry & 0xFFFF);
-            else if (!text(entry + 2, slot.name) || slot.name.empty()) {
+            else if (!TextAt(entry + 2, slot.name) || slot.name.empty()) {
                 error = L"an import of " + std::wstring(library.begin(), library.end()) + L" names nothing";
                 return false;
             }
@@ -359,12 +370,12 @@ bool ArmImage::ReadExports(std::wstring& error)
         WORD index;
         std::memcpy(&name, memory + table.AddressOfNames + 4 * n, 4);
         std::memcpy(&index, memory + table.AddressOfNameOrdinals + 2 * n, 2);
-        const std::size_t length = name < size_ ? strnlen(memory + name, size_ - name) : 0;
-        if (name >= size_ || length == size_ - name || index >= table.NumberOfFunctions) {
+        std::string text;
+        if (!TextAt(name, text) || index >= table.NumberOfFunctions) {
             error = L"its export names lie outside the image";
             return false;
         }
-        exportNames_.emplace_back(std::string(memory + name, length), static_cast<WORD>(table.Base + index));
+        exportNames_.emplace_back(std::move(text), static_cast<WORD>(table.Base + index));
     }
     return true;
 }
@@ -372,13 +383,11 @@ bool ArmImage::ReadExports(std::wstring& error)
 bool ArmImage::ReadResources(std::wstring& error)
 {
     const char* memory = static_cast<const char*>(memory_);
-    const IMAGE_DATA_DIRECTORY directory = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_RESOURCE];
+    IMAGE_DATA_DIRECTORY directory;
+    if (!DirectoryWithin(IMAGE_DIRECTORY_ENTRY_RESOURCE, directory, L"its resources lie outside the image", error))
+        return false;
     if (!directory.Size)
         return true;
-    if (!Within(directory.VirtualAddress, directory.Size, size_)) {
-        error = L"its resources lie outside the image";
-        return false;
-    }
     const std::uint32_t start = directory.VirtualAddress, length = directory.Size;
     // Every offset in the tree is from its start and within it; each level
     // is walked once, three deep at most.

@@ -74,6 +74,12 @@ private:
     bool ReadImports(std::wstring& error);
     bool ReadExports(std::wstring& error);
     bool ReadResources(std::wstring& error);
+    // A data directory, empty or within the image; false with the error
+    // outside when it lies outside it.
+    bool DirectoryWithin(int index, IMAGE_DATA_DIRECTORY& directory, const wchar_t* outside,
+        std::wstring& error) const;
+    // A string of the image at rva, ended within it.
+    bool TextAt(std::uint32_t rva, std::string& text) const;
 
     std::uint32_t base_ = 0;
     std::uint32_t size_ = 0;

@@ -1,5 +1,6 @@
 #include "ArmMachine.h"
 
+#include "GuestCall.h"
 #include "Imports.h"
 
 #include <deviceaccounting.h>
@@ -114,13 +115,6 @@ std::uint32_t Coprocessor15(uc_engine* uc, std::uint32_t crn, std::uint32_t crm,
     uc_arm_cp_reg reg = {15, 0, 0, crn, crm, opc1, opc2, 0};
     uc_reg_read(uc, UC_ARM_REG_CP_REG, &reg);
     return static_cast<std::uint32_t>(reg.val);
-}
-
-std::wstring Hex(std::uint32_t value)
-{
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08X", value);
-    return text;
 }
 
 // The machines whose modules have gone, kept for the next.
@@ -240,66 +234,11 @@ void InterruptHook(uc_engine* uc, std::uint32_t number, void* data)
     uc_emu_stop(uc);
 }
 
-GuestCall::GuestCall(ArmMachine& machine, GuestModule& module, const Import& import)
-    : machine_(machine), module_(module), import_(import)
+std::wstring Hex(std::uint32_t value)
 {
-    int ids[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP};
-    void* values[] = {&registers_[0], &registers_[1], &registers_[2], &registers_[3], &registers_[4]};
-    uc_reg_read_batch(machine.uc_, ids, values, 5);
-}
-
-std::uint32_t GuestCall::Arg(int n)
-{
-    if (n < 4)
-        return registers_[n];
-    const std::uint64_t at = std::uint64_t{registers_[4]} + 4 * static_cast<std::uint64_t>(n - 4);
-    if (at > UINT32_MAX || !module_.memory.Holds(static_cast<GuestPtr>(at), 4, Access::kRead)) {
-        Violation(n, static_cast<std::uint32_t>(at), L"on a stack outside its memory");
-        return 0;
-    }
-    std::uint32_t value;
-    std::memcpy(&value, GuestMemory::At<const void>(static_cast<GuestPtr>(at)), 4);
-    return value;
-}
-
-std::uint32_t GuestCall::Violation(int n, std::uint32_t address, const std::wstring& what)
-{
-    if (violation_.empty())
-        violation_ = Wide(import_.name) + L"'s argument " + std::to_wstring(n + 1) + L" is " + Hex(address) + L", " +
-                     (what.empty() ? L"outside its memory" : what);
-    return 0;
-}
-
-std::wstring GuestCall::Wide(const char* text)
-{
-    return std::wstring(text, text + std::strlen(text));
-}
-
-void* GuestCall::Bytes(int n, std::uint32_t size, Access access, bool optional)
-{
-    const std::uint32_t address = Arg(n);
-    if (Violated() || (!address && optional))
-        return nullptr;
-    if (!address || !module_.memory.Holds(address, size, access)) {
-        Violation(n, address,
-            L"where " + std::to_wstring(size) + (access == Access::kWrite ? L" bytes cannot be written" :
-                                                                            L" bytes cannot be read"));
-        return nullptr;
-    }
-    return GuestMemory::At<void>(address);
-}
-
-long GuestCall::String(int n, std::uint32_t maxChars, bool optional)
-{
-    const std::uint32_t address = Arg(n);
-    if (Violated())
-        return -1;
-    if (!address && optional)
-        return -2;
-    const long length = address ? module_.memory.StringLength(address, maxChars) : -1;
-    if (length < 0)
-        Violation(n, address, L"no text that ends within its memory and " + std::to_wstring(maxChars) + L" characters");
-    return length;
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08X", value);
+    return text;
 }
 
 void ArmMachine::Returner::operator()(ArmMachine* machine) const
@@ -565,37 +504,14 @@ std::uint32_t ArmMachine::Call(GuestPtr address, const std::uint32_t* arguments,
     const std::int64_t start = Now();
     Level* outer = depth_ ? &levels_[depth_ - 1] : nullptr;
     Level& level = levels_[depth_];
-    // A call made while another is under way runs below its stack pointer,
-    // with the interrupted call's registers kept.
-    std::uint32_t sp = stack_ + kStackSize;
-    if (outer) {
-        if (!level.saved && uc_context_alloc(uc_, &level.saved) != UC_ERR_OK) {
-            Fault(address, L"no room to keep the calls under way");
-            return 0;
-        }
-        uc_context_save(uc_, level.saved);
-        sp = Read(uc_, UC_ARM_REG_SP) - kNestedGap;
-        // Its time stands still while this call runs.
-        Pause(*outer, start);
-    }
-    const std::uint32_t onStack = count > 4 ? static_cast<std::uint32_t>(count - 4) : 0;
-    sp = (sp - 4 * onStack) & ~7u;
-    if (sp < stack_ + 1024 || sp > stack_ + kStackSize) {
-        if (outer) {
-            uc_context_restore(uc_, level.saved);
-            Resume(*outer, Now());
-        }
+    std::uint32_t sp = 0;
+    if (!Enter(address, outer, level, start, sp))
+        return 0;
+    if (!PassArguments(arguments, count, sp)) {
+        Leave(outer, level);
         Fault(address, L"its stack is used up");
         return 0;
     }
-    std::uint32_t registers[4] = {};
-    std::memcpy(registers, arguments, std::min<std::size_t>(count, 4) * 4);
-    if (onStack)
-        std::memcpy(GuestMemory::At<void>(sp), arguments + 4, 4 * onStack);
-    const std::uint32_t lr = gateways_;
-    int ids[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP, UC_ARM_REG_LR};
-    const void* values[] = {&registers[0], &registers[1], &registers[2], &registers[3], &sp, &lr};
-    uc_reg_write_batch(uc_, ids, const_cast<void* const*>(values), 6);
 
     ++depth_;
     ++module.callsUnderWay;
@@ -606,20 +522,71 @@ std::uint32_t ArmMachine::Call(GuestPtr address, const std::uint32_t* arguments,
     level.deadline = start + budgetMs;
     lastFault_.clear();
     Arm(&level);
+    const int failed = RunUntilReturn(address, level);
+    --depth_;
+    --module.callsUnderWay;
+    const std::uint32_t stoppedAt = Read(uc_, UC_ARM_REG_PC);
+    const std::uint32_t result = Read(uc_, UC_ARM_REG_R0);
+    const std::wstring fault = std::exchange(lastFault_, std::wstring());
+    Leave(outer, level);
+    if (module.dead)
+        return 0;
+    if (!level.returned)
+        Fault(stoppedAt, !fault.empty() ? fault : Cause(failed));
+    return module.dead ? 0 : result;
+}
+
+bool ArmMachine::Enter(GuestPtr address, Level* outer, Level& level, std::int64_t now, std::uint32_t& sp)
+{
+    sp = stack_ + kStackSize;
+    if (!outer)
+        return true;
+    // A call made while another is under way runs below its stack pointer,
+    // with the interrupted call's registers kept.
+    if (!level.saved && uc_context_alloc(uc_, &level.saved) != UC_ERR_OK) {
+        Fault(address, L"no room to keep the calls under way");
+        return false;
+    }
+    uc_context_save(uc_, level.saved);
+    sp = Read(uc_, UC_ARM_REG_SP) - kNestedGap;
+    // Its time stands still while this call runs.
+    Pause(*outer, now);
+    return true;
+}
+
+bool ArmMachine::PassArguments(const std::uint32_t* arguments, std::size_t count, std::uint32_t sp)
+{
+    const std::uint32_t onStack = count > 4 ? static_cast<std::uint32_t>(count - 4) : 0;
+    sp = (sp - 4 * onStack) & ~7u;
+    if (sp < stack_ + 1024 || sp > stack_ + kStackSize)
+        return false;
+    std::uint32_t registers[4] = {};
+    std::memcpy(registers, arguments, std::min<std::size_t>(count, 4) * 4);
+    if (onStack)
+        std::memcpy(GuestMemory::At<void>(sp), arguments + 4, 4 * onStack);
+    const std::uint32_t lr = gateways_;
+    int ids[] = {UC_ARM_REG_R0, UC_ARM_REG_R1, UC_ARM_REG_R2, UC_ARM_REG_R3, UC_ARM_REG_SP, UC_ARM_REG_LR};
+    const void* values[] = {&registers[0], &registers[1], &registers[2], &registers[3], &sp, &lr};
+    uc_reg_write_batch(uc_, ids, const_cast<void* const*>(values), 6);
+    return true;
+}
+
+int ArmMachine::RunUntilReturn(GuestPtr address, const Level& level)
+{
+    const GuestModule& module = *module_;
     std::uint32_t pc = address;
-    uc_err failed = UC_ERR_OK;
     for (;;) {
-        failed = uc_emu_start(uc_, pc, 0, 0, 0);
+        const uc_err failed = uc_emu_start(uc_, pc, 0, 0, 0);
         if (level.returned || module.dead || failed != UC_ERR_OK || !lastFault_.empty())
-            break;
+            return failed;
         pc = Read(uc_, UC_ARM_REG_PC);
         if (pc == 0) {
             lastFault_ = L"a jump to 0x00000000 (from about " + Hex(Read(uc_, UC_ARM_REG_LR)) + L")";
-            break;
+            return UC_ERR_OK;
         }
         if (Now() > level.deadline) {
             Runaway();
-            break;
+            return UC_ERR_OK;
         }
         // A stop meant for another moment: it goes on where it stood, or
         // past a gateway whose import has run.
@@ -628,22 +595,16 @@ std::uint32_t ArmMachine::Call(GuestPtr address, const std::uint32_t* arguments,
         else if (Read(uc_, UC_ARM_REG_CPSR) & kThumbBit)
             pc |= 1;
     }
-    --depth_;
-    --module.callsUnderWay;
-    const std::uint32_t stoppedAt = Read(uc_, UC_ARM_REG_PC);
-    const std::uint32_t result = Read(uc_, UC_ARM_REG_R0);
-    const std::wstring fault = std::exchange(lastFault_, std::wstring());
+}
+
+void ArmMachine::Leave(Level* outer, Level& level)
+{
     if (outer) {
         uc_context_restore(uc_, level.saved);
         Resume(*outer, Now());
     } else {
         Arm(nullptr);
     }
-    if (module.dead)
-        return 0;
-    if (!level.returned)
-        Fault(stoppedAt, !fault.empty() ? fault : Cause(failed));
-    return module.dead ? 0 : result;
 }
 
 void ArmMachine::Fault(GuestPtr pc, const std::wstring& cause)

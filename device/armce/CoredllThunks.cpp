@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <vector>
 
 namespace armce::thunk {
@@ -89,45 +90,49 @@ bool WithinBudget(GuestCall& call, DWORD milliseconds, DWORD& allowed)
     return milliseconds <= left;
 }
 
-struct Sending
+// The host function that delivers a message as SendMessageW, PostMessageW
+// or DefWindowProcW does.
+template <typename Function>
+class Sending final : public HostSender
 {
-    FARPROC host;
-    UINT flags = 0;
-    UINT timeout = 0;
-    DWORD_PTR answer = 0;
+public:
+    explicit Sending(FARPROC host) : host_(As<Function>(host)) {}
+    LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        return host_(window, message, wParam, lParam);
+    }
+
+private:
+    Function host_;
 };
 
-LRESULT Send(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+class SendingWithTimeout final : public HostSender
 {
-    return As<decltype(&::SendMessageW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
-}
+public:
+    SendingWithTimeout(FARPROC host, UINT flags, UINT timeout)
+        : host_(As<SendMessageTimeoutType>(host)), flags_(flags), timeout_(timeout)
+    {
+    }
+    LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        return host_(window, message, wParam, lParam, flags_, timeout_, &answer);
+    }
+    DWORD_PTR answer = 0;
 
-LRESULT SendWithTimeout(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* sending = static_cast<Sending*>(context);
-    return As<SendMessageTimeoutType>(sending->host)(window, message, wParam, lParam, sending->flags, sending->timeout,
-        &sending->answer);
-}
-
-LRESULT Post(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return As<decltype(&::PostMessageW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
-}
-
-LRESULT CallDefault(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return As<decltype(&::DefWindowProcW)>(static_cast<Sending*>(context)->host)(window, message, wParam, lParam);
-}
+private:
+    SendMessageTimeoutType host_;
+    UINT flags_;
+    UINT timeout_;
+};
 
 // A message to a host window runs as the host's own: what its procedure
 // makes is not the module's.
-LRESULT SendAsHost(GuestCall& call, HWND window, UINT message, int wParamArg, int lParamArg, HostSender send,
-    Sending& sending)
+LRESULT SendAsHost(GuestCall& call, HWND window, UINT message, int wParamArg, int lParamArg, HostSender& sender)
 {
     const DWORD module = DeviceGuestCall(0);
     bool refused = false;
     const LRESULT result = SendFromGuest(call, window, message, call.Arg(wParamArg), call.Arg(lParamArg), wParamArg,
-        lParamArg, send, &sending, refused);
+        lParamArg, sender, refused);
     DeviceGuestCall(module);
     if (refused)
         call.Refuse();
@@ -465,17 +470,16 @@ std::uint32_t DefWindowProcW(GuestCall& call, FARPROC host)
         turned->Refresh(result);
         return Narrowed(result);
     }
-    Sending sending{host};
+    Sending<decltype(&::DefWindowProcW)> sender(host);
     bool refused = false;
-    const LRESULT result =
-        SendFromGuest(call, window, message, call.Arg(2), call.Arg(3), 2, 3, CallDefault, &sending, refused);
+    const LRESULT result = SendFromGuest(call, window, message, call.Arg(2), call.Arg(3), 2, 3, sender, refused);
     return Narrowed(result);
 }
 
 std::uint32_t SendMessageW(GuestCall& call, FARPROC host)
 {
-    Sending sending{host};
-    return Narrowed(SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, Send, sending));
+    Sending<decltype(&::SendMessageW)> sender(host);
+    return Narrowed(SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, sender));
 }
 
 std::uint32_t SendMessageTimeout(GuestCall& call, FARPROC host)
@@ -483,10 +487,10 @@ std::uint32_t SendMessageTimeout(GuestCall& call, FARPROC host)
     auto* answer = call.Record<std::uint32_t>(6, Access::kWrite, true);
     if (call.Violated())
         return 0;
-    Sending sending{host, call.Arg(4), call.Arg(5)};
-    const LRESULT sent = SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, SendWithTimeout, sending);
+    SendingWithTimeout sender(host, call.Arg(4), call.Arg(5));
+    const LRESULT sent = SendAsHost(call, AsHandle<HWND>(call.Arg(0)), call.Arg(1), 2, 3, sender);
     if (answer)
-        *answer = Narrowed(sending.answer);
+        *answer = Narrowed(sender.answer);
     return Narrowed(sent);
 }
 
@@ -495,8 +499,8 @@ std::uint32_t SendDlgItemMessageW(GuestCall& call, FARPROC)
     const HWND item = GetDlgItem(AsHandle<HWND>(call.Arg(0)), static_cast<int>(call.Arg(1)));
     if (!item)
         return 0;
-    Sending sending{reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&::SendMessageW))};
-    return Narrowed(SendAsHost(call, item, call.Arg(2), 3, 4, Send, sending));
+    Sending<decltype(&::SendMessageW)> sender(reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&::SendMessageW)));
+    return Narrowed(SendAsHost(call, item, call.Arg(2), 3, 4, sender));
 }
 
 std::uint32_t PostMessageW(GuestCall& call, FARPROC host)
@@ -509,8 +513,8 @@ std::uint32_t PostMessageW(GuestCall& call, FARPROC host)
         call.Refuse();
         return FALSE;
     }
-    Sending sending{host};
-    return Narrowed(SendAsHost(call, window, message, 2, 3, Post, sending));
+    Sending<decltype(&::PostMessageW)> sender(host);
+    return Narrowed(SendAsHost(call, window, message, 2, 3, sender));
 }
 
 std::uint32_t DialogBoxIndirectParamW(GuestCall& call, FARPROC host)
@@ -629,63 +633,74 @@ std::uint32_t GetStockObject(GuestCall& call, FARPROC host)
     return Narrowed(stock);
 }
 
+namespace {
+
+using GetObjectFunction = decltype(&::GetObjectW);
+
+bool CopyBitmap(HGDIOBJ object, GetObjectFunction get, void* guest)
+{
+    BITMAP bitmap = {};
+    if (!get(object, sizeof bitmap, &bitmap))
+        return false;
+    *static_cast<BITMAP32*>(guest) = {bitmap.bmType, bitmap.bmWidth, bitmap.bmHeight, bitmap.bmWidthBytes,
+        bitmap.bmPlanes, bitmap.bmBitsPixel, 0};
+    return true;
+}
+
+bool CopyBrush(HGDIOBJ object, GetObjectFunction get, void* guest)
+{
+    LOGBRUSH brush = {};
+    if (!get(object, sizeof brush, &brush))
+        return false;
+    *static_cast<LOGBRUSH32*>(guest) = {brush.lbStyle, brush.lbColor, static_cast<GuestPtr>(brush.lbHatch)};
+    return true;
+}
+
+// A record the same on both sides.
+template <typename T>
+bool CopyAsIs(HGDIOBJ object, GetObjectFunction get, void* guest)
+{
+    T record = {};
+    if (get(object, sizeof record, &record) != static_cast<int>(sizeof record))
+        return false;
+    std::memcpy(guest, &record, sizeof record);
+    return true;
+}
+
+// The objects GetObjectW describes to a module: each record's size in the
+// guest's layout, and its copy into that layout.
+const struct
+{
+    DWORD type;
+    std::uint32_t guestSize;
+    bool (*copy)(HGDIOBJ object, GetObjectFunction get, void* guest);
+} kObjectRecords[] = {
+    {OBJ_BITMAP, sizeof(BITMAP32), CopyBitmap},
+    {OBJ_BRUSH, sizeof(LOGBRUSH32), CopyBrush},
+    {OBJ_FONT, sizeof(LOGFONTW), CopyAsIs<LOGFONTW>},
+    {OBJ_PEN, sizeof(LOGPEN), CopyAsIs<LOGPEN>},
+};
+
+} // namespace
+
 std::uint32_t GetObjectW(GuestCall& call, FARPROC host)
 {
     const HGDIOBJ object = AsHandle<HGDIOBJ>(call.Arg(0));
     if (!GuestObject(call, 0))
         return 0;
-    const auto size = static_cast<int>(call.Arg(1));
-    const auto get = As<decltype(&::GetObjectW)>(host);
-    std::uint32_t needed = 0;
-    switch (GetObjectType(object)) {
-    case OBJ_BITMAP:
-        needed = sizeof(BITMAP32);
-        break;
-    case OBJ_BRUSH:
-        needed = sizeof(LOGBRUSH32);
-        break;
-    case OBJ_FONT:
-        needed = sizeof(LOGFONTW);
-        break;
-    case OBJ_PEN:
-        needed = sizeof(LOGPEN);
-        break;
-    default:
+    const DWORD type = GetObjectType(object);
+    const auto record = std::find_if(std::begin(kObjectRecords), std::end(kObjectRecords),
+        [&](const auto& known) { return known.type == type; });
+    if (record == std::end(kObjectRecords))
         return 0;
-    }
     if (!call.Arg(2))
-        return needed;
-    if (size < static_cast<int>(needed))
+        return record->guestSize;
+    if (static_cast<int>(call.Arg(1)) < static_cast<int>(record->guestSize))
         return 0;
-    void* buffer = call.Bytes(2, needed, Access::kWrite, false);
-    if (!buffer)
+    void* buffer = call.Bytes(2, record->guestSize, Access::kWrite, false);
+    if (!buffer || !record->copy(object, As<GetObjectFunction>(host), buffer))
         return 0;
-    switch (GetObjectType(object)) {
-    case OBJ_BITMAP: {
-        BITMAP bitmap = {};
-        if (!get(object, sizeof bitmap, &bitmap))
-            return 0;
-        *static_cast<BITMAP32*>(buffer) = {bitmap.bmType, bitmap.bmWidth, bitmap.bmHeight, bitmap.bmWidthBytes,
-            bitmap.bmPlanes, bitmap.bmBitsPixel, 0};
-        return needed;
-    }
-    case OBJ_BRUSH: {
-        LOGBRUSH brush = {};
-        if (!get(object, sizeof brush, &brush))
-            return 0;
-        *static_cast<LOGBRUSH32*>(buffer) = {brush.lbStyle, brush.lbColor, static_cast<GuestPtr>(brush.lbHatch)};
-        return needed;
-    }
-    default: {
-        // A font's and a pen's records are the same on both sides.
-        const HostArena::Mark mark;
-        void* copy = HostArena::Take(needed);
-        if (!copy || get(object, static_cast<int>(needed), copy) != static_cast<int>(needed))
-            return 0;
-        std::memcpy(buffer, copy, needed);
-        return needed;
-    }
-    }
+    return record->guestSize;
 }
 
 namespace {

@@ -5,7 +5,7 @@
 // a file for their library.
 #pragma once
 
-#include "ArmMachine.h"
+#include "GuestCall.h"
 
 #include <windows.h>
 

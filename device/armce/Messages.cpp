@@ -599,7 +599,21 @@ const MessageRule kPointerRules[] = {
     {.message = EM_REPLACESEL, .layout = &kString},
 };
 
-// Every rule of the platform's messages, made once from the lists above.
+std::vector<MessageRule>& AddedRules()
+{
+    static std::vector<MessageRule> rules;
+    return rules;
+}
+
+bool SameClass(HWND window, const wchar_t* name)
+{
+    wchar_t actual[64];
+    return GetClassNameW(window, actual, static_cast<int>(std::size(actual))) &&
+           CompareStringOrdinal(actual, -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
 const std::vector<MessageRule>& PlatformRules()
 {
     static const std::vector<MessageRule> rules = [] {
@@ -615,21 +629,6 @@ const std::vector<MessageRule>& PlatformRules()
     }();
     return rules;
 }
-
-std::vector<MessageRule>& AddedRules()
-{
-    static std::vector<MessageRule> rules;
-    return rules;
-}
-
-bool SameClass(HWND window, const wchar_t* name)
-{
-    wchar_t actual[64];
-    return GetClassNameW(window, actual, static_cast<int>(std::size(actual))) &&
-           CompareStringOrdinal(actual, -1, name, -1, TRUE) == CSTR_EQUAL;
-}
-
-} // namespace
 
 void AddMessageRules(const MessageRule* rules, std::size_t count)
 {
@@ -678,10 +677,10 @@ std::wstring MessageName(UINT message)
 
 // The length of a list entry's text, asked of the list first.
 LRESULT SendEntryText(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, GuestPtr buffer, int lParamArg,
-    HostSender send, void* context)
+    HostSender& sender)
 {
     const UINT lengthMessage = message == CB_GETLBTEXT ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
-    const LRESULT length = send(context, window, lengthMessage, wParam, 0);
+    const LRESULT length = sender.Send(window, lengthMessage, wParam, 0);
     if (length < 0 || length >= static_cast<LRESULT>(kMaxChars))
         return length < 0 ? length : 0;
     const auto room = static_cast<std::uint32_t>(length + 1);
@@ -691,7 +690,7 @@ LRESULT SendEntryText(GuestCall& call, HWND window, UINT message, std::uint32_t 
     if (!text)
         return 0;
     text[0] = L'\0';
-    const LRESULT result = send(context, window, message, wParam, reinterpret_cast<LPARAM>(text));
+    const LRESULT result = sender.Send(window, message, wParam, reinterpret_cast<LPARAM>(text));
     CopyText(GuestMemory::At<wchar_t>(buffer), text, room);
     return result;
 }
@@ -725,7 +724,7 @@ bool IsSystemAction(UINT message)
 }
 
 LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam,
-    int wParamArg, int lParamArg, HostSender send, void* context, bool& refused)
+    int wParamArg, int lParamArg, HostSender& sender, bool& refused)
 {
     refused = false;
     if (IsSystemAction(message))
@@ -741,7 +740,7 @@ LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t 
     if (!rule) {
         // A class's own message may go to the module's windows as numbers.
         if (message >= WM_USER && window != HWND_BROADCAST && OwnsWindow(call.Module(), window))
-            return send(context, window, message, hostW, hostL);
+            return sender.Send(window, message, hostW, hostL);
         refused = true;
         return 0;
     }
@@ -750,11 +749,11 @@ LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t 
         return 0;
     }
     if (!rule->layout)
-        return send(context, window, message, hostW, hostL);
+        return sender.Send(window, message, hostW, hostL);
     const GuestPtr pointer = rule->inWParam ? wParam : lParam;
     const int argument = rule->inWParam ? wParamArg : lParamArg;
     if (rule->layout == &kEntryText)
-        return SendEntryText(call, window, message, wParam, pointer, argument, send, context);
+        return SendEntryText(call, window, message, wParam, pointer, argument, sender);
     if (!rule->layout->toHost) {
         refused = true;
         return 0;
@@ -764,7 +763,7 @@ LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t 
         return call.Violation(argument, pointer, L"no record of " + MessageName(message));
     if (pointer && !rule->layout->toHost(call.Module().memory, message, wParam, pointer, host))
         return call.Violation(argument, pointer, L"no record of " + MessageName(message) + L" within its memory");
-    const LRESULT result = send(context, window, message, rule->inWParam ? reinterpret_cast<WPARAM>(host) : hostW,
+    const LRESULT result = sender.Send(window, message, rule->inWParam ? reinterpret_cast<WPARAM>(host) : hostW,
         rule->inWParam ? hostL : reinterpret_cast<LPARAM>(host));
     if (pointer && (static_cast<int>(rule->direction) & static_cast<int>(Direction::kOut)) &&
         rule->layout->backToGuest)

@@ -9,13 +9,14 @@
 // as a rule for the host window's class allows.
 #pragma once
 
-#include "ArmMachine.h"
+#include "GuestCall.h"
 #include "GuestMemory.h"
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace armce {
 
@@ -59,6 +60,9 @@ struct MessageRule
     bool toOthers = false;
 };
 
+// The platform's rules, every message's once.
+const std::vector<MessageRule>& PlatformRules();
+
 // Rules a host program adds for its own windows' messages.
 void AddMessageRules(const MessageRule* rules, std::size_t count);
 
@@ -72,13 +76,23 @@ const MessageRule* RuleToHost(UINT message, HWND target);
 // the host's: no module may send one or hand one to them.
 bool IsSystemAction(UINT message);
 
-// A message the guest sends through send (SendMessageW, DefWindowProcW, ...),
+// How the host delivers a message the guest asked it to: as SendMessageW,
+// its form with a time-out, PostMessageW or the default procedure does.
+class HostSender
+{
+public:
+    virtual LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+protected:
+    ~HostSender() = default;
+};
+
+// A message the guest sends through sender (SendMessageW, DefWindowProcW, ...),
 // its pointer turned by the rule; wParamArg and lParamArg are where the call
 // had them, for a violation's line. A message goes to the module's own
 // windows (a class's own message too), or to another window as its rule
 // allows. Refused: 0, and refused set; a system action ends the module.
-using HostSender = LRESULT (*)(void* context, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendFromGuest(GuestCall& call, HWND window, UINT message, std::uint32_t wParam, std::uint32_t lParam,
-    int wParamArg, int lParamArg, HostSender send, void* context, bool& refused);
+    int wParamArg, int lParamArg, HostSender& sender, bool& refused);
 
 } // namespace armce
