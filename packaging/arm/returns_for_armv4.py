@@ -43,11 +43,12 @@ def file_offset(image_sections, address):
 
 
 def code_ranges(map_text):
+    """Each object's .text in the module: (start, end, object)."""
     ranges = []
-    for match in re.finditer(r"^ \.text\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+\S+$", map_text, re.M):
+    for match in re.finditer(r"^ \.text\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S+)$", map_text, re.M):
         start, size = int(match.group(1), 16), int(match.group(2), 16)
         if size:
-            ranges.append((start, start + size))
+            ranges.append((start, start + size, match.group(3)))
     return ranges
 
 
@@ -95,7 +96,7 @@ def rewrite(image, map_text):
             raise ModuleError("the module's %s is not the table it should be" % TABLE_SYMBOL)
     table_end = table + ENTRY_BYTES * REGISTERS
     words = {}
-    for start, end in code_ranges(map_text):
+    for start, end, _ in code_ranges(map_text):
         for address in range(start, end, 4):
             words[address] = struct.unpack_from("<I", image, file_offset(image_sections, address))[0]
     data = data_words(words)

@@ -24,12 +24,10 @@ class CeModule : public testing::Test
 protected:
     void SetUp() override
     {
-        const char* folder = std::getenv("MESOLUNE_CE_DIR");
-        if (!folder || !*folder)
-            GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
-        const std::string unixPath = std::string(folder) + "/mesolune.dll";
-        ce = peimage::PeImage::FromFile(DevicePath(std::wstring(unixPath.begin(), unixPath.end())));
-        ASSERT_TRUE(ce.Valid()) << unixPath;
+        SKIP_WITHOUT_CE_BUILD();
+        const std::wstring path = deviceprogram::CeBuildFile("mesolune.dll");
+        ce = peimage::PeImage::FromFile(path);
+        ASSERT_TRUE(ce.Valid()) << std::string(path.begin(), path.end());
         desktop = peimage::PeImage::FromFile(deviceprogram::BinFolder() + L"mesolune.dll");
         ASSERT_TRUE(desktop.Valid());
     }
@@ -87,10 +85,8 @@ TEST_F(CeModule, HoldsTheResourcesOfTheDesktopBuild)
 TEST(SetupLibrary, ExportsTheInstallersFunctionsAndImportsOnlyWhatADeviceExports)
 {
     std::vector<std::wstring> builds = {deviceprogram::BinFolder() + L"mesolune_setup.dll"};
-    if (const char* folder = std::getenv("MESOLUNE_CE_DIR"); folder && *folder) {
-        const std::string unixPath = std::string(folder) + "/mesolune_setup.dll";
-        builds.push_back(DevicePath(std::wstring(unixPath.begin(), unixPath.end())));
-    }
+    if (const std::wstring arm = deviceprogram::CeBuildFile("mesolune_setup.dll"); !arm.empty())
+        builds.push_back(arm);
     for (const std::wstring& path : builds) {
         SCOPED_TRACE(std::string(path.begin(), path.end()));
         const peimage::PeImage image = peimage::PeImage::FromFile(path);

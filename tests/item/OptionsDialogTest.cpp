@@ -18,8 +18,10 @@
 
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -133,6 +135,13 @@ DWORD StoredDWord(const wchar_t* name)
     return 0xDEADBEEF;
 }
 
+// Each named value as stored.
+void ExpectStored(std::initializer_list<std::pair<const wchar_t*, DWORD>> expected)
+{
+    for (const auto& [name, value] : expected)
+        EXPECT_EQ(value, StoredDWord(name)) << testing::PrintToString(std::wstring(name));
+}
+
 // What the colour chooser was given, and what the test's user does in it.
 struct Chooser
 {
@@ -241,17 +250,11 @@ TEST_F(OptionsDialog, OkOnAFirstRunWritesAllElevenValues)
 {
     EXPECT_EQ(1, Open(Press(IDOK)));
     EXPECT_EQ(11u, Values(HKEY_CURRENT_USER, testreg::kKey).size());
-    EXPECT_EQ(0x007878FFu, StoredDWord(L"Color1"));
-    EXPECT_EQ(0x007878FFu, StoredDWord(L"Color2"));
-    EXPECT_EQ(0x0078FF78u, StoredDWord(L"Color3"));
-    EXPECT_EQ(0x00FF6464u, StoredDWord(L"Color4"));
-    EXPECT_EQ(1u, StoredDWord(L"Weekend"));
-    EXPECT_EQ(1u, StoredDWord(L"Weeks"));
-    EXPECT_EQ(1u, StoredDWord(L"Clock"));
-    EXPECT_EQ(1u, StoredDWord(L"DayNames"));
-    EXPECT_EQ(0x201u, StoredDWord(L"DPad"));
-    EXPECT_EQ(0x01020408u, StoredDWord(L"Gesture"));
-    EXPECT_EQ(60u, StoredDWord(L"Alarm"));
+    ExpectStored({
+        {L"Color1", 0x007878FF}, {L"Color2", 0x007878FF}, {L"Color3", 0x0078FF78}, {L"Color4", 0x00FF6464},
+        {L"Weekend", 1}, {L"Weeks", 1}, {L"Clock", 1}, {L"DayNames", 1}, {L"DPad", 0x201}, {L"Gesture", 0x01020408},
+        {L"Alarm", 60}
+    });
 }
 
 TEST_F(OptionsDialog, OkStoresWhatTheControlsShow)
@@ -268,12 +271,9 @@ TEST_F(OptionsDialog, OkStoresWhatTheControlsShow)
         SendDlgItemMessageW(d, IDC_STROKE_DOWN, CB_SETCURSEL, 2, 0); // slot 2: previous month
         SendMessageW(d, WM_COMMAND, IDOK, 0);
     });
-    EXPECT_EQ(2u, StoredDWord(L"Weekend"));
-    EXPECT_EQ(0u, StoredDWord(L"Weeks"));
-    EXPECT_EQ(0u, StoredDWord(L"Clock"));
-    EXPECT_EQ(0u, StoredDWord(L"DayNames"));
-    EXPECT_EQ(0u, StoredDWord(L"Alarm"));
-    EXPECT_EQ(0x04000201u, StoredDWord(L"Gesture"));
+    ExpectStored({
+        {L"Weekend", 2}, {L"Weeks", 0}, {L"Clock", 0}, {L"DayNames", 0}, {L"Alarm", 0}, {L"Gesture", 0x04000201}
+    });
 }
 
 // A value stored by hand, what the dialog shows of it (and what the user

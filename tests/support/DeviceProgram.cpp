@@ -1,5 +1,6 @@
 #include "DeviceProgram.h"
 
+#include "DevicePath.h"
 #include "DeviceRoot.h"
 #include "Utf8.h"
 
@@ -27,6 +28,15 @@ std::wstring BinFolder()
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder = path;
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::wstring CeBuildFile(const std::string& relative)
+{
+    const char* folder = std::getenv("MESOLUNE_CE_DIR");
+    if (!folder || !*folder)
+        return L"";
+    const std::string path = std::string(folder) + "/" + relative;
+    return DevicePath(std::wstring(path.begin(), path.end()));
 }
 
 namespace {

@@ -9,10 +9,18 @@
 #include <string>
 #include <vector>
 
+// A test of the Windows CE build without one skips.
+#define SKIP_WITHOUT_CE_BUILD()                                                           \
+    if (deviceprogram::CeBuildFile("").empty())                                           \
+    GTEST_SKIP() << "no Windows CE build named (make ce builds one)"
+
 namespace deviceprogram {
 
 // The folder of the running test program, which holds the device's programs.
 std::wstring BinFolder();
+// A file of the Windows CE build (make ce), in the folder MESOLUNE_CE_DIR
+// names, as the device's file functions name it; empty without that build.
+std::wstring CeBuildFile(const std::string& relative);
 
 // Runs a program of that folder (or one named by its whole path) with
 // arguments and waits for it; its exit code, or -1 when it did not start or

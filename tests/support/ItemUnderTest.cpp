@@ -18,11 +18,7 @@ std::wstring Path()
 {
     if (!Arm())
         return deviceprogram::BinFolder() + L"mesolune.dll";
-    const char* folder = std::getenv("MESOLUNE_CE_DIR");
-    if (!folder || !*folder)
-        return L"";
-    const std::string path = std::string(folder) + "/mesolune.dll";
-    return DevicePath(std::wstring(path.begin(), path.end()));
+    return deviceprogram::CeBuildFile("mesolune.dll");
 }
 
 std::unique_ptr<ItemModule> Load()

@@ -3,7 +3,7 @@
 // mutations of it are refused or laid out, never a crash or a hang.
 // FUZZ_SEEDS sets how many mutations (a few thousand by default).
 #include "ArmImage.h"
-#include "DevicePath.h"
+#include "DeviceProgram.h"
 #include "Mutation.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +24,8 @@ using namespace mutation;
 // The ARM calendar module's bytes; empty without a Windows CE build.
 std::vector<char> CalendarModule()
 {
-    const char* folder = std::getenv("MESOLUNE_CE_DIR");
-    if (!folder || !*folder)
-        return {};
-    const std::string path = std::string(folder) + "/mesolune.dll";
-    return ReadAll(DevicePath(std::wstring(path.begin(), path.end())));
+    const std::wstring path = deviceprogram::CeBuildFile("mesolune.dll");
+    return path.empty() ? std::vector<char>() : ReadAll(path);
 }
 
 // The module's headers where they lie in its bytes, to plant a lie in.

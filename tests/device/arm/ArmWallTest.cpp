@@ -11,6 +11,7 @@
 #include <DevicePaths.h>
 #include <devicefiles.h>
 #include <Imports.h>
+#include <Messages.h>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,30 @@ TEST(ImportTable, EveryPointerArgumentIsTyped)
         for (int p = 0; p < import.count; ++p)
             EXPECT_TRUE(Typed(import.params[p].host, import.params[p].guest))
                 << "argument " << p + 1 << " crosses untyped";
+    }
+}
+
+// Each of the platform's messages has one rule (a second would never be
+// read), and a rule for a pointer says how its record crosses, each way it
+// is copied.
+TEST(MessageTable, EachMessageHasOneRuleAndEachPointerItsCopies)
+{
+    const std::vector<armce::MessageRule>& rules = armce::PlatformRules();
+    ASSERT_FALSE(rules.empty());
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        const armce::MessageRule& rule = rules[i];
+        SCOPED_TRACE("message " + std::to_string(rule.message));
+        for (std::size_t j = i + 1; j < rules.size(); ++j)
+            EXPECT_FALSE(rules[j].message == rule.message && rules[j].hostClass == rule.hostClass) << "a second rule";
+        if (!rule.layout)
+            continue;
+        const bool in = static_cast<int>(rule.direction) & static_cast<int>(armce::Direction::kIn);
+        const bool out = static_cast<int>(rule.direction) & static_cast<int>(armce::Direction::kOut);
+        EXPECT_TRUE(in || out) << "a pointer that goes neither way";
+        EXPECT_TRUE(rule.layout->toGuest || rule.layout->toHost) << "a record that crosses neither way";
+        if (out && rule.layout->toGuest) {
+            EXPECT_NE(nullptr, rule.layout->fromGuest) << "what the guest writes is not copied back";
+        }
     }
 }
 
@@ -340,24 +365,16 @@ class ArmWall : public testing::Test
 protected:
     void SetUp() override
     {
-        const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-        if (!ceBuild || !*ceBuild)
-            GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
-        const std::string folder = ceBuild;
-        calendar = Windows(folder + "/mesolune.dll");
-        hostile = Windows(folder + "/test-items/hostile.dll");
-        misaligned = Windows(folder + "/test-items/faulty_misaligned.dll");
-        returnsWithBx = Windows(folder + "/test-items/crossing.dll");
+        SKIP_WITHOUT_CE_BUILD();
+        calendar = CeBuildFile("mesolune.dll");
+        hostile = CeBuildFile("test-items/hostile.dll");
+        misaligned = CeBuildFile("test-items/faulty_misaligned.dll");
+        returnsWithBx = CeBuildFile("test-items/crossing.dll");
         reference = Run({}, {}, "");
         ASSERT_GT(reference.width, 0);
     }
 
     void TearDown() override { ExpectNoTraceOnTheDesktop(); }
-
-    static std::wstring Windows(const std::string& unixPath)
-    {
-        return DevicePath(std::wstring(unixPath.begin(), unixPath.end()));
-    }
 
     // The Today screen with the ARM calendar, the short item, and hostile
     // items (a copy each, named by its place in the list) after them; its

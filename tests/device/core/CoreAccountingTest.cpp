@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -83,15 +84,19 @@ TEST(CoreAccounting, AHandleComesBackWithItsUpperHalfSignExtended)
     EXPECT_EQ(static_cast<int>(sizeof still), GetObjectW(stock, sizeof still, &still));
 }
 
+// The core library's malloc and free, which Windows CE modules import.
+std::pair<void*(__cdecl*)(size_t), void(__cdecl*)(void*)> CoreHeap()
+{
+    const HMODULE core = GetModuleHandleW(L"coredll.dll");
+    return {reinterpret_cast<void*(__cdecl*)(size_t)>(reinterpret_cast<void*>(GetProcAddress(core, "malloc"))),
+        reinterpret_cast<void(__cdecl*)(void*)>(reinterpret_cast<void*>(GetProcAddress(core, "free")))};
+}
+
 // The C runtime heap of Windows CE modules; device programs keep their own
 // and reach this one only by name.
 TEST(CoreAccounting, HeapBlocksAreCountedAndCanBeMadeToFail)
 {
-    using Malloc = void*(__cdecl*)(size_t);
-    using Free = void(__cdecl*)(void*);
-    HMODULE core = GetModuleHandleW(L"coredll.dll");
-    const auto allocate = reinterpret_cast<Malloc>(reinterpret_cast<void*>(GetProcAddress(core, "malloc")));
-    const auto release = reinterpret_cast<Free>(reinterpret_cast<void*>(GetProcAddress(core, "free")));
+    const auto [allocate, release] = CoreHeap();
     ASSERT_NE(nullptr, allocate);
     ASSERT_NE(nullptr, release);
 
@@ -122,11 +127,7 @@ TEST(CoreAccounting, HeapBlocksAreCountedAndCanBeMadeToFail)
 // reused for the next of its size.
 TEST(CoreAccounting, HeapBlocksLieBelowTwoGigabytes)
 {
-    using Malloc = void*(__cdecl*)(size_t);
-    using Free = void(__cdecl*)(void*);
-    HMODULE core = GetModuleHandleW(L"coredll.dll");
-    const auto allocate = reinterpret_cast<Malloc>(reinterpret_cast<void*>(GetProcAddress(core, "malloc")));
-    const auto release = reinterpret_cast<Free>(reinterpret_cast<void*>(GetProcAddress(core, "free")));
+    const auto [allocate, release] = CoreHeap();
     LPVOID base = nullptr;
     SIZE_T size = 0;
     DeviceHeapRange(&base, &size);

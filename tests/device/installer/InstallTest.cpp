@@ -4,6 +4,8 @@
 #include "DevicePath.h"
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
+#include "OwnedHandle.h"
+#include "RegistryValues.h"
 #include "Utf8.h"
 
 #include <devicefiles.h>
@@ -150,12 +152,8 @@ struct Cab
 std::vector<Cab> CalendarCabs()
 {
     std::vector<Cab> cabs = {{"this build's", BinFolder() + L"Mesolune.cab", BinFolder() + L"mesolune.dll"}};
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    const std::string ce = ceBuild ? ceBuild : "";
-    if (!ce.empty()) {
-        const std::wstring folder = DevicePath(std::wstring(ce.begin(), ce.end())) + L"\\";
-        cabs.push_back({"the ARM build's", folder + L"Mesolune.cab", folder + L"mesolune.dll"});
-    }
+    if (!CeBuildFile("").empty())
+        cabs.push_back({"the ARM build's", CeBuildFile("Mesolune.cab"), CeBuildFile("mesolune.dll")});
     return cabs;
 }
 
@@ -342,27 +340,16 @@ void ReadKey(HKEY key, const std::wstring& path, DeviceState& state)
     if (path == L"HKCU\\Software\\TestSetup" || path == L"HKCU\\Software\\TestItems")
         return;
     state.registry[path] = {};
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[16384];
-        DWORD length = 16384, type = 0, size = 0;
-        if (RegEnumValueW(key, index, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            break;
-        std::vector<BYTE> data(size + sizeof type);
-        length = 16384;
-        RegEnumValueW(key, index, name, &length, nullptr, &type, data.data() + sizeof type, &size);
-        std::memcpy(data.data(), &type, sizeof type);
-        state.registry[path + L'\0' + name] = data;
+    for (const NamedValue& value : ValuesOf(key)) {
+        std::vector<BYTE> data(sizeof value.type);
+        std::memcpy(data.data(), &value.type, sizeof value.type);
+        data.insert(data.end(), value.data.begin(), value.data.end());
+        state.registry[path + L'\0' + value.name] = data;
     }
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        HKEY child = nullptr;
-        if (RegOpenKeyExW(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
-            ReadKey(child, path + L"\\" + name, state);
-            RegCloseKey(child);
-        }
+    for (const std::wstring& name : SubKeyNames(key)) {
+        UniqueKey child;
+        if (RegOpenKeyExW(key, name.c_str(), 0, KEY_READ, child.Receive()) == ERROR_SUCCESS)
+            ReadKey(child.Get(), path + L"\\" + name, state);
     }
 }
 
@@ -384,18 +371,16 @@ std::string Difference(const DeviceState& before, const DeviceState& after)
             n += c ? static_cast<char>(c) : '|';
         return n;
     };
-    for (const auto& [name, bytes] : before.files)
-        if (!after.files.count(name) || after.files.at(name) != bytes)
-            text += "file " + narrow(name) + (after.files.count(name) ? " changed\n" : " gone\n");
-    for (const auto& [name, bytes] : after.files)
-        if (!before.files.count(name))
-            text += "file " + narrow(name) + " new\n";
-    for (const auto& [name, bytes] : before.registry)
-        if (!after.registry.count(name) || after.registry.at(name) != bytes)
-            text += "registry " + narrow(name) + (after.registry.count(name) ? " changed\n" : " gone\n");
-    for (const auto& [name, bytes] : after.registry)
-        if (!before.registry.count(name))
-            text += "registry " + narrow(name) + " new\n";
+    const auto compare = [&](const std::string& kind, const auto& was, const auto& now) {
+        for (const auto& [name, bytes] : was)
+            if (!now.count(name) || now.at(name) != bytes)
+                text += kind + " " + narrow(name) + (now.count(name) ? " changed\n" : " gone\n");
+        for (const auto& [name, bytes] : now)
+            if (!was.count(name))
+                text += kind + " " + narrow(name) + " new\n";
+    };
+    compare("file", before.files, after.files);
+    compare("registry", before.registry, after.registry);
     return text;
 }
 
@@ -548,11 +533,8 @@ TEST_F(Installer, AFailingSetupLibraryLeavesTheDeviceAsItWas)
 {
     constexpr DWORD kCrash = 0xDEAD, kHang = 0x4A46, kGarbage = 0x6A6B;
     std::vector<std::pair<const char*, std::wstring>> cabs = {{"this build's", BinFolder() + L"test_told.cab"}};
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    if (ceBuild && *ceBuild) {
-        const std::string folder = std::string(ceBuild) + "/test-items/test_told_arm.cab";
-        cabs.push_back({"the ARM build's", DevicePath(std::wstring(folder.begin(), folder.end()))});
-    }
+    if (const std::wstring arm = CeBuildFile("test-items/test_told_arm.cab"); !arm.empty())
+        cabs.push_back({"the ARM build's", arm});
     const struct
     {
         const wchar_t* function;
@@ -694,11 +676,8 @@ TEST_F(Installer, ACabThatWouldTakeOverAnothersFilesOrValuesIsRefused)
 // installation fails with the device as it was.
 TEST_F(Installer, AnArmSetupLibrarysOwnChangesGoWithItsFailedInstallationAndSpareAnothers)
 {
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    if (!ceBuild || !*ceBuild)
-        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
-    const std::string folder = std::string(ceBuild) + "/test-items/";
-    const std::wstring armCabs = DevicePath(std::wstring(folder.begin(), folder.end()));
+    SKIP_WITHOUT_CE_BUILD();
+    const std::wstring armCabs = CeBuildFile("test-items/");
     // What the test setup library is told to do (TestSetup.cpp).
     constexpr DWORD kChangeDevice = 0xC4A6, kEmptyModule = 0xE3D1;
     const struct

@@ -713,11 +713,8 @@ TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
 // what this build's shows, pixel for pixel, upright and turned.
 TEST_F(TodayHost, TheArmCalendarShowsWhatThisBuildsShows)
 {
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    if (!ceBuild || !*ceBuild)
-        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
-    const std::string arm = std::string(ceBuild) + "/mesolune.dll";
-    const std::wstring modules[] = {BinFolder() + L"mesolune.dll", DevicePath(std::wstring(arm.begin(), arm.end()))};
+    SKIP_WITHOUT_CE_BUILD();
+    const std::wstring modules[] = {BinFolder() + L"mesolune.dll", CeBuildFile("mesolune.dll")};
     for (const wchar_t* turned : {L"", L" --landscape"}) {
         Picture pictures[2];
         for (int i = 0; i < 2; ++i) {
@@ -739,11 +736,8 @@ TEST_F(TodayHost, TheArmCalendarShowsWhatThisBuildsShows)
 // the same name, runs its own module's code.
 TEST_F(TodayHost, TwoCopiesOfTheArmModuleEachShowTheCalendar)
 {
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    if (!ceBuild || !*ceBuild)
-        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
-    const std::string arm = std::string(ceBuild) + "/mesolune.dll";
-    const std::wstring first = DevicePath(std::wstring(arm.begin(), arm.end()));
+    SKIP_WITHOUT_CE_BUILD();
+    const std::wstring first = CeBuildFile("mesolune.dll");
     TempFile second(L".dll");
     ASSERT_TRUE(CopyFileW(first.c_str(), second.Path().c_str(), FALSE));
     const auto screen = [](TodayItemsOverride& shown) {
@@ -805,9 +799,7 @@ bool SaysAfterTheName(const std::string& line, const std::string& file, const st
 // screen goes on with its other items.
 TEST_F(TodayHost, AnArmItemThatFailsEndsWithOneLineAndTheOthersGoOn)
 {
-    const char* ceBuild = std::getenv("MESOLUNE_CE_DIR");
-    if (!ceBuild || !*ceBuild)
-        GTEST_SKIP() << "no Windows CE build named (make ce builds one)";
+    SKIP_WITHOUT_CE_BUILD();
     const struct
     {
         const char* file;
@@ -821,8 +813,7 @@ TEST_F(TodayHost, AnArmItemThatFailsEndsWithOneLineAndTheOthersGoOn)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string unixPath = std::string(ceBuild) + "/test-items/" + c.file;
-        const std::wstring path = DevicePath(std::wstring(unixPath.begin(), unixPath.end()));
+        const std::wstring path = CeBuildFile(std::string("test-items/") + c.file);
         TodayItemsOverride only;
         only.Add(L"Faulty", path, 1);
         only.Add(L"Short", BinFolder() + L"test_item_short.dll", 2);
