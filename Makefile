@@ -8,6 +8,9 @@ PROFILE ?= qvga
 # processor; the newest when empty.
 PLATFORM ?=
 RUN_ARGS ?=
+# More arguments for CTest in make check and make check-ubsan, such as
+# CTEST_ARGS="-L arm" (the tests of one label) or CTEST_ARGS="-R install_tests".
+CTEST_ARGS ?=
 # The calendar's module make run shows: x86-64 (this build's) or arm (the
 # Windows CE build's, run on the device's emulated ARM processor).
 ARCH ?= x86-64
@@ -56,7 +59,7 @@ check: build
 		echo "make check: the Windows CE toolchain is not built, so the checks of its module and CAB are skipped (make ce builds it, about 10 minutes)"; \
 	fi; \
 	$(DEVICE) --root $(abspath $(BUILD))/test-device session --profiles "$(CTEST_PROFILES)" -- \
-		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+		ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # The whole suite on a busy machine, as on a user's laptop that is doing
 # other things: stress-ng's CPU workers (LOAD_WORKERS, one a core unless
@@ -118,7 +121,7 @@ check-ubsan: deps
 		-DMESOLUNE_SANITIZE=ON
 	cmake --build $(UBSAN_BUILD) -j $(JOBS)
 	device/device --bin $(abspath $(UBSAN_BUILD))/bin --root $(abspath $(UBSAN_BUILD))/test-device \
-		session --profiles "$(CTEST_PROFILES)" -- ctest --test-dir $(UBSAN_BUILD) --output-on-failure -j $(JOBS)
+		session --profiles "$(CTEST_PROFILES)" -- ctest --test-dir $(UBSAN_BUILD) --output-on-failure -j $(JOBS) $(CTEST_ARGS)
 
 # The long variants: a simulated week of refreshes, and more fuzzing seeds.
 SOAK_DAYS ?= 7
