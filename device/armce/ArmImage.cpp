@@ -17,8 +17,6 @@ constexpr std::uint32_t kPage = 4096;
 constexpr std::uint32_t kMaxImage = 16 << 20;
 constexpr std::uint32_t kMaxImports = 4096;
 constexpr std::uint32_t kMaxExports = 65536;
-// Type, name and language: a resource directory is three levels deep.
-constexpr int kResourceLevels = 3;
 constexpr std::uint64_t kMaxResourceEntries = 1 << 20;
 
 std::vector<char> ReadFile(const std::wstring& path)
@@ -93,8 +91,15 @@ std::unique_ptr<ArmImage> ArmImage::FromBytes(const std::vector<char>& file, std
     if (!image->LayOut(file, error))
         return nullptr;
     const std::int64_t delta = static_cast<std::int64_t>(image->base_) - image->headers_.OptionalHeader.ImageBase;
-    if (!image->Relocate(delta, error) || !image->ReadImports(error) || !image->ReadExports(error) ||
-        !image->ReadResources(error))
+    if (!image->Relocate(delta, error))
+        return nullptr;
+    // Its tables as it lies in memory, relocated.
+    const PeView view = PeView::OfImage(image->memory_, image->size_);
+    if (!view.Valid()) {
+        error = L"not a module for ARM";
+        return nullptr;
+    }
+    if (!image->ReadImports(view, error) || !image->ReadExports(view, error) || !image->ReadResources(view, error))
         return nullptr;
     return image;
 }
@@ -262,197 +267,44 @@ bool ArmImage::Relocate(std::int64_t delta, std::wstring& error)
     return true;
 }
 
-bool ArmImage::DirectoryWithin(int index, IMAGE_DATA_DIRECTORY& directory, const wchar_t* outside,
-    std::wstring& error) const
+bool ArmImage::ReadImports(const PeView& view, std::wstring& error)
 {
-    directory = headers_.OptionalHeader.DataDirectory[index];
-    if (!directory.Size || Within(directory.VirtualAddress, directory.Size, size_))
-        return true;
-    error = outside;
-    return false;
-}
-
-bool ArmImage::TextAt(std::uint32_t rva, std::string& text) const
-{
-    const char* memory = static_cast<const char*>(memory_);
-    if (rva >= size_)
+    std::vector<PeImport> imports;
+    if (!armce::ReadImports(view, kMaxImports, imports, error))
         return false;
-    const std::size_t length = strnlen(memory + rva, size_ - rva);
-    if (length == size_ - rva)
-        return false;
-    text.assign(memory + rva, length);
+    for (const PeImport& import : imports)
+        imports_.push_back({import.library, import.name, import.ordinal, base_ + import.slot});
     return true;
 }
 
-bool ArmImage::ReadImports(std::wstring& error)
+bool ArmImage::ReadExports(const PeView& view, std::wstring& error)
 {
-    const char* memory = static_cast<const char*>(memory_);
-    IMAGE_DATA_DIRECTORY imports;
-    if (!DirectoryWithin(IMAGE_DIRECTORY_ENTRY_IMPORT, imports, L"its import table lies outside the image", error))
+    PeExports exports;
+    if (!armce::ReadExports(view, kMaxExports, exports, error))
         return false;
-    if (!imports.Size)
-        return true;
-    for (std::uint64_t at = imports.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
-        if (!Within(at, sizeof(IMAGE_IMPORT_DESCRIPTOR), size_)) {
-            error = L"its import table has no end within the image";
-            return false;
-        }
-        IMAGE_IMPORT_DESCRIPTOR descriptor;
-        std::memcpy(&descriptor, memory + at, sizeof descriptor);
-        if (!descriptor.Name)
-            return true;
-        std::string library;
-        if (!TextAt(descriptor.Name, library)) {
-            error = L"an import table's library name lies outside the image";
-            return false;
-        }
-        const DWORD names = descriptor.OriginalFirstThunk ? descriptor.OriginalFirstThunk : descriptor.FirstThunk;
-        for (std::uint64_t n = 0;; ++n) {
-            if (!Within(names + 4 * n, 4, size_) || !Within(descriptor.FirstThunk + 4 * n, 4, size_) ||
-                imports_.size() >= kMaxImports) {
-                error = L"the imports of " + std::wstring(library.begin(), library.end()) +
-                        L" have no end within the image";
-                return false;
-            }
-            std::uint32_t entry;
-            std::memcpy(&entry, memory + names + 4 * n, 4);
-            if (!entry)
-                break;
-            ImportSlot slot;
-            slot.library = library;
-            slot.slot = base_ + descriptor.FirstThunk + static_cast<std::uint32_t>(4 * n);
-            if (entry & IMAGE_ORDINAL_FLAG32)
-                slot.ordinal = static_cast<WORD>(entry & 0xFFFF);
-            else if (!TextAt(entry + 2, slot.name) || slot.name.empty()) {
-                error = L"an import of " + std::wstring(library.begin(), library.end()) + L" names nothing";
-                return false;
-            }
-            imports_.push_back(slot);
-        }
-    }
-}
-
-bool ArmImage::ReadExports(std::wstring& error)
-{
-    const char* memory = static_cast<const char*>(memory_);
-    const IMAGE_DATA_DIRECTORY exports = headers_.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    if (!exports.Size)
-        return true;
-    IMAGE_EXPORT_DIRECTORY table;
-    if (!Within(exports.VirtualAddress, sizeof table, size_)) {
-        error = L"its export table lies outside the image";
-        return false;
-    }
-    std::memcpy(&table, memory + exports.VirtualAddress, sizeof table);
-    if (table.NumberOfFunctions > kMaxExports || table.NumberOfNames > table.NumberOfFunctions ||
-        !Within(table.AddressOfFunctions, std::uint64_t{table.NumberOfFunctions} * 4, size_) ||
-        !Within(table.AddressOfNames, std::uint64_t{table.NumberOfNames} * 4, size_) ||
-        !Within(table.AddressOfNameOrdinals, std::uint64_t{table.NumberOfNames} * 2, size_) ||
-        std::uint64_t{table.Base} + table.NumberOfFunctions > 0x10000) {
-        error = L"its export table lies outside the image";
-        return false;
-    }
-    exportBase_ = table.Base;
-    for (DWORD n = 0; n < table.NumberOfFunctions; ++n) {
-        std::uint32_t rva;
-        std::memcpy(&rva, memory + table.AddressOfFunctions + 4 * n, 4);
+    exportBase_ = exports.base;
+    for (std::size_t n = 0; n < exports.functions.size(); ++n) {
+        const std::uint32_t rva = exports.functions[n];
         const bool inCode = std::any_of(ranges_.begin(), ranges_.end(), [&](const ImageRange& range) {
             return range.executable && rva >= range.rva && rva - range.rva < range.size;
         });
         if (rva && !inCode) {
-            error = L"its export " + std::to_wstring(table.Base + n) + L" lies outside its code";
+            error = L"its export " + std::to_wstring(exports.base + n) + L" lies outside its code";
             return false;
         }
         exports_.push_back(rva ? base_ + rva : 0);
     }
-    for (DWORD n = 0; n < table.NumberOfNames; ++n) {
-        std::uint32_t name;
-        WORD index;
-        std::memcpy(&name, memory + table.AddressOfNames + 4 * n, 4);
-        std::memcpy(&index, memory + table.AddressOfNameOrdinals + 2 * n, 2);
-        std::string text;
-        if (!TextAt(name, text) || index >= table.NumberOfFunctions) {
-            error = L"its export names lie outside the image";
-            return false;
-        }
-        exportNames_.emplace_back(std::move(text), static_cast<WORD>(table.Base + index));
-    }
+    exportNames_ = std::move(exports.names);
     return true;
 }
 
-bool ArmImage::ReadResources(std::wstring& error)
+bool ArmImage::ReadResources(const PeView& view, std::wstring& error)
 {
-    const char* memory = static_cast<const char*>(memory_);
-    IMAGE_DATA_DIRECTORY directory;
-    if (!DirectoryWithin(IMAGE_DIRECTORY_ENTRY_RESOURCE, directory, L"its resources lie outside the image", error))
+    std::vector<PeResource> resources;
+    if (!armce::ReadResources(view, kMaxResourceEntries, resources, error))
         return false;
-    if (!directory.Size)
-        return true;
-    const std::uint32_t start = directory.VirtualAddress, length = directory.Size;
-    // Every offset in the tree is from its start and within it; each level
-    // is walked once, three deep at most.
-    struct Table
-    {
-        std::uint32_t offset;
-        int level;
-    };
-    std::vector<Table> tables = {{0, 0}};
-    std::uint64_t visited = 0;
-    while (!tables.empty()) {
-        const Table table = tables.back();
-        tables.pop_back();
-        IMAGE_RESOURCE_DIRECTORY header;
-        if (!Within(table.offset, sizeof header, length)) {
-            error = L"its resource directory lies outside its resources";
-            return false;
-        }
-        std::memcpy(&header, memory + start + table.offset, sizeof header);
-        const std::uint64_t count = std::uint64_t{header.NumberOfNamedEntries} + header.NumberOfIdEntries;
-        if (!Within(std::uint64_t{table.offset} + sizeof header, count * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY), length)) {
-            error = L"its resource directory's entries lie outside its resources";
-            return false;
-        }
-        visited += count;
-        if (visited > kMaxResourceEntries) {
-            error = L"its resource directory has no end";
-            return false;
-        }
-        for (std::uint64_t e = 0; e < count; ++e) {
-            IMAGE_RESOURCE_DIRECTORY_ENTRY entry;
-            std::memcpy(&entry, memory + start + table.offset + sizeof header + e * sizeof entry, sizeof entry);
-            if (entry.NameIsString) {
-                WORD nameLength = 0;
-                if (!Within(entry.NameOffset, sizeof nameLength, length)) {
-                    error = L"a resource's name lies outside its resources";
-                    return false;
-                }
-                std::memcpy(&nameLength, memory + start + entry.NameOffset, sizeof nameLength);
-                if (!Within(std::uint64_t{entry.NameOffset} + sizeof nameLength, nameLength * 2ull, length)) {
-                    error = L"a resource's name lies outside its resources";
-                    return false;
-                }
-            }
-            if (entry.DataIsDirectory != (table.level + 1 < kResourceLevels)) {
-                error = L"its resource directory is not three levels deep";
-                return false;
-            }
-            if (entry.DataIsDirectory) {
-                tables.push_back({entry.OffsetToDirectory, table.level + 1});
-                continue;
-            }
-            IMAGE_RESOURCE_DATA_ENTRY data;
-            if (!Within(entry.OffsetToData, sizeof data, length)) {
-                error = L"a resource's entry lies outside its resources";
-                return false;
-            }
-            std::memcpy(&data, memory + start + entry.OffsetToData, sizeof data);
-            if (!Within(data.OffsetToData, data.Size, size_)) {
-                error = L"a resource's data lies outside the image";
-                return false;
-            }
-            resources_.push_back(base_ + start + entry.OffsetToData);
-        }
-    }
+    for (const PeResource& resource : resources)
+        resources_.push_back(base_ + resource.entry);
     return true;
 }
 

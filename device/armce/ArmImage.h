@@ -7,6 +7,8 @@
 // the loader.
 #pragma once
 
+#include "PeView.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -71,15 +73,9 @@ private:
     bool MapSections(const std::vector<char>& file, std::uint64_t sectionTable, std::wstring& error);
     bool FindEntryPoint(std::wstring& error);
     bool Relocate(std::int64_t delta, std::wstring& error);
-    bool ReadImports(std::wstring& error);
-    bool ReadExports(std::wstring& error);
-    bool ReadResources(std::wstring& error);
-    // A data directory, empty or within the image; false with the error
-    // outside when it lies outside it.
-    bool DirectoryWithin(int index, IMAGE_DATA_DIRECTORY& directory, const wchar_t* outside,
-        std::wstring& error) const;
-    // A string of the image at rva, ended within it.
-    bool TextAt(std::uint32_t rva, std::string& text) const;
+    bool ReadImports(const PeView& view, std::wstring& error);
+    bool ReadExports(const PeView& view, std::wstring& error);
+    bool ReadResources(const PeView& view, std::wstring& error);
 
     std::uint32_t base_ = 0;
     std::uint32_t size_ = 0;

@@ -60,8 +60,9 @@ def table_address(map_text):
 
 
 def data_words(words):
-    """Addresses the code reads as data: pc-relative literals and the
-    address tables after a pc-relative jump."""
+    """Addresses the code reads as data: pc-relative literals (of ldr, and
+    of ldrd, which a later processor's code may have) and the address tables
+    after a pc-relative jump."""
     data = set()
     addresses = sorted(words)
     for i, address in enumerate(addresses):
@@ -71,6 +72,10 @@ def data_words(words):
         if w & 0x0F7F0000 == 0x051F0000:  # ldr rt, [pc, #+-imm12]
             offset = w & 0xFFF
             data.add(address + 8 + (offset if w & (1 << 23) else -offset))
+        elif w & 0x0E5F00D0 == 0x004F00D0:  # ldrd rt, [pc, #+-imm8]
+            offset = ((w >> 4) & 0xF0) | (w & 0xF)
+            target = address + 8 + (offset if w & (1 << 23) else -offset)
+            data.update((target, target + 4))
         elif w & 0x0FFFFFF0 == 0x079FF100:  # ldr pc, [pc, rm, lsl #2]
             register = w & 0xF
             for back in addresses[max(0, i - 4):i][::-1]:

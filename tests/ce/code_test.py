@@ -38,33 +38,7 @@ def is_items_own(obj):
     return "CMakeFiles/" in obj or "/libmesolune_" in obj
 
 
-def data_words(words):
-    """Addresses of the words the code reads as data: literals loaded
-    pc-relative, and switch tables indexed from the pc."""
-    data = set()
-    addresses = sorted(words)
-    for i, address in enumerate(addresses):
-        w = words[address]
-        if w >> 28 == 0xF:
-            continue
-        if w & 0x0F7F0000 == 0x051F0000:  # ldr rt, [pc, #+-imm12]
-            offset = w & 0xFFF
-            data.add(address + 8 + (offset if w & (1 << 23) else -offset))
-        elif w & 0x0E5F00D0 == 0x004F00D0:  # ldrd rt, [pc, #+-imm8]
-            offset = ((w >> 4) & 0xF0) | (w & 0xF)
-            target = address + 8 + (offset if w & (1 << 23) else -offset)
-            data.update((target, target + 4))
-        elif w & 0x0FFFFFF0 == 0x079FF100:  # ldr pc, [pc, rm, lsl #2]: a table of addresses follows
-            register = w & 0xF
-            for back in addresses[max(0, i - 4):i][::-1]:
-                earlier = words[back]
-                if earlier & 0x0FFFF000 == 0x03500000 | (register << 16):  # cmp rm, #imm
-                    entries = (earlier & 0xFF) + 1
-                    data.update(address + 8 + 4 * n for n in range(entries))
-                    break
-            else:
-                raise AssertionError(f"a switch table at 0x{address:08x} without its bound")
-    return data
+data_words = returns_for_armv4.data_words
 
 
 def newer_than_v4t(w):

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class DeviceRoot
 {
 public:
@@ -25,3 +27,11 @@ private:
     HKEY root_;
     HKEY key_;
 };
+
+// A REG_DWORD of the device's registry; 0 when it is missing.
+inline DWORD DeviceNumber(HKEY root, const std::wstring& key, const std::wstring& name)
+{
+    DWORD value = 0, size = sizeof value;
+    RegGetValueW(DeviceRoot(root), key.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size);
+    return value;
+}

@@ -9,17 +9,28 @@ namespace peimage {
 
 namespace {
 
-template <typename T>
-const T* As(const BYTE* p)
-{
-    return reinterpret_cast<const T*>(p);
-}
+// What this build's modules hold at the most.
+constexpr std::size_t kMaxImports = 4096;
+constexpr std::uint32_t kMaxExports = 65536;
+constexpr std::uint64_t kMaxResourceEntries = 1 << 20;
 
 std::string Lower(std::string text)
 {
     for (char& c : text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
+}
+
+// A resource directory's key as a resource function takes it: an id, or a
+// name in any case (the directory keeps names in upper case).
+bool Matches(const armce::PeResourceKey& key, LPCWSTR wanted)
+{
+    if (IS_INTRESOURCE(wanted))
+        return !key.named && key.id == reinterpret_cast<ULONG_PTR>(wanted);
+    std::wstring upper(wanted);
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return key.named && key.name == upper;
 }
 
 } // namespace
@@ -29,182 +40,84 @@ PeImage PeImage::FromFile(const std::wstring& path)
     PeImage image;
     std::ifstream file(path.c_str(), std::ios::binary);
     image.bytes_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    const size_t size = image.bytes_.size();
-    if (size < sizeof(IMAGE_DOS_HEADER))
-        return image;
-    const auto* dos = As<IMAGE_DOS_HEADER>(image.bytes_.data());
-    const DWORD nt = static_cast<DWORD>(dos->e_lfanew);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS32) > size ||
-        As<IMAGE_NT_HEADERS32>(image.bytes_.data() + nt)->Signature != IMAGE_NT_SIGNATURE)
-        return image;
-    image.nt_ = nt;
+    image.view_ = armce::PeView::OfFile(image.bytes_.data(), image.bytes_.size());
     return image;
 }
 
 PeImage PeImage::FromModule(HMODULE module)
 {
     PeImage image;
-    image.base_ = reinterpret_cast<const BYTE*>(module);
-    image.mapped_ = true;
-    image.nt_ = static_cast<DWORD>(As<IMAGE_DOS_HEADER>(image.base_)->e_lfanew);
+    image.module_ = module;
+    // A module of this process: its loader has held it to its headers' size.
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
+    image.view_ = armce::PeView::OfImage(module, nt->OptionalHeader.SizeOfImage);
     return image;
 }
 
-bool PeImage::Is64() const
+PeImage::PeImage(const PeImage& other) : bytes_(other.bytes_), module_(other.module_)
 {
-    const BYTE* headers = mapped_ ? base_ : bytes_.data();
-    return As<IMAGE_NT_HEADERS32>(headers + nt_)->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    view_ = module_ ? FromModule(module_).view_ : armce::PeView::OfFile(bytes_.data(), bytes_.size());
 }
 
-WORD PeImage::Machine() const
+PeImage& PeImage::operator=(const PeImage& other)
 {
-    const BYTE* headers = mapped_ ? base_ : bytes_.data();
-    return As<IMAGE_NT_HEADERS32>(headers + nt_)->FileHeader.Machine;
-}
-
-WORD PeImage::Subsystem() const
-{
-    const BYTE* headers = mapped_ ? base_ : bytes_.data();
-    if (Is64())
-        return As<IMAGE_NT_HEADERS64>(headers + nt_)->OptionalHeader.Subsystem;
-    return As<IMAGE_NT_HEADERS32>(headers + nt_)->OptionalHeader.Subsystem;
-}
-
-const IMAGE_DATA_DIRECTORY* PeImage::Directory(int index) const
-{
-    const BYTE* headers = mapped_ ? base_ : bytes_.data();
-    const IMAGE_DATA_DIRECTORY* directory =
-        Is64() ? &As<IMAGE_NT_HEADERS64>(headers + nt_)->OptionalHeader.DataDirectory[index]
-               : &As<IMAGE_NT_HEADERS32>(headers + nt_)->OptionalHeader.DataDirectory[index];
-    return directory->VirtualAddress ? directory : nullptr;
-}
-
-// In a file, an address of the loaded image lies in the section that covers it.
-const BYTE* PeImage::At(DWORD rva) const
-{
-    if (mapped_)
-        return base_ + rva;
-    const auto* nt = As<IMAGE_NT_HEADERS32>(bytes_.data() + nt_);
-    const auto* section = IMAGE_FIRST_SECTION(nt);
-    for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-        const DWORD size = section->SizeOfRawData;
-        if (rva >= section->VirtualAddress && rva < section->VirtualAddress + size &&
-            section->PointerToRawData + size <= bytes_.size())
-            return bytes_.data() + section->PointerToRawData + (rva - section->VirtualAddress);
+    if (this != &other) {
+        bytes_ = other.bytes_;
+        module_ = other.module_;
+        view_ = module_ ? FromModule(module_).view_ : armce::PeView::OfFile(bytes_.data(), bytes_.size());
     }
-    return nullptr;
+    return *this;
 }
 
 std::string PeImage::ExportName() const
 {
-    const IMAGE_DATA_DIRECTORY* directory = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (!directory)
-        return "";
-    const char* name = As<char>(At(As<IMAGE_EXPORT_DIRECTORY>(At(directory->VirtualAddress))->Name));
-    return name ? name : "";
+    armce::PeExports exports;
+    std::wstring error;
+    return armce::ReadExports(view_, kMaxExports, exports, error) ? exports.moduleName : "";
 }
 
 std::vector<Export> PeImage::Exports() const
 {
+    armce::PeExports table;
+    std::wstring error;
     std::vector<Export> exports;
-    const IMAGE_DATA_DIRECTORY* directory = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    if (!directory)
+    if (!armce::ReadExports(view_, kMaxExports, table, error))
         return exports;
-    const auto* table = As<IMAGE_EXPORT_DIRECTORY>(At(directory->VirtualAddress));
-    const auto* functions = As<DWORD>(At(table->AddressOfFunctions));
-    for (DWORD i = 0; i < table->NumberOfFunctions; ++i)
-        if (functions[i])
-            exports.push_back({table->Base + i, ""});
-    const auto* names = As<DWORD>(At(table->AddressOfNames));
-    const auto* ordinals = As<WORD>(At(table->AddressOfNameOrdinals));
-    for (DWORD i = 0; i < table->NumberOfNames; ++i)
+    for (std::size_t i = 0; i < table.functions.size(); ++i)
+        if (table.functions[i])
+            exports.push_back({static_cast<DWORD>(table.base + i), ""});
+    for (const auto& [name, ordinal] : table.names)
         for (Export& e : exports)
-            if (e.ordinal == table->Base + ordinals[i])
-                e.name = As<char>(At(names[i]));
+            if (e.ordinal == ordinal)
+                e.name = name;
     return exports;
 }
 
 std::vector<Import> PeImage::Imports() const
 {
+    std::vector<armce::PeImport> read;
+    std::wstring error;
+    armce::ReadImports(view_, kMaxImports, read, error);
     std::vector<Import> imports;
-    const IMAGE_DATA_DIRECTORY* directory = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    if (!directory)
-        return imports;
-    const size_t thunkSize = Is64() ? sizeof(ULONGLONG) : sizeof(DWORD);
-    for (const auto* d = As<IMAGE_IMPORT_DESCRIPTOR>(At(directory->VirtualAddress)); d && d->Name; ++d) {
-        const std::string library = Lower(As<char>(At(d->Name)));
-        const DWORD lookup = d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk;
-        for (DWORD i = 0;; ++i) {
-            const BYTE* thunk = At(lookup + static_cast<DWORD>(i * thunkSize));
-            if (!thunk)
-                break;
-            const ULONGLONG entry = Is64() ? *As<ULONGLONG>(thunk) : *As<DWORD>(thunk);
-            if (!entry)
-                break;
-            Import import;
-            import.library = library;
-            import.slotRva = d->FirstThunk + static_cast<DWORD>(i * thunkSize);
-            const bool byOrdinal = Is64() ? IMAGE_SNAP_BY_ORDINAL64(entry) : IMAGE_SNAP_BY_ORDINAL32(entry);
-            if (byOrdinal)
-                import.ordinal = static_cast<WORD>(entry & 0xFFFF);
-            else
-                import.name = As<IMAGE_IMPORT_BY_NAME>(At(static_cast<DWORD>(entry)))->Name;
-            imports.push_back(import);
-        }
-    }
+    for (const armce::PeImport& import : read)
+        imports.push_back({Lower(import.library), import.name, import.ordinal, import.slot});
     return imports;
 }
 
-namespace {
-
-// The entry of a resource directory level that matches an id or a name.
-const IMAGE_RESOURCE_DIRECTORY_ENTRY* Find(const BYTE* root, const IMAGE_RESOURCE_DIRECTORY* level, LPCWSTR key)
-{
-    const auto* entries = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(level + 1);
-    const int count = level->NumberOfNamedEntries + level->NumberOfIdEntries;
-    for (int i = 0; i < count; ++i) {
-        const IMAGE_RESOURCE_DIRECTORY_ENTRY& e = entries[i];
-        if (IS_INTRESOURCE(key)) {
-            if (!e.NameIsString && e.Id == reinterpret_cast<ULONG_PTR>(key))
-                return &e;
-            continue;
-        }
-        if (!e.NameIsString)
-            continue;
-        const auto* name = As<IMAGE_RESOURCE_DIR_STRING_U>(root + e.NameOffset);
-        std::wstring text(name->NameString, name->Length);
-        std::wstring wanted(key);
-        for (wchar_t& c : wanted)
-            c = static_cast<wchar_t>(std::towupper(c));
-        if (text == wanted)
-            return &e;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 std::vector<BYTE> PeImage::Resource(LPCWSTR type, LPCWSTR name) const
 {
-    const IMAGE_DATA_DIRECTORY* directory = Directory(IMAGE_DIRECTORY_ENTRY_RESOURCE);
-    if (!directory)
+    std::vector<armce::PeResource> resources;
+    std::wstring error;
+    if (!armce::ReadResources(view_, kMaxResourceEntries, resources, error))
         return {};
-    const BYTE* root = At(directory->VirtualAddress);
-    const auto* byType = Find(root, As<IMAGE_RESOURCE_DIRECTORY>(root), type);
-    if (!byType || !byType->DataIsDirectory)
-        return {};
-    const auto* byName = Find(root, As<IMAGE_RESOURCE_DIRECTORY>(root + byType->OffsetToDirectory), name);
-    if (!byName || !byName->DataIsDirectory)
-        return {};
-    const auto* languages = As<IMAGE_RESOURCE_DIRECTORY>(root + byName->OffsetToDirectory);
-    if (languages->NumberOfNamedEntries + languages->NumberOfIdEntries == 0)
-        return {};
-    const auto* language = reinterpret_cast<const IMAGE_RESOURCE_DIRECTORY_ENTRY*>(languages + 1);
-    const auto* data = As<IMAGE_RESOURCE_DATA_ENTRY>(root + language->OffsetToData);
-    const BYTE* bytes = At(data->OffsetToData);
-    if (!bytes)
-        return {};
-    return std::vector<BYTE>(bytes, bytes + data->Size);
+    for (const armce::PeResource& resource : resources) {
+        if (!Matches(resource.type, type) || !Matches(resource.name, name))
+            continue;
+        const BYTE* bytes = view_.At(resource.data, resource.size);
+        return bytes ? std::vector<BYTE>(bytes, bytes + resource.size) : std::vector<BYTE>();
+    }
+    return {};
 }
 
 } // namespace peimage

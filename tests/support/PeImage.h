@@ -1,7 +1,10 @@
 // A module's image as the loader reads it: its headers, exports, imports and
 // resources, for 32-bit (Windows CE on ARM) and 64-bit modules alike, read
-// from a file or from a module mapped in this process.
+// from a file or from a module mapped in this process, within bounds, by
+// the ARM loader's reader of module files.
 #pragma once
+
+#include <PeView.h>
 
 #include <windows.h>
 
@@ -32,10 +35,14 @@ public:
     // A module loaded in this process (mapped sections).
     static PeImage FromModule(HMODULE module);
 
-    bool Valid() const { return nt_ != 0; }
+    PeImage() = default;
+    PeImage(const PeImage& other);
+    PeImage& operator=(const PeImage& other);
+
+    bool Valid() const { return view_.Valid(); }
     size_t FileSize() const { return bytes_.size(); }
-    WORD Machine() const;
-    WORD Subsystem() const;
+    WORD Machine() const { return view_.Machine(); }
+    WORD Subsystem() const { return view_.Subsystem(); }
     // The name the export directory gives the module.
     std::string ExportName() const;
     std::vector<Export> Exports() const;
@@ -45,14 +52,9 @@ public:
     std::vector<BYTE> Resource(LPCWSTR type, LPCWSTR name) const;
 
 private:
-    const BYTE* At(DWORD rva) const;
-    const IMAGE_DATA_DIRECTORY* Directory(int index) const;
-    bool Is64() const;
-
-    const BYTE* base_ = nullptr;  // the mapped module, or the file's bytes
-    bool mapped_ = false;
-    std::vector<BYTE> bytes_;
-    DWORD nt_ = 0; // offset of the NT headers
+    std::vector<BYTE> bytes_;  // a file's
+    HMODULE module_ = nullptr; // or the mapped module
+    armce::PeView view_;
 };
 
 } // namespace peimage

@@ -5,6 +5,7 @@
 // settings page switches and orders them.
 #include "DeviceProgram.h"
 #include "DeviceRoot.h"
+#include "TestItemNotes.h"
 #include "TodayItemsPageIds.h"
 #include "Utf8.h"
 
@@ -15,13 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace {
 
 using namespace deviceprogram;
 
-constexpr wchar_t kTestItems[] = L"Software\\TestItems";
 // The Today screen's highlight colour, which it answers TODAYCOLOR_HIGHLIGHT.
 constexpr COLORREF kHighlight = RGB(40, 110, 200);
 constexpr int kTitle = 26; // the title bar's height on the QVGA device
@@ -35,22 +36,21 @@ struct Heard
 
 Heard HeardBy(const wchar_t* itemClass, const std::wstring& message)
 {
-    const std::wstring key = std::wstring(kTestItems) + L"\\" + itemClass;
-    Heard heard;
-    DWORD size = sizeof heard.count;
-    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), key.c_str(), message.c_str(), RRF_RT_REG_DWORD, nullptr,
-        &heard.count, &size);
-    size = sizeof heard.last;
-    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), key.c_str(), (message + L"Last").c_str(), RRF_RT_REG_DWORD, nullptr,
-        &heard.last, &size);
-    return heard;
+    return {TestItemNote(itemClass, message), TestItemNote(itemClass, message + L"Last")};
+}
+
+// The item heard none of these messages.
+void ExpectUnheard(const wchar_t* itemClass, std::initializer_list<const wchar_t*> messages)
+{
+    for (const wchar_t* message : messages)
+        EXPECT_EQ(0u, HeardBy(itemClass, message).count) << Utf8(message);
 }
 
 class TodayContract : public testing::Test
 {
 protected:
-    void SetUp() override { RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItems); }
-    void TearDown() override { RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItems); }
+    void SetUp() override { RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItemsKey); }
+    void TearDown() override { RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItemsKey); }
 
     // The Today screen after a script of keys.
     Picture AfterKeys(const std::string& keys)
@@ -102,8 +102,7 @@ TEST_F(TodayContract, WithoutASelectionNoItemHearsTheKeys)
 {
     items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 1, 1, 0, TODAY_SELECTABILITY_BY_ITEM);
     AfterKeys("key left; key right; key enter");
-    for (const wchar_t* message : {L"UserNavigation", L"Action", L"ReceivedSelection"})
-        EXPECT_EQ(0u, HeardBy(L"TestItem_tall", message).count) << std::string(message, message + wcslen(message));
+    ExpectUnheard(L"TestItem_tall", {L"UserNavigation", L"Action", L"ReceivedSelection"});
 }
 
 TEST_F(TodayContract, AnItemTheScreenSelectsIsHighlightedAndTappedAtItsCorner)
@@ -124,8 +123,7 @@ TEST_F(TodayContract, AnItemTheScreenSelectsIsHighlightedAndTappedAtItsCorner)
     EXPECT_EQ(static_cast<DWORD>(MAKELONG(1, 1)), down.last);
     EXPECT_EQ(1u, up.count);
     EXPECT_EQ(static_cast<DWORD>(MAKELONG(1, 1)), up.last);
-    for (const wchar_t* message : {L"ReceivedSelection", L"UserNavigation", L"Action"})
-        EXPECT_EQ(0u, HeardBy(L"TestItem_tall", message).count) << std::string(message, message + wcslen(message));
+    ExpectUnheard(L"TestItem_tall", {L"ReceivedSelection", L"UserNavigation", L"Action"});
 }
 
 TEST_F(TodayContract, TheSelectionPassesOnAndEachItemItLeavesIsRepainted)
@@ -133,7 +131,7 @@ TEST_F(TodayContract, TheSelectionPassesOnAndEachItemItLeavesIsRepainted)
     items.Add(L"Tall", BinFolder() + L"test_item_tall.dll", 1, 1, 0, TODAY_SELECTABILITY_BY_SCREEN);
     items.Add(L"Short", BinFolder() + L"test_item_short.dll", 2, 1, 0, TODAY_SELECTABILITY_BY_ITEM);
     const Picture unselected = AfterKeys("wait 0");
-    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItems);
+    RegDeleteTreeW(DeviceRoot(HKEY_CURRENT_USER), kTestItemsKey);
     const Picture passed = AfterKeys("key down; key down");
     // The screen moved the selection from the tall item by itself, and the
     // short one took it; the tall one shows the background again.
@@ -170,13 +168,6 @@ HWND AwaitItemWindow(HWND screen, const wchar_t* itemClass)
     waiting::Until([&] { return (item = ItemWindow(screen, itemClass)) != nullptr; },
         "the Today screen's item window of class " + Utf8(itemClass));
     return item;
-}
-
-DWORD ClearCacheCount(const wchar_t* itemClass)
-{
-    DWORD count = 0, size = sizeof count;
-    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), kTestItems, itemClass, RRF_RT_REG_DWORD, nullptr, &count, &size);
-    return count;
 }
 
 TEST_F(TodayContract, ABroadcastReloadsTheItems)
@@ -226,10 +217,7 @@ private:
 
 DWORD ItemValue(const wchar_t* item, const wchar_t* name)
 {
-    const std::wstring key = std::wstring(L"Software\\Microsoft\\Today\\Items\\") + item;
-    DWORD value = 0, size = sizeof value;
-    RegGetValueW(DeviceRoot(HKEY_LOCAL_MACHINE), key.c_str(), name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
+    return DeviceNumber(HKEY_LOCAL_MACHINE, std::wstring(L"Software\\Microsoft\\Today\\Items\\") + item, name);
 }
 
 TEST_F(TodayContract, TheSettingsPageSwitchesAndOrdersTheItemsOfARunningTodayScreen)

@@ -8,6 +8,7 @@
 #include "DeviceScreenKey.h"
 #include "ItemUnderTest.h"
 #include "ShellBars.h"
+#include "TestItemNotes.h"
 #include "Utf8.h"
 
 #include <aygshell.h>
@@ -481,21 +482,12 @@ TEST_F(TodayHost, AProfileAskedForIsShownAndTheDevicesComesBack)
     }
 }
 
-DWORD ClearCacheCount(const wchar_t* item)
-{
-    DWORD count = 0, size = sizeof count;
-    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), L"Software\\TestItems", item, RRF_RT_REG_DWORD, nullptr, &count, &size);
-    return count;
-}
-
 // What the tall test item keeps of what it heard, or was told.
 constexpr wchar_t kTallItemKey[] = L"Software\\TestItems\\TestItem_tall";
 
 DWORD TallItemValue(const wchar_t* name)
 {
-    DWORD value = 0, size = sizeof value;
-    RegGetValueW(DeviceRoot(HKEY_CURRENT_USER), kTallItemKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
-    return value;
+    return TestItemNote(L"TestItem_tall", name);
 }
 
 // An item that keeps the Today screen's thread busy at each stylus-down, as
