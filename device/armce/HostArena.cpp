@@ -1,5 +1,7 @@
 #include "HostArena.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 namespace armce {
@@ -15,9 +17,21 @@ struct Arena
     std::size_t used = 0;
 };
 
+// Each thread's arena, in a Windows slot rather than thread_local: this
+// toolchain emulates those through library calls, which every import a module
+// calls would pay.
+const DWORD g_arenaSlot = TlsAlloc();
+
 Arena& ThreadArena()
 {
-    static thread_local Arena* arena = new Arena;
+    // Reading a slot clears the last error, which a call's may still be.
+    const DWORD error = GetLastError();
+    auto* arena = static_cast<Arena*>(TlsGetValue(g_arenaSlot));
+    SetLastError(error);
+    if (!arena) {
+        arena = new Arena;
+        TlsSetValue(g_arenaSlot, arena);
+    }
     return *arena;
 }
 

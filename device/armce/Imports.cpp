@@ -7,11 +7,11 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <iterator>
-#include <mutex>
 
 namespace armce {
 
@@ -91,13 +91,15 @@ bool FindImport(const std::string& library, const std::string& name, std::size_t
 
 FARPROC HostFunction(std::size_t index)
 {
-    static FARPROC functions[kCount] = {};
-    static std::once_flag resolved;
-    std::call_once(resolved, [] {
+    // Resolved once, as a static: every call of an import looks here, and
+    // this toolchain's std::call_once costs a thread-local and a lock a look.
+    static const std::array<FARPROC, kCount> functions = [] {
+        std::array<FARPROC, kCount> resolved = {};
         for (std::size_t i = 0; i < kCount; ++i)
             if (HMODULE library = LoadLibraryW(Wide(kImports[i].library).c_str()))
-                functions[i] = GetProcAddress(library, kImports[i].name);
-    });
+                resolved[i] = GetProcAddress(library, kImports[i].name);
+        return resolved;
+    }();
     return index < kCount ? functions[index] : nullptr;
 }
 

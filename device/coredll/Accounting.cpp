@@ -19,8 +19,32 @@
 
 namespace {
 
-// The emulated module on whose behalf this thread calls now; 0 for none.
-thread_local DWORD g_owner = 0;
+// The emulated module on whose behalf this thread calls now; 0 for none. In
+// a Windows slot, not thread_local: this toolchain emulates those through
+// library calls, which every call of an emulated module would pay twice.
+const DWORD g_ownerSlot = TlsAlloc();
+
+DWORD CurrentOwner()
+{
+    // Reading a slot clears the last error, which the caller's may still be.
+    const DWORD error = GetLastError();
+    const auto owner = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(TlsGetValue(g_ownerSlot)));
+    SetLastError(error);
+    return owner;
+}
+
+// The lock of the ledger, which every call of an emulated module consults: a
+// slim reader/writer lock costs one interlocked instruction, where this
+// toolchain's std::mutex costs library calls and a spin lock.
+class SlimLock
+{
+public:
+    void lock() { AcquireSRWLockExclusive(&lock_); }
+    void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
 
 const char* const kNames[DEVICE_RESOURCE_KINDS][2] = {
     {"font", "fonts"}, {"DC", "DCs"}, {"bitmap", "bitmaps"}, {"brush", "brushes"},
@@ -35,7 +59,7 @@ public:
     {
         if (!handle || kind >= DEVICE_RESOURCE_KINDS)
             return;
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         Entry& entry = LedgerFor(kind)[Key(kind, handle)];
         if (entry.references && entry.kind != kind) {
             // A handle the platform reused after a release not seen here.
@@ -47,7 +71,7 @@ public:
         Disown(entry, entry.references);
         entry.kind = kind;
         entry.handle = handle;
-        entry.owner = g_owner;
+        entry.owner = CurrentOwner();
         ++entry.references;
         if (kind != DEVICE_HEAP_BLOCKS && entry.owner)
             owned_[entry.owner] += entry.references;
@@ -57,7 +81,7 @@ public:
 
     bool Released(DWORD kind, const void* handle)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         auto& live = LedgerFor(kind);
         const auto entry = live.find(Key(kind, handle));
         if (entry == live.end() || (kind < DEVICE_RESOURCE_KINDS && entry->second.kind != kind))
@@ -71,26 +95,26 @@ public:
 
     LONG Live(DWORD kind)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         return kind < DEVICE_RESOURCE_KINDS ? counts_[kind] : -1;
     }
 
     LONG Made(DWORD kind)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         return kind < DEVICE_RESOURCE_KINDS ? made_[kind] : -1;
     }
 
     LONG OwnedBy(DWORD owner)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         const auto count = owned_.find(owner);
         return count == owned_.end() ? 0 : count->second;
     }
 
     DWORD Owner(const void* handle)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         const auto entry = handles_.find(Key(0, handle));
         return entry == handles_.end() ? 0 : entry->second.owner;
     }
@@ -98,7 +122,7 @@ public:
     // Takes every handle (not heap block) the owner made out of the ledger.
     std::vector<std::pair<DWORD, const void*>> TakeOwned(DWORD owner)
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         std::vector<std::pair<DWORD, const void*>> owned;
         for (auto entry = handles_.begin(); entry != handles_.end();) {
             if (entry->second.owner != owner) {
@@ -115,7 +139,7 @@ public:
 
     std::string Leftovers()
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<SlimLock> lock(lock_);
         std::string text;
         for (DWORD kind = 0; kind < DEVICE_RESOURCE_KINDS; ++kind) {
             if (counts_[kind] == 0)
@@ -157,7 +181,7 @@ private:
             owned_.erase(count);
     }
 
-    std::mutex mutex_;
+    SlimLock lock_;
     Handles handles_;
     Handles blocks_;
     std::array<LONG, DEVICE_RESOURCE_KINDS> counts_ = {};
@@ -207,12 +231,14 @@ LONG WINAPI DeviceMadeResources(DWORD kind)
 
 DWORD WINAPI DeviceGuestCall(DWORD owner)
 {
-    return std::exchange(g_owner, owner);
+    const DWORD previous = CurrentOwner();
+    TlsSetValue(g_ownerSlot, reinterpret_cast<void*>(static_cast<std::uintptr_t>(owner)));
+    return previous;
 }
 
 DWORD WINAPI DeviceCurrentGuest(void)
 {
-    return g_owner;
+    return CurrentOwner();
 }
 
 LONG WINAPI DeviceOwnedResources(DWORD owner)
