@@ -36,6 +36,7 @@ struct ImageRange
     std::uint32_t size; // whole pages
     bool writable;
     bool executable;
+    bool operator==(const ImageRange&) const = default;
 };
 
 class ArmImage

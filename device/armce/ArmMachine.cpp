@@ -345,18 +345,22 @@ ArmMachine::~ArmMachine()
 
 void ArmMachine::Reset()
 {
+    const auto kept = [&](GuestPtr begin) {
+        return std::any_of(kept_.ranges.begin(), kept_.ranges.end(),
+            [&](const ImageRange& range) { return begin == kept_.base + range.rva; });
+    };
     uc_mem_region* regions = nullptr;
     std::uint32_t count = 0;
     if (uc_mem_regions(uc_, &regions, &count) == UC_ERR_OK) {
         for (std::uint32_t i = 0; i < count; ++i) {
             const auto begin = static_cast<GuestPtr>(regions[i].begin);
-            if (begin < stack_ || begin >= gateways_ + kGatewaySize)
+            if ((begin < stack_ || begin >= gateways_ + kGatewaySize) && !kept(begin))
                 uc_mem_unmap(uc_, regions[i].begin, regions[i].end - regions[i].begin + 1);
         }
         uc_free(regions);
     }
-    // The next module's code is its own.
-    uc_ctl_flush_tb(uc_);
+    if (kept_.ranges.empty())
+        uc_ctl_flush_tb(uc_);
     std::memset(memory_ + kGuardSize, 0, kStackSize + kScratchSize);
     Write(uc_, UC_ARM_REG_CPSR, kUserMode);
     lastFault_.clear();
@@ -376,6 +380,45 @@ bool ArmMachine::Map(GuestPtr address, std::uint32_t size, bool writable, bool e
         return false;
     module_->memory.Add(address, length, writable);
     return true;
+}
+
+bool ArmMachine::MapImage(GuestPtr base, const std::vector<ImageRange>& ranges)
+{
+    // Code that may change as it runs is translated afresh each time.
+    const bool writableCode = std::any_of(ranges.begin(), ranges.end(),
+        [](const ImageRange& range) { return range.writable && range.executable; });
+    KeptCode code;
+    if (!writableCode) {
+        code.base = base;
+        for (const ImageRange& range : ranges) {
+            if (!range.executable)
+                continue;
+            code.ranges.push_back(range);
+            const auto* bytes = GuestMemory::At<const char>(base + range.rva);
+            code.bytes.insert(code.bytes.end(), bytes, bytes + range.size);
+        }
+    }
+    reusedCode_ = !code.ranges.empty() && code.base == kept_.base && code.ranges == kept_.ranges &&
+                  code.bytes == kept_.bytes;
+    if (!reusedCode_)
+        DropKeptCode();
+    for (const ImageRange& range : ranges) {
+        if (reusedCode_ && range.executable)
+            module_->memory.Add(base + range.rva, range.size, false);
+        else if (!Map(base + range.rva, range.size, range.writable, range.executable))
+            return false;
+    }
+    kept_ = std::move(code);
+    return true;
+}
+
+void ArmMachine::DropKeptCode()
+{
+    for (const ImageRange& range : kept_.ranges)
+        uc_mem_unmap(uc_, kept_.base + range.rva, range.size);
+    if (!kept_.ranges.empty())
+        uc_ctl_flush_tb(uc_);
+    kept_ = KeptCode();
 }
 
 void ArmMachine::Unmap(GuestPtr address, std::uint32_t size)

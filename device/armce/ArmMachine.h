@@ -13,6 +13,7 @@
 // when its module goes, for the next module.
 #pragma once
 
+#include "ArmImage.h"
 #include "ChangeWatch.h"
 #include "GuestMemory.h"
 
@@ -79,6 +80,13 @@ public:
     // Maps host memory at its own address for the module (page-aligned).
     bool Map(GuestPtr address, std::uint32_t size, bool writable, bool executable);
     void Unmap(GuestPtr address, std::uint32_t size);
+    // Maps the module's image, its ranges at base. Its read-only code stays
+    // mapped when the module goes, with what was translated of it: the next
+    // module laid out at the same place with the same code runs it without
+    // translating it again (a module's start-up is mostly translation).
+    bool MapImage(GuestPtr base, const std::vector<ImageRange>& ranges);
+    // Whether the last MapImage found the image's code translated.
+    bool ReusedCode() const { return reusedCode_; }
 
     // The address of the gateway of an import (an index of Imports()).
     GuestPtr Gateway(std::size_t import) const;
@@ -147,9 +155,12 @@ private:
 
     ArmMachine();
     bool Start(std::wstring& error);
-    // Ready for another module: its memory unmapped, its code forgotten, its
-    // stack and scratch cleared.
+    // Ready for another module: its memory unmapped but for its read-only
+    // code, kept for the next module, its stack and scratch cleared.
     void Reset();
+    // The code kept from the last module forgotten: unmapped, its
+    // translations dropped.
+    void DropKeptCode();
     void OnGateway(std::uint64_t address);
     std::wstring Cause(int error) const;
     void Pause(Level& level, std::int64_t now);
@@ -178,6 +189,18 @@ private:
     const wchar_t* processorName_ = L"";
     std::atomic<std::int64_t> deadline_; // the running call's, in the host's milliseconds
     std::unique_ptr<Watchdog> watchdog_;
+    // The last module's read-only code: where it lies and its bytes, as they
+    // were when it was translated. Its host memory may have gone with that
+    // module; no guest runs until the next image is mapped, which either is
+    // laid out at the same place with the same bytes or drops it.
+    struct KeptCode
+    {
+        GuestPtr base = 0;
+        std::vector<ImageRange> ranges;
+        std::vector<char> bytes;
+    };
+    KeptCode kept_;
+    bool reusedCode_ = false;
 };
 
 } // namespace armce

@@ -66,11 +66,9 @@ bool ArmModule::Loaded::Start(const std::wstring& path, std::wstring& error)
     lease = ArmMachine::Acquire(*this, error);
     if (!lease)
         return false;
-    for (const ImageRange& range : image->Ranges()) {
-        if (!lease->Map(base + range.rva, range.size, range.writable, range.executable)) {
-            error = L"its image cannot be mapped for the ARM processor";
-            return false;
-        }
+    if (!lease->MapImage(base, image->Ranges())) {
+        error = L"its image cannot be mapped for the ARM processor";
+        return false;
     }
     heap = DeviceHeapCreate(kHeapSize);
     LPVOID heapBase = nullptr;
