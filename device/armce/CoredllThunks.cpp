@@ -723,7 +723,27 @@ struct Conversion
         kNarrowText, // S, hs, hS
     };
     Takes takes = kNumber;
-    std::wstring text; // as the host is handed it
+};
+
+// The format as the host is handed it, built without allocating: a
+// conversion grows by at most its own length ("%p" becomes "%08X").
+class HostFormat
+{
+public:
+    void Append(const wchar_t* text, std::size_t length)
+    {
+        std::wmemcpy(chars_ + size_, text, length);
+        size_ += length;
+        chars_[size_] = L'\0';
+    }
+    void Append(wchar_t c) { Append(&c, 1); }
+    std::size_t Size() const { return size_; }
+    void Truncate(std::size_t size) { chars_[size_ = size] = L'\0'; }
+    const wchar_t* Text() const { return chars_; }
+
+private:
+    wchar_t chars_[2 * kFormatLimit + 1] = {};
+    std::size_t size_ = 0;
 };
 
 bool OneOf(wchar_t c, const wchar_t* set)
@@ -741,9 +761,9 @@ bool SkipNumber(const wchar_t* format, long length, long& at)
     return true;
 }
 
-// The conversion after the '%' at, and where it ends; false for one that
-// wsprintf does not take.
-bool ReadConversion(const wchar_t* format, long length, long& at, Conversion& conversion)
+// The conversion after the '%' at, and where it ends, appended to host as
+// the host's wsprintf takes it; false for one that wsprintf does not take.
+bool ReadConversion(const wchar_t* format, long length, long& at, Conversion& conversion, HostFormat& host)
 {
     const long start = at;
     while (at < length && OneOf(format[at], L"-#0"))
@@ -754,7 +774,9 @@ bool ReadConversion(const wchar_t* format, long length, long& at, Conversion& co
         return false;
     // Flags, width and precision as they stand; the rest as the host's
     // wsprintf takes it for what it is handed.
-    conversion.text = L"%" + std::wstring(format + start, static_cast<std::size_t>(at - start));
+    const std::size_t begun = host.Size();
+    host.Append(L'%');
+    host.Append(format + start, static_cast<std::size_t>(at - start));
     wchar_t size = 0;
     if (at < length && OneOf(format[at], L"hl")) {
         size = format[at++];
@@ -767,20 +789,25 @@ bool ReadConversion(const wchar_t* format, long length, long& at, Conversion& co
     const wchar_t type = format[at++];
     if (OneOf(type, L"diuxX")) {
         conversion.takes = size == L'I' ? Conversion::kNumber64 : Conversion::kNumber;
-        conversion.text += (size == L'I' ? std::wstring(L"I64") : std::wstring()) + type;
+        if (size == L'I')
+            host.Append(L"I64", 3);
+        host.Append(type);
     } else if (size == L'I') {
         return false;
     } else if (OneOf(type, L"cC")) {
         conversion.takes = Conversion::kNumber;
-        conversion.text += (size ? std::wstring(1, size) : std::wstring()) + type;
+        if (size)
+            host.Append(size);
+        host.Append(type);
     } else if (OneOf(type, L"sS")) {
         const bool narrow = size == L'h' || (type == L'S' && size != L'l');
         conversion.takes = narrow ? Conversion::kNarrowText : Conversion::kWideText;
-        conversion.text += L"ls";
+        host.Append(L"ls", 2);
     } else if (type == L'p' && !size) {
         // A device's pointer: eight hexadecimal digits.
         conversion.takes = Conversion::kNumber;
-        conversion.text = L"%08X";
+        host.Truncate(begun);
+        host.Append(L"%08X", 4);
     } else {
         return false;
     }
@@ -819,22 +846,22 @@ std::uint32_t wsprintfW(GuestCall& call, FARPROC host)
     if (formatLength < 0)
         return 0;
     const auto* format = GuestMemory::At<const wchar_t>(call.Arg(1));
-    std::wstring parsed;
+    HostFormat parsed;
     std::uint64_t values[kFormatValues] = {};
     int used = 0;
     int word = 2;
     for (long at = 0; at < formatLength;) {
         if (format[at] != L'%') {
-            parsed += format[at++];
+            parsed.Append(format[at++]);
             continue;
         }
         if (++at < formatLength && format[at] == L'%') {
-            parsed += L"%%";
+            parsed.Append(L"%%", 2);
             ++at;
             continue;
         }
         Conversion conversion;
-        if (!ReadConversion(format, formatLength, at, conversion))
+        if (!ReadConversion(format, formatLength, at, conversion, parsed))
             return call.Violation(1, call.Arg(1), L"a format with a conversion wsprintf does not take");
         if (used == kFormatValues)
             return call.Violation(1, call.Arg(1),
@@ -863,10 +890,9 @@ std::uint32_t wsprintfW(GuestCall& call, FARPROC host)
             break;
         }
         }
-        parsed += conversion.text;
     }
     wchar_t text[kFormatLimit + 1];
-    const int written = As<decltype(&::wsprintfW)>(host)(text, parsed.c_str(), values[0], values[1], values[2],
+    const int written = As<decltype(&::wsprintfW)>(host)(text, parsed.Text(), values[0], values[1], values[2],
         values[3], values[4], values[5], values[6], values[7], values[8], values[9], values[10], values[11],
         values[12], values[13], values[14], values[15]);
     if (written < 0)
