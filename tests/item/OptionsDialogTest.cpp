@@ -193,6 +193,17 @@ protected:
         return item->RunOptions(host.Window());
     }
 
+    // Opens the dialog, has the chooser come up from the colour button and
+    // closes the dialog with closeWith.
+    void PickColour(Chooser& chooser, int button, int closeWith)
+    {
+        Open([&](HWND d, LPARAM) {
+            driver.Expect(chooser.Step());
+            SendMessageW(d, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+            SendMessageW(d, WM_COMMAND, closeWith, 0);
+        });
+    }
+
     static dialogdriver::Step Press(int id)
     {
         return [id](HWND dialog, LPARAM) { SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); };
@@ -332,11 +343,7 @@ TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
     testreg::PutDWord(L"Color3", RGB(1, 2, 3));
     Chooser first;
     first.choose = RGB(200, 100, 50);
-    Open([&](HWND d, LPARAM) {
-        driver.Expect(first.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SATURDAY_COLOR, BN_CLICKED), 0);
-        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
-    });
+    PickColour(first, IDC_SATURDAY_COLOR, IDCANCEL);
     EXPECT_EQ(static_cast<DWORD>(sizeof(CHOOSECOLOR)), first.given.lStructSize);
     EXPECT_EQ(module, reinterpret_cast<HMODULE>(first.given.hInstance));
     EXPECT_EQ(RGB(10, 20, 30), first.given.rgbResult);
@@ -352,11 +359,7 @@ TEST_F(OptionsDialog, AColourChosenAndThenCancelledStaysOnlyInMemory)
     // with a fresh list of custom colours.
     Chooser second;
     second.ok = false;
-    Open([&](HWND d, LPARAM) {
-        driver.Expect(second.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SATURDAY_COLOR, BN_CLICKED), 0);
-        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
-    });
+    PickColour(second, IDC_SATURDAY_COLOR, IDCANCEL);
     EXPECT_EQ(RGB(10, 20, 30), second.given.rgbResult);
     EXPECT_EQ(0u, second.custom[7]);
 }
@@ -365,20 +368,12 @@ TEST_F(OptionsDialog, WithoutAStoredColourTheChosenOneStaysInMemory)
 {
     Chooser first;
     first.choose = RGB(200, 100, 50);
-    Open([&](HWND d, LPARAM) {
-        driver.Expect(first.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CLOCK_COLOR, BN_CLICKED), 0);
-        SendMessageW(d, WM_COMMAND, IDCANCEL, 0);
-    });
+    PickColour(first, IDC_CLOCK_COLOR, IDCANCEL);
     EXPECT_EQ(0x00FF6464u, first.given.rgbResult);
     Chooser second;
     second.ok = false;
-    Open([&](HWND d, LPARAM) {
-        driver.Expect(second.Step());
-        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_CLOCK_COLOR, BN_CLICKED), 0);
-        // The chosen colour is the clock's in the list, and OK saves it.
-        SendMessageW(d, WM_COMMAND, IDOK, 0);
-    });
+    // The chosen colour is the clock's in the list, and OK saves it.
+    PickColour(second, IDC_CLOCK_COLOR, IDOK);
     EXPECT_EQ(RGB(200, 100, 50), second.given.rgbResult);
     EXPECT_EQ(RGB(200, 100, 50), second.custom[3]);
     EXPECT_EQ(RGB(200, 100, 50), StoredDWord(L"Color4"));
@@ -391,11 +386,7 @@ TEST_F(OptionsDialog, EachColourButtonEditsItsOwnColour)
     for (const auto& b : buttons) {
         Chooser chooser;
         chooser.choose = RGB(b.id & 0xFF, 7, 77);
-        Open([&](HWND d, LPARAM) {
-            driver.Expect(chooser.Step());
-            SendMessageW(d, WM_COMMAND, MAKEWPARAM(b.id, BN_CLICKED), 0);
-            SendMessageW(d, WM_COMMAND, IDOK, 0);
-        });
+        PickColour(chooser, b.id, IDOK);
         EXPECT_EQ(RGB(b.id & 0xFF, 7, 77), StoredDWord(b.name)) << b.id;
     }
 }

@@ -16,6 +16,44 @@ using namespace testreg;
 
 class SettingsTest : public CleanSettings {};
 
+// Each number the calendar keeps: its value's name, its field, its default,
+// a value to store and what that loads as.
+struct NumberSetting
+{
+    const wchar_t* name;
+    long long (*field)();
+    long long byDefault;
+    DWORD stored;
+    long long loaded;
+};
+
+const NumberSetting kNumbers[] = {
+    {L"Color1", [] { return static_cast<long long>(Settings::Color1); }, 0x007878FF, 0x00010203, 0x00010203},
+    {L"Color2", [] { return static_cast<long long>(Settings::Color2); }, 0x007878FF, 0x00040506, 0x00040506},
+    {L"Color3", [] { return static_cast<long long>(Settings::Color3); }, 0x0078FF78, 0x00070809, 0x00070809},
+    {L"Color4", [] { return static_cast<long long>(Settings::Color4); }, 0x00FF6464, 0x000A0B0C, 0x000A0B0C},
+    {L"Weekend", [] { return static_cast<long long>(Settings::Weekend); }, 1, 2, 2},
+    {L"Weeks", [] { return static_cast<long long>(Settings::Weeks); }, 1, 0, 0},
+    {L"DayNames", [] { return static_cast<long long>(Settings::DayNames); }, 1, 0, 0},
+    {L"Clock", [] { return static_cast<long long>(Settings::Clock); }, 1, 0, 0},
+    {L"Gesture", [] { return static_cast<long long>(Settings::Gesture); }, 0x01020408, 0x08040201, 0x08040201},
+    {L"DPad", [] { return static_cast<long long>(Settings::DPad); }, 0x00000201, 7, 7},
+    // Seconds in the registry, milliseconds in memory.
+    {L"Alarm", [] { return static_cast<long long>(Settings::Alarm); }, 60000, 5, 5000},
+    {L"FontSize", [] { return static_cast<long long>(Settings::FontSize); }, 8, static_cast<DWORD>(-8), -8},
+    {L"FontBold", [] { return static_cast<long long>(Settings::FontBold); }, 0, 1, 1},
+    {L"ClockFontSize", [] { return static_cast<long long>(Settings::ClockFontSize); }, 18, 24, 24},
+    {L"ClockFontBold", [] { return static_cast<long long>(Settings::ClockFontBold); }, 1, 0, 0},
+};
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string narrow;
+    for (; *text; ++text)
+        narrow += static_cast<char>(*text);
+    return narrow;
+}
+
 TEST_F(SettingsTest, FirstRunCreatesAnEmptyKeyAndKeepsTheDefaults)
 {
     ASSERT_FALSE(KeyPresent(HKEY_CURRENT_USER, kKey));
@@ -23,73 +61,36 @@ TEST_F(SettingsTest, FirstRunCreatesAnEmptyKeyAndKeepsTheDefaults)
     EXPECT_TRUE(KeyPresent(HKEY_CURRENT_USER, kKey));
     EXPECT_TRUE(Values(HKEY_CURRENT_USER, kKey).empty());
 
-    EXPECT_EQ(0x007878FFu, Settings::Color1);
-    EXPECT_EQ(0x007878FFu, Settings::Color2);
-    EXPECT_EQ(0x0078FF78u, Settings::Color3);
-    EXPECT_EQ(0x00FF6464u, Settings::Color4);
-    EXPECT_EQ(1u, Settings::Weekend);
-    EXPECT_EQ(1u, Settings::Weeks);
-    EXPECT_EQ(1u, Settings::DayNames);
-    EXPECT_EQ(1u, Settings::Clock);
-    EXPECT_EQ(0x01020408u, Settings::Gesture);
-    EXPECT_EQ(0x00000201u, Settings::DPad);
-    EXPECT_EQ(8, Settings::FontSize);
-    EXPECT_EQ(18, Settings::ClockFontSize);
-    EXPECT_EQ(1u, Settings::ClockFontBold);
-    EXPECT_EQ(60000u, Settings::Alarm);
+    for (const NumberSetting& number : kNumbers)
+        EXPECT_EQ(number.byDefault, number.field()) << Narrow(number.name);
     EXPECT_STREQ(L"Tahoma", Settings::Font);
     EXPECT_STREQ(L"Tahoma", Settings::ClockFont);
-    EXPECT_EQ(0u, Settings::FontBold);
 }
 
 TEST_F(SettingsTest, OnlyTheStoredValueChanges)
 {
-    PutDWord(L"Weeks", 0);
-    LoadSettings();
-    EXPECT_EQ(0u, Settings::Weeks);
-    EXPECT_EQ(1u, Settings::DayNames);
-    EXPECT_EQ(1u, Settings::Clock);
-    EXPECT_EQ(0x01020408u, Settings::Gesture);
-    EXPECT_EQ(60000u, Settings::Alarm);
-    EXPECT_STREQ(L"Tahoma", Settings::Font);
+    for (const NumberSetting& stored : kNumbers) {
+        DeleteTree(HKEY_CURRENT_USER, kKey);
+        Defaults().Restore();
+        PutDWord(stored.name, stored.stored);
+        LoadSettings();
+        for (const NumberSetting& number : kNumbers)
+            EXPECT_EQ(&number == &stored ? number.loaded : number.byDefault, number.field())
+                << Narrow(stored.name) << " stored, " << Narrow(number.name) << " read";
+        EXPECT_STREQ(L"Tahoma", Settings::Font);
+    }
 }
 
 TEST_F(SettingsTest, EveryValueLoadsIntoItsField)
 {
-    PutDWord(L"Color1", 0x00010203);
-    PutDWord(L"Color2", 0x00040506);
-    PutDWord(L"Color3", 0x00070809);
-    PutDWord(L"Color4", 0x000A0B0C);
-    PutDWord(L"Weekend", 2);
-    PutDWord(L"Weeks", 0);
-    PutDWord(L"Clock", 0);
-    PutDWord(L"DayNames", 0);
-    PutDWord(L"DPad", 7);
-    PutDWord(L"Gesture", 0x08040201);
-    PutDWord(L"Alarm", 5);
-    PutDWord(L"FontSize", static_cast<DWORD>(-8));
-    PutDWord(L"FontBold", 1);
+    for (const NumberSetting& number : kNumbers)
+        PutDWord(number.name, number.stored);
     PutString(L"Font", L"Courier New");
-    PutDWord(L"ClockFontSize", 24);
-    PutDWord(L"ClockFontBold", 0);
     PutString(L"ClockFont", L"Arial");
     LoadSettings();
-    EXPECT_EQ(0x00010203u, Settings::Color1);
-    EXPECT_EQ(0x00040506u, Settings::Color2);
-    EXPECT_EQ(0x00070809u, Settings::Color3);
-    EXPECT_EQ(0x000A0B0Cu, Settings::Color4);
-    EXPECT_EQ(2u, Settings::Weekend);
-    EXPECT_EQ(0u, Settings::Weeks);
-    EXPECT_EQ(0u, Settings::Clock);
-    EXPECT_EQ(0u, Settings::DayNames);
-    EXPECT_EQ(7u, Settings::DPad);
-    EXPECT_EQ(0x08040201u, Settings::Gesture);
-    EXPECT_EQ(5000u, Settings::Alarm);
-    EXPECT_EQ(-8, Settings::FontSize);
-    EXPECT_EQ(1u, Settings::FontBold);
+    for (const NumberSetting& number : kNumbers)
+        EXPECT_EQ(number.loaded, number.field()) << Narrow(number.name);
     EXPECT_STREQ(L"Courier New", Settings::Font);
-    EXPECT_EQ(24, Settings::ClockFontSize);
-    EXPECT_EQ(0u, Settings::ClockFontBold);
     EXPECT_STREQ(L"Arial", Settings::ClockFont);
 }
 

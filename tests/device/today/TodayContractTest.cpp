@@ -46,6 +46,27 @@ void ExpectUnheard(const wchar_t* itemClass, std::initializer_list<const wchar_t
         EXPECT_EQ(0u, HeardBy(itemClass, message).count) << Utf8(message);
 }
 
+// What an item heard: a message, how often, and the key it came with last
+// (when it came).
+struct Hearing
+{
+    const wchar_t* itemClass;
+    const wchar_t* message;
+    unsigned count;
+    DWORD last;
+};
+
+void ExpectHeard(std::initializer_list<Hearing> hearings)
+{
+    for (const Hearing& hearing : hearings) {
+        const Heard heard = HeardBy(hearing.itemClass, hearing.message);
+        EXPECT_EQ(hearing.count, heard.count) << Utf8(hearing.itemClass) << " " << Utf8(hearing.message);
+        if (hearing.count) {
+            EXPECT_EQ(hearing.last, heard.last) << Utf8(hearing.itemClass) << " " << Utf8(hearing.message);
+        }
+    }
+}
+
 class TodayContract : public testing::Test
 {
 protected:
@@ -72,30 +93,22 @@ TEST_F(TodayContract, AnItemIsSelectedOnlyWhenItTakesTheSelection)
     items.Add(L"Short", BinFolder() + L"test_item_short.dll", 3, 1, 0, TODAY_SELECTABILITY_NONE);
     AfterKeys("key down; key down; key left; key right; key enter; key up");
 
-    // The refusing item was offered the selection going down and going up,
-    // and passed it on; the tall one took it and kept it, the short one was
-    // never offered it.
-    const Heard refused = HeardBy(L"TestItem_refusing", L"ReceivedSelection");
-    EXPECT_EQ(2u, refused.count);
-    EXPECT_EQ(static_cast<DWORD>(VK_UP), refused.last);
-    const Heard taken = HeardBy(L"TestItem_tall", L"ReceivedSelection");
-    EXPECT_EQ(1u, taken.count);
-    EXPECT_EQ(static_cast<DWORD>(VK_DOWN), taken.last);
-    EXPECT_EQ(0u, HeardBy(L"TestItem_tall", L"LostSelection").count);
-    EXPECT_EQ(0u, HeardBy(L"TestItem_short", L"ReceivedSelection").count);
-    // Every navigation key after the first reached the selected item, the
-    // last one up; the action key came as its action.
-    const Heard navigation = HeardBy(L"TestItem_tall", L"UserNavigation");
-    EXPECT_EQ(4u, navigation.count);
-    EXPECT_EQ(static_cast<DWORD>(VK_UP), navigation.last);
-    const Heard action = HeardBy(L"TestItem_tall", L"Action");
-    EXPECT_EQ(1u, action.count);
-    EXPECT_EQ(static_cast<DWORD>(VK_RETURN), action.last);
-    EXPECT_EQ(0u, HeardBy(L"TestItem_tall", L"StylusDown").count);
-    for (const wchar_t* unselected : {L"TestItem_refusing", L"TestItem_short"}) {
-        EXPECT_EQ(0u, HeardBy(unselected, L"UserNavigation").count);
-        EXPECT_EQ(0u, HeardBy(unselected, L"Action").count);
-    }
+    ExpectHeard({
+        // The refusing item was offered the selection going down and going
+        // up, and passed it on; the tall one took it and kept it, the short
+        // one was never offered it.
+        {L"TestItem_refusing", L"ReceivedSelection", 2, VK_UP},
+        {L"TestItem_tall", L"ReceivedSelection", 1, VK_DOWN},
+        {L"TestItem_tall", L"LostSelection", 0, 0},
+        {L"TestItem_short", L"ReceivedSelection", 0, 0},
+        // Every navigation key after the first reached the selected item,
+        // the last one up; the action key came as its action.
+        {L"TestItem_tall", L"UserNavigation", 4, VK_UP},
+        {L"TestItem_tall", L"Action", 1, VK_RETURN},
+        {L"TestItem_tall", L"StylusDown", 0, 0},
+    });
+    for (const wchar_t* unselected : {L"TestItem_refusing", L"TestItem_short"})
+        ExpectUnheard(unselected, {L"UserNavigation", L"Action"});
 }
 
 TEST_F(TodayContract, WithoutASelectionNoItemHearsTheKeys)
