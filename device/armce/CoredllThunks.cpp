@@ -730,6 +730,7 @@ struct Conversion
 class HostFormat
 {
 public:
+    HostFormat() { chars_[0] = L'\0'; }
     void Append(const wchar_t* text, std::size_t length)
     {
         std::wmemcpy(chars_ + size_, text, length);
@@ -742,7 +743,7 @@ public:
     const wchar_t* Text() const { return chars_; }
 
 private:
-    wchar_t chars_[2 * kFormatLimit + 1] = {};
+    wchar_t chars_[2 * kFormatLimit + 1]; // up to size_ and its end
     std::size_t size_ = 0;
 };
 
