@@ -659,10 +659,11 @@ public:
             DeleteFileW((path_ + L"\\" + file).c_str());
         RemoveDirectoryW(path_.c_str());
     }
-    void Copy(const std::wstring& file)
+    // The error of a copy that failed, or 0.
+    DWORD Copy(const std::wstring& file)
     {
-        CopyFileW((BinFolder() + file).c_str(), (path_ + L"\\" + file).c_str(), FALSE);
         files_.push_back(file);
+        return CopyFileW((BinFolder() + file).c_str(), (path_ + L"\\" + file).c_str(), FALSE) ? 0 : GetLastError();
     }
     bool MoveTo(const std::wstring& path)
     {
@@ -686,7 +687,7 @@ TEST_F(TodayHost, AMovedDeviceFolderFindsItsItemsAgain)
     // code among them, which is all a native CAB may run.
     for (const wchar_t* file : {L"today.exe", L"coredll.dll", L"aygshell.dll", L"commctrl.dll", L"commdlg.dll",
              L"wceload.exe", L"Mesolune.cab", L"mesolune.dll", L"mesolune_setup.dll"})
-        folder.Copy(file);
+        ASSERT_EQ(0u, folder.Copy(file)) << "copying " << file;
     std::string output;
     TempFile picture(L".png");
     const UninstalledAfter uninstalled;
