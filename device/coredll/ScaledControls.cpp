@@ -25,6 +25,13 @@ constexpr int kGlyphGap = 4;
 // A list view's state image, which holds a check box's glyph.
 constexpr int kStateImageSize = 16;
 
+// Undoes what Subclassed did, as the control goes.
+void Unsubclass(HWND window, SUBCLASSPROC procedure)
+{
+    RemoveWindowSubclass(window, procedure, kSubclassId);
+    RemovePropW(window, kScaledProperty);
+}
+
 // Messages after which a control has drawn itself again at the desktop's
 // density, outside its WM_PAINT.
 bool RedrawsItself(UINT message)
@@ -138,10 +145,8 @@ LRESULT CALLBACK CheckButtonProc(HWND button, UINT message, WPARAM wParam, LPARA
         EndPaint(button, &paint);
         return 0;
     }
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(button, CheckButtonProc, kSubclassId);
-        RemovePropW(button, kScaledProperty);
-    }
+    if (message == WM_NCDESTROY)
+        Unsubclass(button, CheckButtonProc);
     const LRESULT result = DefSubclassProc(button, message, wParam, lParam);
     if (RedrawsItself(message))
         InvalidateRect(button, nullptr, FALSE);
@@ -199,8 +204,7 @@ LRESULT CALLBACK ComboProc(HWND combo, UINT message, WPARAM wParam, LPARAM lPara
         break;
     }
     case WM_NCDESTROY:
-        RemoveWindowSubclass(combo, ComboProc, kSubclassId);
-        RemovePropW(combo, kScaledProperty);
+        Unsubclass(combo, ComboProc);
         break;
     default:
         break;
@@ -224,18 +228,6 @@ void WidenSpin(HWND picker, int dpi)
     const int width = MulDiv(box.right - box.left, dpi, coredll::DesktopDpi());
     SetWindowPos(spin, nullptr, box.right - width, box.top, width, box.bottom - box.top,
         SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-LRESULT CALLBACK PickerProc(HWND picker, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dpi)
-{
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(picker, PickerProc, kSubclassId);
-        RemovePropW(picker, kScaledProperty);
-    }
-    const LRESULT result = DefSubclassProc(picker, message, wParam, lParam);
-    if (message == WM_SIZE)
-        WidenSpin(picker, static_cast<int>(dpi));
-    return result;
 }
 
 // A spin control's arrows drawn again over its buttons, which the desktop
@@ -272,10 +264,8 @@ void PaintSpinArrows(HWND spin)
 
 LRESULT CALLBACK SpinProc(HWND spin, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(spin, SpinProc, kSubclassId);
-        RemovePropW(spin, kScaledProperty);
-    }
+    if (message == WM_NCDESTROY)
+        Unsubclass(spin, SpinProc);
     const LRESULT result = DefSubclassProc(spin, message, wParam, lParam);
     if (message == WM_PAINT)
         PaintSpinArrows(spin);
@@ -317,16 +307,17 @@ void ScaleListCheckBoxes(HWND list, int dpi)
         ImageList_Destroy(old);
 }
 
-LRESULT CALLBACK ListProc(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dpi)
+// A control scaled again each time the desktop has handled After, which
+// undoes its scaling: a date picker's WM_SIZE, a list view's check boxes given
+// later (LVM_SETEXTENDEDLISTVIEWSTYLE).
+template <UINT After, void (*Scale)(HWND, int)>
+LRESULT CALLBACK RescaledAfter(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dpi)
 {
-    if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(list, ListProc, kSubclassId);
-        RemovePropW(list, kScaledProperty);
-    }
-    const LRESULT result = DefSubclassProc(list, message, wParam, lParam);
-    // Check boxes given later come at the desktop's size.
-    if (message == LVM_SETEXTENDEDLISTVIEWSTYLE)
-        ScaleListCheckBoxes(list, static_cast<int>(dpi));
+    if (message == WM_NCDESTROY)
+        Unsubclass(control, RescaledAfter<After, Scale>);
+    const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+    if (message == After)
+        Scale(control, static_cast<int>(dpi));
     return result;
 }
 
@@ -358,10 +349,10 @@ BOOL CALLBACK ScaleControl(HWND control, LPARAM dpi)
                     info.rcItem.bottom - info.rcItem.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     } else if (IsClass(control, WC_LISTVIEWW)) {
-        if (Subclassed(control, ListProc, density))
+        if (Subclassed(control, RescaledAfter<LVM_SETEXTENDEDLISTVIEWSTYLE, ScaleListCheckBoxes>, density))
             ScaleListCheckBoxes(control, density);
     } else if (IsClass(control, DATETIMEPICK_CLASSW)) {
-        if (Subclassed(control, PickerProc, density))
+        if (Subclassed(control, RescaledAfter<WM_SIZE, WidenSpin>, density))
             WidenSpin(control, density);
     } else if (IsClass(control, UPDOWN_CLASSW)) {
         Subclassed(control, SpinProc, density);

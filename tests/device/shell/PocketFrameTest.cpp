@@ -29,13 +29,16 @@ using namespace deviceprogram;
 constexpr WORD kCheckId = 100;
 constexpr WORD kComboId = 101;
 constexpr WORD kPickerId = 102;
+constexpr WORD kListId = 103;
 constexpr DWORD kFrameFlags = SHIDIF_DONEBUTTON | SHIDIF_SIPDOWN | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_EMPTYMENU;
 constexpr wchar_t kTitle[] = L"Проба";
 // At 96 dpi, as the desktop draws them.
 constexpr int kCheckGlyph = 13;
+// A list view's state image, at 96 dpi as a Pocket PC's.
+constexpr int kStateImage = 16;
 
 // A dialog template as a desktop dialog's: visible, a caption, a close box, a font;
-// a check box, a drop-down list and a time picker with spin buttons.
+// a check box, a drop-down list, a time picker with spin buttons and a list view.
 std::vector<WORD> DialogTemplate()
 {
     std::vector<WORD> t;
@@ -64,7 +67,7 @@ std::vector<WORD> DialogTemplate()
     };
     dword(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_SETFONT);
     dword(0);
-    t.push_back(3);
+    t.push_back(4);
     t.insert(t.end(), {0, 0, 150, 150});
     t.push_back(0);
     t.push_back(0);
@@ -74,6 +77,7 @@ std::vector<WORD> DialogTemplate()
     control(BS_AUTOCHECKBOX | WS_TABSTOP, 4, 20, 100, 10, kCheckId, 0x0080, L"Галочка");
     control(CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 4, 40, 80, 60, kComboId, 0x0085, L"");
     control(DTS_TIMEFORMAT | DTS_UPDOWN | WS_TABSTOP, 4, 60, 60, 14, kPickerId, 0, L"", DATETIMEPICK_CLASSW);
+    control(LVS_REPORT | LVS_NOCOLUMNHEADER | WS_BORDER | WS_TABSTOP, 4, 80, 40, 20, kListId, 0, L"", WC_LISTVIEWW);
     return t;
 }
 
@@ -166,7 +170,7 @@ protected:
     INT_PTR Run(dialogdriver::Step step)
     {
         driver.Expect(std::move(step));
-        const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES};
+        const INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES | ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&classes);
         const std::vector<WORD> dialog = DialogTemplate();
         return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(dialog.data()),
@@ -231,6 +235,43 @@ TEST_F(PocketFrame, ItsCheckBoxComboAndSpinArrowsAreAtTheScreensDensity)
         up.bottom = (up.top + up.bottom) / 2;
         if (dpi != desktopDpi) {
             EXPECT_EQ(ScrollArrowWidth(up.right - up.left, up.bottom - up.top), ArrowWidth(screen, up));
+        }
+        EndDialog(dialog, IDCANCEL);
+    });
+}
+
+TEST_F(PocketFrame, ATimePickerResizedKeepsItsSpinButtonsAtTheScreensDensity)
+{
+    Run([&](HWND dialog, LPARAM) {
+        const HWND picker = GetDlgItem(dialog, kPickerId);
+        const HWND spin = FindWindowExW(picker, nullptr, UPDOWN_CLASSW, nullptr);
+        ASSERT_NE(nullptr, spin);
+        const RECT shown = ScreenRectOf(spin);
+        // The desktop lays its spin buttons out again, at its own density.
+        const RECT box = ScreenRectOf(picker);
+        SetWindowPos(picker, nullptr, 0, 0, box.right - box.left + 20, box.bottom - box.top,
+            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT resized = ScreenRectOf(spin);
+        EXPECT_EQ(shown.right - shown.left, resized.right - resized.left);
+        // Still at the picker's right edge.
+        EXPECT_EQ(box.right - shown.right, ScreenRectOf(picker).right - resized.right);
+        EndDialog(dialog, IDCANCEL);
+    });
+}
+
+TEST_F(PocketFrame, CheckBoxesGivenToAListLaterAreAtTheScreensDensity)
+{
+    const int dpi = ScreenDensity();
+    Run([&](HWND dialog, LPARAM) {
+        const HWND list = GetDlgItem(dialog, kListId);
+        ASSERT_NE(nullptr, list);
+        ListView_SetExtendedListViewStyle(list, LVS_EX_CHECKBOXES);
+        int width = 0, height = 0;
+        ASSERT_TRUE(ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_STATE), &width, &height));
+        // Where the screen is denser than the desktop.
+        if (dpi != static_cast<int>(GetDpiForSystem())) {
+            EXPECT_EQ(MulDiv(kStateImage, dpi, 96), width);
+            EXPECT_EQ(width, height);
         }
         EndDialog(dialog, IDCANCEL);
     });
