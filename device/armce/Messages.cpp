@@ -34,6 +34,15 @@ T* HostCopy()
     return memory ? new (memory) T{} : nullptr;
 }
 
+// A host record handed to the guest in its 32-bit form, which Record::Narrow
+// makes.
+template <typename Record, typename Host, typename Guest32>
+bool NarrowedToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+{
+    Guest32* copy = Taken<Guest32>(scratch, guest);
+    return copy && (*copy = Record::Narrow(*static_cast<const Host*>(host)), true);
+}
+
 // A record the same on both sides.
 template <typename T>
 struct Plain
@@ -311,30 +320,21 @@ struct Notify
 // Records of owner-drawn controls, from the host only.
 struct DrawItem
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static DRAWITEMSTRUCT32 Narrow(const DRAWITEMSTRUCT& item)
     {
-        const auto* item = static_cast<const DRAWITEMSTRUCT*>(host);
-        auto* copy = Taken<DRAWITEMSTRUCT32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {item->CtlType, item->CtlID, item->itemID, item->itemAction, item->itemState,
-            Narrowed(item->hwndItem), Narrowed(item->hDC), item->rcItem, static_cast<GuestPtr>(item->itemData)};
-        return true;
+        return {item.CtlType, item.CtlID, item.itemID, item.itemAction, item.itemState, Narrowed(item.hwndItem),
+            Narrowed(item.hDC), item.rcItem, static_cast<GuestPtr>(item.itemData)};
     }
-    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+    static constexpr Layout kLayout = {
+        NarrowedToGuest<DrawItem, DRAWITEMSTRUCT, DRAWITEMSTRUCT32>, nullptr, nullptr, nullptr};
 };
 
 struct MeasureItem
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static MEASUREITEMSTRUCT32 Narrow(const MEASUREITEMSTRUCT& item)
     {
-        const auto* item = static_cast<const MEASUREITEMSTRUCT*>(host);
-        auto* copy = Taken<MEASUREITEMSTRUCT32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {item->CtlType, item->CtlID, item->itemID, item->itemWidth, item->itemHeight,
-            static_cast<GuestPtr>(item->itemData)};
-        return true;
+        return {item.CtlType, item.CtlID, item.itemID, item.itemWidth, item.itemHeight,
+            static_cast<GuestPtr>(item.itemData)};
     }
     static void FromGuest(UINT, WPARAM, GuestPtr guest, void* host)
     {
@@ -343,38 +343,29 @@ struct MeasureItem
         item->itemWidth = copy->itemWidth;
         item->itemHeight = copy->itemHeight;
     }
-    static constexpr Layout kLayout = {ToGuest, FromGuest, nullptr, nullptr};
+    static constexpr Layout kLayout = {
+        NarrowedToGuest<MeasureItem, MEASUREITEMSTRUCT, MEASUREITEMSTRUCT32>, FromGuest, nullptr, nullptr};
 };
 
 struct DeleteItem
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static DELETEITEMSTRUCT32 Narrow(const DELETEITEMSTRUCT& item)
     {
-        const auto* item = static_cast<const DELETEITEMSTRUCT*>(host);
-        auto* copy = Taken<DELETEITEMSTRUCT32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {item->CtlType, item->CtlID, item->itemID, Narrowed(item->hwndItem),
-            static_cast<GuestPtr>(item->itemData)};
-        return true;
+        return {item.CtlType, item.CtlID, item.itemID, Narrowed(item.hwndItem), static_cast<GuestPtr>(item.itemData)};
     }
-    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+    static constexpr Layout kLayout = {
+        NarrowedToGuest<DeleteItem, DELETEITEMSTRUCT, DELETEITEMSTRUCT32>, nullptr, nullptr, nullptr};
 };
 
 struct CompareItem
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static COMPAREITEMSTRUCT32 Narrow(const COMPAREITEMSTRUCT& item)
     {
-        const auto* item = static_cast<const COMPAREITEMSTRUCT*>(host);
-        auto* copy = Taken<COMPAREITEMSTRUCT32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {item->CtlType, item->CtlID, Narrowed(item->hwndItem), item->itemID1,
-            static_cast<GuestPtr>(item->itemData1), item->itemID2, static_cast<GuestPtr>(item->itemData2),
-            item->dwLocaleId};
-        return true;
+        return {item.CtlType, item.CtlID, Narrowed(item.hwndItem), item.itemID1, static_cast<GuestPtr>(item.itemData1),
+            item.itemID2, static_cast<GuestPtr>(item.itemData2), item.dwLocaleId};
     }
-    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+    static constexpr Layout kLayout = {
+        NarrowedToGuest<CompareItem, COMPAREITEMSTRUCT, COMPAREITEMSTRUCT32>, nullptr, nullptr, nullptr};
 };
 
 // WM_CREATE, WM_NCCREATE: from the host only; a guest hands the default
@@ -447,31 +438,21 @@ struct CopyData
 
 struct HelpInfo
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static HELPINFO32 Narrow(const HELPINFO& help)
     {
-        const auto* help = static_cast<const HELPINFO*>(host);
-        auto* copy = Taken<HELPINFO32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {sizeof(HELPINFO32), help->iContextType, help->iCtrlId, Narrowed(help->hItemHandle),
-            static_cast<GuestPtr>(help->dwContextId), help->MousePos};
-        return true;
+        return {sizeof(HELPINFO32), help.iContextType, help.iCtrlId, Narrowed(help.hItemHandle),
+            static_cast<GuestPtr>(help.dwContextId), help.MousePos};
     }
-    static constexpr Layout kLayout = {ToGuest, nullptr, nullptr, nullptr};
+    static constexpr Layout kLayout = {NarrowedToGuest<HelpInfo, HELPINFO, HELPINFO32>, nullptr, nullptr, nullptr};
 };
 
 // WM_GETDLGCODE's message, when there is one.
 struct Message
 {
-    static bool ToGuest(ArmMachine::Scratch& scratch, UINT, WPARAM, const void* host, GuestPtr& guest)
+    static MSG32 Narrow(const MSG& message)
     {
-        const auto* message = static_cast<const MSG*>(host);
-        auto* copy = Taken<MSG32>(scratch, guest);
-        if (!copy)
-            return false;
-        *copy = {Narrowed(message->hwnd), message->message, Narrowed(message->wParam), Narrowed(message->lParam),
-            message->time, message->pt};
-        return true;
+        return {Narrowed(message.hwnd), message.message, Narrowed(message.wParam), Narrowed(message.lParam),
+            message.time, message.pt};
     }
     static bool ToHost(const GuestMemory& memory, UINT, std::uint32_t, GuestPtr guest, void*& host)
     {
@@ -486,7 +467,7 @@ struct Message
         host = copy;
         return true;
     }
-    static constexpr Layout kLayout = {ToGuest, nullptr, ToHost, nullptr};
+    static constexpr Layout kLayout = {NarrowedToGuest<Message, MSG, MSG32>, nullptr, ToHost, nullptr};
 };
 
 constexpr const Layout* kPlainRect = &Plain<RECT>::kLayout;
