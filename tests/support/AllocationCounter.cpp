@@ -9,22 +9,13 @@ namespace {
 std::atomic<long> g_allocations{0};
 
 // One counting stand-in per allocator: it counts, then calls the original.
+// x86-64 has one calling convention, so the C library's allocators and the
+// API's share the template.
 template <int Id, typename Result, typename... Args>
 struct Counting
 {
-    static inline Result(__cdecl* original)(Args...) = nullptr;
-    static Result __cdecl Call(Args... args)
-    {
-        ++g_allocations;
-        return original(args...);
-    }
-};
-
-template <int Id, typename Result, typename... Args>
-struct CountingApi
-{
-    static inline Result(WINAPI* original)(Args...) = nullptr;
-    static Result WINAPI Call(Args... args)
+    static inline Result (*original)(Args...) = nullptr;
+    static Result Call(Args... args)
     {
         ++g_allocations;
         return original(args...);
@@ -54,15 +45,15 @@ const Allocator* Allocators(size_t& count)
         Entry<Counting<4, void*, void*, size_t, size_t>>("_aligned_realloc"),
         Entry<Counting<5, char*, const char*>>("_strdup"),
         Entry<Counting<6, wchar_t*, const wchar_t*>>("_wcsdup"),
-        Entry<CountingApi<7, LPVOID, HANDLE, DWORD, SIZE_T>>("HeapAlloc"),
-        Entry<CountingApi<8, LPVOID, HANDLE, DWORD, LPVOID, SIZE_T>>("HeapReAlloc"),
-        Entry<CountingApi<9, HLOCAL, UINT, SIZE_T>>("LocalAlloc"),
-        Entry<CountingApi<10, HLOCAL, HLOCAL, SIZE_T, UINT>>("LocalReAlloc"),
-        Entry<CountingApi<11, HGLOBAL, UINT, SIZE_T>>("GlobalAlloc"),
-        Entry<CountingApi<12, HGLOBAL, HGLOBAL, SIZE_T, UINT>>("GlobalReAlloc"),
-        Entry<CountingApi<13, LPVOID, LPVOID, SIZE_T, DWORD, DWORD>>("VirtualAlloc"),
-        Entry<CountingApi<14, PVOID, PVOID, ULONG, SIZE_T>>("RtlAllocateHeap"),
-        Entry<CountingApi<15, PVOID, PVOID, ULONG, PVOID, SIZE_T>>("RtlReAllocateHeap"),
+        Entry<Counting<7, LPVOID, HANDLE, DWORD, SIZE_T>>("HeapAlloc"),
+        Entry<Counting<8, LPVOID, HANDLE, DWORD, LPVOID, SIZE_T>>("HeapReAlloc"),
+        Entry<Counting<9, HLOCAL, UINT, SIZE_T>>("LocalAlloc"),
+        Entry<Counting<10, HLOCAL, HLOCAL, SIZE_T, UINT>>("LocalReAlloc"),
+        Entry<Counting<11, HGLOBAL, UINT, SIZE_T>>("GlobalAlloc"),
+        Entry<Counting<12, HGLOBAL, HGLOBAL, SIZE_T, UINT>>("GlobalReAlloc"),
+        Entry<Counting<13, LPVOID, LPVOID, SIZE_T, DWORD, DWORD>>("VirtualAlloc"),
+        Entry<Counting<14, PVOID, PVOID, ULONG, SIZE_T>>("RtlAllocateHeap"),
+        Entry<Counting<15, PVOID, PVOID, ULONG, PVOID, SIZE_T>>("RtlReAllocateHeap"),
     };
     count = std::size(list);
     return list;
