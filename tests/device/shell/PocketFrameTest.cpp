@@ -1,9 +1,9 @@
 // A dialog the device shows full screen, read back from the screen on every
 // profile: no caption or frame of its own, the navigation bar (its title and
 // ok) and the menu bar drawn as the Today screen draws its bars, at the
-// screen's density; its check box, combo box and spin buttons at that density
-// too; a tap on ok ends it with IDOK. And the control panel's pages in the
-// same frame.
+// screen's density; its check box, combo box, spin buttons and a list's check
+// boxes at that density too, also after the desktop lays them out again; a tap
+// on ok ends it with IDOK. And the control panel's pages in the same frame.
 #include "BarPicture.h"
 #include "DeviceInput.h"
 #include "DeviceProgram.h"
