@@ -15,6 +15,15 @@ BIN = os.path.abspath(sys.argv[2])
 # How long one command of the launcher may take: the first one in a device
 # creates its Wine prefix, which takes minutes on a loaded machine.
 DEADLINE = 600
+# The environment of a shell outside the suite's session: the launcher's
+# devices here have their own root, so none may use the session's X servers,
+# where a second Wine takes the keyboard from the tests' Today screens.
+OUTSIDE_SESSION = {k: v for k, v in os.environ.items() if not k.startswith("DEVICE_") and k != "DISPLAY"}
+
+
+def alone(command, **options):
+    """Runs a command as from a shell outside the suite's session."""
+    return subprocess.run(command, env=OUTSIDE_SESSION, **options)
 
 
 class Launcher(unittest.TestCase):
@@ -33,7 +42,7 @@ class Launcher(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             root = os.path.join(folder, "root")
             bin_folder = os.path.join(folder, "bin")
-            result = subprocess.run([LAUNCHER, "--root", root, "--bin", bin_folder, *args],
+            result = alone([LAUNCHER, "--root", root, "--bin", bin_folder, *args],
                                     capture_output=True, text=True, timeout=DEADLINE)
             made = sorted(os.listdir(folder))
         return result, made
@@ -82,17 +91,17 @@ class Launcher(unittest.TestCase):
             exported = os.path.join(folder, "export.reg")
             for path, cwd in ((reg, None), ("import.reg", folder)):
                 with self.subTest(path=path):
-                    subprocess.run([*launcher, "reg", "delete", r"HKLM\Software\LauncherTest", "/f"],
+                    alone([*launcher, "reg", "delete", r"HKLM\Software\LauncherTest", "/f"],
                                    capture_output=True, timeout=DEADLINE)
-                    subprocess.run([*launcher, "regedit", "/S", path], check=True, cwd=cwd, timeout=DEADLINE)
-                    query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
+                    alone([*launcher, "regedit", "/S", path], check=True, cwd=cwd, timeout=DEADLINE)
+                    query = alone([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
                                            capture_output=True, text=True, timeout=DEADLINE)
                     self.assertIn("HKEY_LOCAL_MACHINE\\Software\\LauncherTest", query.stdout)
                     self.assertIn("0x7", query.stdout)
-                    desktop = subprocess.run([*launcher, "wine", "reg", "query", r"HKLM\Software\LauncherTest"],
+                    desktop = alone([*launcher, "wine", "reg", "query", r"HKLM\Software\LauncherTest"],
                                              capture_output=True, text=True, timeout=DEADLINE)
                     self.assertNotEqual(0, desktop.returncode, desktop.stdout)
-            subprocess.run([*launcher, "regedit", "/E", exported, r"HKLM\Software\LauncherTest"], check=True,
+            alone([*launcher, "regedit", "/E", exported, r"HKLM\Software\LauncherTest"], check=True,
                            timeout=DEADLINE)
             with open(exported, "rb") as f:
                 text = f.read().decode("utf-16")
@@ -102,10 +111,10 @@ class Launcher(unittest.TestCase):
         """A first start of Wine cut short leaves a prefix without its system
         files; the next command makes them again and keeps the registry."""
         launcher = [LAUNCHER, "--root", self.root, "--bin", BIN]
-        subprocess.run([*launcher, "reg", "add", r"HKLM\Software\LauncherTest", "/v", "Value", "/t", "REG_DWORD",
+        alone([*launcher, "reg", "add", r"HKLM\Software\LauncherTest", "/v", "Value", "/t", "REG_DWORD",
                         "/d", "7", "/f"], check=True, capture_output=True, timeout=DEADLINE)
         os.remove(os.path.join(self.root, "qvga", "drive_c", "windows", "system32", "kernel32.dll"))
-        query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
+        query = alone([*launcher, "reg", "query", r"HKLM\Software\LauncherTest"],
                                capture_output=True, text=True, timeout=DEADLINE)
         self.assertEqual(0, query.returncode, query.stderr)
         self.assertIn("0x7", query.stdout)
@@ -122,14 +131,14 @@ class Launcher(unittest.TestCase):
                 (["install", os.path.join(folder, "none.cab")], 1, None),
             ]:
                 with self.subTest(args=args):
-                    result = subprocess.run([*launcher, *args], capture_output=True, text=True, timeout=DEADLINE)
+                    result = alone([*launcher, *args], capture_output=True, text=True, timeout=DEADLINE)
                     self.assertEqual(code, result.returncode, result.stderr)
                     if says:
                         self.assertEqual(says, result.stdout.strip())
                     else:
                         self.assertIn("device: no such file: ", result.stderr)
                     if args[0] == "install" and code == 0:
-                        query = subprocess.run([*launcher, "reg", "query", r"HKLM\Software\Microsoft\Today\Items\Mesolune"],
+                        query = alone([*launcher, "reg", "query", r"HKLM\Software\Microsoft\Today\Items\Mesolune"],
                                                capture_output=True, text=True, timeout=DEADLINE)
                         self.assertIn(r"\Windows\mesolune.dll", query.stdout)
             self.assertTrue(os.path.isfile(cab))
